@@ -1,0 +1,155 @@
+#include "tray/tray_icon.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantrel::tray {
+namespace {
+
+std::uint32_t ReadLittleEndian(const std::array<std::uint8_t, 88>& bytes, std::size_t offset) {
+  return static_cast<std::uint32_t>(bytes[offset]) |
+         static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
+         static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+// Checks the whole tip field: the expected text, the NUL right after it, spaces to the end.
+void ExpectTip(const std::array<char, 64>& field, const std::string& text) {
+  ASSERT_LE(text.size(), 63u);
+  EXPECT_EQ(std::string(field.data(), text.size()), text);
+  EXPECT_EQ(field[text.size()], '\0');
+  for (std::size_t i = text.size() + 1; i < field.size(); ++i)
+    EXPECT_EQ(field[i], ' ') << "at byte " << i;
+}
+
+std::string Letters(std::size_t n) {
+  std::string s;
+  for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('a' + i % 26);
+  return s;
+}
+
+std::vector<std::string> Singles(const std::string& text) {
+  std::vector<std::string> out;
+  for (char c : text) out.emplace_back(1, c);
+  return out;
+}
+
+// The six 32-bit fields in order: cbSize, hWnd, uID, uFlags, uCallbackMessage, hIcon.
+void ExpectFields(const std::array<std::uint8_t, 88>& bytes,
+                  const std::array<std::uint32_t, 6>& fields) {
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    EXPECT_EQ(ReadLittleEndian(bytes, 4 * i), fields[i]) << "field " << i;
+}
+
+TEST(TrayRecord, AddTipAndDeleteOnOneSharedRecord) {
+  constexpr std::uint32_t kWnd = 0x00010234, kIcon = 0xA1B2C3D4;
+  TrayIconData data;
+
+  PrepareAdd(data, kWnd, kIcon);
+  const auto add = Serialize(data);
+  ExpectFields(add, {88, kWnd, 0, 3, 2025, kIcon});
+  EXPECT_EQ(add[4], 0x34);  // little-endian: the low byte first
+  EXPECT_EQ(add[23], 0xA1);
+
+  // The tip change and the delete keep everything the add stored.
+  PrepareTip(data, TipField("Vantrel."));
+  const auto tip = Serialize(data);
+  ExpectFields(tip, {88, kWnd, 0, 4, 2025, kIcon});
+  EXPECT_EQ(std::string(tip.begin() + 24, tip.begin() + 32), "Vantrel.");
+  EXPECT_EQ(tip[32], 0);
+  for (std::size_t i = 33; i < 88; ++i) EXPECT_EQ(tip[i], ' ') << "at byte " << i;
+
+  PrepareDelete(data);
+  ExpectFields(Serialize(data), {88, kWnd, 0, 0, 2025, kIcon});
+}
+
+TEST(TrayTip, SingleByteTextIsCutToKeepTheNul) {
+  struct Case {
+    std::size_t length, kept;
+  };
+  for (const Case& c : {Case{0, 0}, Case{1, 1}, Case{8, 8}, Case{62, 62}, Case{63, 63},
+                        Case{64, 63}, Case{100, 63}}) {
+    SCOPED_TRACE(c.length);
+    const std::string text = Letters(c.length);
+    ExpectTip(TipField(std::string_view(text)), text.substr(0, c.kept));
+    ExpectTip(TipField(Singles(text)), text.substr(0, c.kept));
+  }
+}
+
+TEST(TrayTip, DoubleByteCharactersAreNeverSplit) {
+  const std::string wide = "\xC4\xE3";  // one character, two bytes in the code page
+  struct Case {
+    const char* name;
+    std::vector<std::string> characters;
+    std::string expected;
+  };
+  auto with = [](std::vector<std::string> v, std::initializer_list<std::string> more) {
+    v.insert(v.end(), more);
+    return v;
+  };
+  const Case cases[] = {
+      {"straddles bytes 62 and 63", with(Singles(Letters(62)), {wide}), Letters(62)},
+      {"ends exactly at byte 62", with(Singles(Letters(61)), {wide}), Letters(61) + wide},
+      {"cut stops at the first misfit", with(Singles(Letters(62)), {wide, "x"}), Letters(62)},
+      {"all double-byte", std::vector<std::string>(40, wide),
+       [&] {
+         std::string s;
+         for (int i = 0; i < 31; ++i) s += wide;
+         return s;
+       }()},
+      {"empty text", {}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExpectTip(TipField(c.characters), c.expected);
+  }
+}
+
+TEST(TrayDispatch, OnlyButtonReleasesOfTheCallbackAreHandled) {
+  EXPECT_EQ(DecideTrayMessage(2025, 514), TrayAction::RestoreAndFocus);
+  EXPECT_EQ(DecideTrayMessage(2025, 517), TrayAction::Popup);
+  for (std::intptr_t lParam : {512, 513, 515, 516, 518, 519, 0, -1, 514 + 0x10000}) {
+    EXPECT_EQ(DecideTrayMessage(2025, lParam), TrayAction::PassOn) << "lParam " << lParam;
+  }
+  for (std::uint32_t uMsg : {0u, 514u, 517u, 0x0400u, 2024u, 2026u, 2025u + 0x10000u}) {
+    EXPECT_EQ(DecideTrayMessage(uMsg, 514), TrayAction::PassOn) << "uMsg " << uMsg;
+    EXPECT_EQ(DecideTrayMessage(uMsg, 517), TrayAction::PassOn) << "uMsg " << uMsg;
+  }
+}
+
+TEST(TrayMenu, ItemsInOrderAndTheHandlersTheyRun) {
+  struct Expected {
+    std::string_view name, caption;
+    bool separator;
+    MenuHandler handler;
+  };
+  const Expected expected[] = {
+      {"up_Show", "30101", false, MenuHandler::up_Show_Click},
+      {"up_line1", "-", true, MenuHandler::None},
+      {"up_Exit", "30102", false, MenuHandler::up_Exit_Click},
+  };
+  ASSERT_EQ(kPopupMenuItems.size(), std::size(expected));
+  for (std::size_t i = 0; i < kPopupMenuItems.size(); ++i) {
+    const MenuItem& item = kPopupMenuItems[i];
+    SCOPED_TRACE(item.name);
+    EXPECT_EQ(item.name, expected[i].name);
+    EXPECT_EQ(item.designCaption, expected[i].caption);
+    EXPECT_EQ(item.separator, expected[i].separator);
+    EXPECT_EQ(HandlerForCommand(item.commandId), expected[i].handler);
+    if (!item.separator) {
+      // The design caption is the string identifier the caption loader replaces.
+      EXPECT_EQ(std::to_string(item.captionStringId), item.designCaption);
+    }
+  }
+  EXPECT_EQ(kPopupMenuItems[0].commandId, 30101u);
+  EXPECT_EQ(kPopupMenuItems[2].commandId, 30102u);
+  for (std::uint32_t id : {0u, 1u, 30100u, 30103u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(HandlerForCommand(id), MenuHandler::None) << "command " << id;
+  }
+}
+
+}  // namespace
+}  // namespace vantrel::tray
