@@ -1,0 +1,94 @@
+#include "imaging/imaging_commands.h"
+
+namespace vantrel::imaging {
+namespace {
+
+// Characters that make a field need quoting. The C runtime splits only on space and tab; line
+// feed and vertical tab are quoted as well, which costs nothing and keeps odd text in one piece.
+bool IsWhitespace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v'; }
+
+bool ContainsWhitespace(std::u16string_view text) {
+  for (char16_t c : text) {
+    if (IsWhitespace(c)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::u16string_view Prefix(Operation op) {
+  switch (op) {
+    case Operation::MountReadOnly:
+      return u"imagex /mount ";
+    case Operation::MountReadWrite:
+      return u"imagex /mountrw ";
+    case Operation::UnmountDiscard:
+      return u"imagex /unmount ";
+    case Operation::UnmountCommit:
+      return u"imagex /unmount /commit ";
+    case Operation::Apply:
+      return u"imagex /apply ";
+    case Operation::Capture:
+      return u"imagex /capture /compress maximum ";
+    case Operation::CaptureBoot:
+      return u"imagex /capture /boot /compress maximum ";
+    case Operation::Append:
+      return u"imagex /append ";
+  }
+  return u"imagex ";  // not reached: every operation is listed above
+}
+
+int ShowStyle(Operation op) { return op == Operation::Capture ? kShowNormal : kShowMinimized; }
+
+std::u16string QuoteArgument(std::u16string_view field) {
+  if (field.empty() || !ContainsWhitespace(field) ||
+      field.find(u'"') != std::u16string_view::npos) {
+    return std::u16string(field);
+  }
+  // Inside quotes, backslashes are literal unless a quote follows them. The field holds no quote,
+  // so only the run of backslashes at its end meets one, the closing quote: n of them are written
+  // as 2n, which the runtime reads back as n followed by the end of the argument.
+  std::u16string quoted;
+  quoted.reserve(field.size() + 4);
+  quoted.push_back(u'"');
+  std::size_t trailingBackslashes = 0;
+  for (char16_t c : field) {
+    quoted.push_back(c);
+    trailingBackslashes = c == u'\\' ? trailingBackslashes + 1 : 0;
+  }
+  quoted.append(trailingBackslashes, u'\\');
+  quoted.push_back(u'"');
+  return quoted;
+}
+
+CommandLine Compose(std::u16string_view programFolder, Operation op,
+                    const std::vector<std::u16string>& args) {
+  CommandLine result;
+
+  result.application = std::u16string(programFolder);
+  if (result.application.empty() || result.application.back() != u'\\') {
+    result.application.push_back(u'\\');
+  }
+  result.application.append(kToolFileName);
+
+  // The program name ends at the first space or tab outside quotes and takes no backslash
+  // escapes, so the quoted token needs nothing inside it escaped (a Windows folder cannot hold
+  // a double quote).
+  const bool quoteTool = ContainsWhitespace(programFolder);
+  if (quoteTool) result.line.push_back(u'"');
+  result.line.append(programFolder);
+  result.line.push_back(u'\\');
+  result.line.append(kToolName);
+  if (quoteTool) result.line.push_back(u'"');
+  result.line.append(Prefix(op).substr(kToolName.size()));
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (i > 0) result.line.push_back(u' ');
+    result.line.append(QuoteArgument(args[i]));
+  }
+
+  result.show = ShowStyle(op);
+  return result;
+}
+
+}  // namespace vantrel::imaging

@@ -1,0 +1,67 @@
+// Image operations, the parts that depend on plain values only: the eight imagex command forms,
+// the quoting of a field so that it reaches the tool as one argument, and the composition of the
+// whole command line together with the full path of the tool. The Win32 adapter
+// (imaging_win32.*) reads the fields, hands the result to CreateProcessW and reports a refused
+// launch; everything it launches is decided here.
+//
+// All text is UTF-16 (char16_t), so the code is the same on the host and on Windows, where the
+// adapter reinterprets it as wchar_t.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel::imaging {
+
+enum class Operation {
+  MountReadOnly,
+  MountReadWrite,
+  UnmountDiscard,
+  UnmountCommit,
+  Apply,
+  Capture,
+  CaptureBoot,
+  Append,
+};
+
+// The tool's file name in the program folder, and the name it goes by on the command line.
+inline constexpr std::u16string_view kToolFileName = u"imagex.exe";
+inline constexpr std::u16string_view kToolName = u"imagex";
+
+// ShowWindow styles of a launch.
+inline constexpr int kShowNormal = 1;     // SW_SHOWNORMAL
+inline constexpr int kShowMinimized = 2;  // SW_SHOWMINIMIZED
+
+// The literal that begins each command form after the program folder: the tool's name, the
+// switches, and one trailing space ("imagex /mount ").
+std::u16string_view Prefix(Operation op);
+
+// kShowNormal for the plain capture (the one run the user watches), kShowMinimized otherwise.
+int ShowStyle(Operation op);
+
+// One field as it goes onto the command line:
+//  - empty: stays empty (it contributes nothing but its separators);
+//  - no whitespace (space, tab, line feed, vertical tab): unchanged;
+//  - contains a double quote: unchanged, the user's own quoting is passed exactly as typed;
+//  - otherwise: wrapped in double quotes, the backslashes right before the closing quote doubled,
+//    so that the Windows C runtime hands the tool exactly the field as one argument.
+std::u16string QuoteArgument(std::u16string_view field);
+
+struct CommandLine {
+  // Full path of the tool for CreateProcessW's lpApplicationName: the folder and "\imagex.exe"
+  // (no second backslash when the folder already ends in one). Naming the file outright means
+  // Windows never searches for the program, so no "C:\Program.exe" can be started instead.
+  std::u16string application;
+  // The command line: "<folder>\imagex <switches> <a1> <a2> ...". The backslash after the folder
+  // is always added; the token "<folder>\imagex" is quoted when the folder holds whitespace.
+  std::u16string line;
+  int show = kShowMinimized;  // ShowStyle(op)
+};
+
+// Composes the launch of op from the program folder (unquoted, as the system reports it) and the
+// field texts in order, each passed through QuoteArgument and joined by single spaces.
+CommandLine Compose(std::u16string_view programFolder, Operation op,
+                    const std::vector<std::u16string>& args);
+
+}  // namespace vantrel::imaging

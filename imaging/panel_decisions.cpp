@@ -1,0 +1,62 @@
+#include "imaging/panel_decisions.h"
+
+namespace vantrel::imaging {
+namespace {
+
+Decision Message(std::uint16_t id) {
+  Decision d;
+  d.message = id;
+  return d;
+}
+
+Decision Run(Operation op, std::vector<std::u16string> args) {
+  Decision d;
+  d.launch = Launch{op, std::move(args)};
+  return d;
+}
+
+}  // namespace
+
+Decision DecideMount(const MountFields& f) {
+  if (f.wimPath.empty()) return Message(kMsgMountNoWim);
+  if (f.index.empty()) {
+    // The box gets "1"; the user sees it and clicks again to mount.
+    Decision d;
+    d.setIndexToOne = true;
+    return d;
+  }
+  if (f.mountPath.empty()) return Message(kMsgMountNoFolder);
+  const Operation op =
+      IsTicked(f.readWriteCheck) ? Operation::MountReadWrite : Operation::MountReadOnly;
+  return Run(op, {f.wimPath, f.index, f.mountPath});
+}
+
+Decision DecideUnmount(const MountFields& f) {
+  const Operation op =
+      IsTicked(f.readWriteCheck) ? Operation::UnmountCommit : Operation::UnmountDiscard;
+  return Run(op, {f.mountPath});
+}
+
+Decision DecideApply(const MountFields& f) {
+  if (f.wimPath.empty()) return Message(kMsgApplyNoWim);
+  const bool noIndex = f.index.empty();
+  Decision d = Run(Operation::Apply,
+                   {f.wimPath, noIndex ? std::u16string(kDefaultIndex) : f.index, f.mountPath});
+  d.setIndexToOne = noIndex;
+  return d;
+}
+
+Decision DecideCapture(const CaptureFields& f) {
+  if (f.sourcePath.empty()) return Message(kMsgCaptureNoSource);
+  if (f.savePath.empty()) return Message(kMsgCaptureNoSavePath);
+  if (f.comment.empty()) return Message(kMsgCaptureNoComment);
+  Operation op = Operation::Capture;
+  if (IsTicked(f.appendCheck)) {
+    op = Operation::Append;
+  } else if (IsTicked(f.bootCheck)) {
+    op = Operation::CaptureBoot;
+  }
+  return Run(op, {f.sourcePath, f.savePath, f.comment});
+}
+
+}  // namespace vantrel::imaging

@@ -1,0 +1,82 @@
+// What each action button of the two panels does, decided from the values its click handler reads:
+// which message to show, whether to write "1" into the index box, and what to launch. The Win32
+// handlers (MountWim_Click, unMountWim_Click, ExtWIM_Click, MakeWimImage_Click) read the controls,
+// call the matching Decide function and carry the decision out in the order: message, index box,
+// launch.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/imaging_commands.h"
+
+namespace vantrel::imaging {
+
+// String-table identifiers of the folder-browser titles and the panel messages.
+inline constexpr std::uint16_t kTitleChooseFolder = 20101;     // browser title when none is given
+inline constexpr std::uint16_t kMsgApplyNoWim = 20102;         // apply without a WIM file
+inline constexpr std::uint16_t kMsgCaptureNoSource = 20103;    // capture without a source folder
+inline constexpr std::uint16_t kMsgCaptureNoSavePath = 20104;  // capture without a save path
+inline constexpr std::uint16_t kMsgCaptureNoComment = 20105;   // capture without a comment
+inline constexpr std::uint16_t kTitleCaptureSource = 20106;    // browser title of mk_WimB01
+inline constexpr std::uint16_t kTitleMountFolder = 20107;      // browser title of MountB
+inline constexpr std::uint16_t kMsgMountNoWim = 20108;         // mount without a WIM file
+inline constexpr std::uint16_t kMsgMountNoFolder = 20109;      // mount without a mount folder
+
+// Text written into an empty index box.
+inline constexpr std::u16string_view kDefaultIndex = u"1";
+
+// A check box counts as ticked only in state 1 (checked); 0 and 2 (greyed) do not.
+constexpr bool IsTicked(int checkState) { return checkState == 1; }
+
+struct Launch {
+  Operation op;
+  std::vector<std::u16string> args;  // field texts, as read, before quoting
+};
+
+struct Decision {
+  std::optional<std::uint16_t> message;  // string id of the message box to show, or none
+  bool setIndexToOne = false;            // write kDefaultIndex into the WIMindex box
+  std::optional<Launch> launch;          // what to launch, or none
+};
+
+// The mount panel: WIMPath, WIMindex, MountPath and WIMR_Check.
+struct MountFields {
+  std::u16string wimPath;
+  std::u16string index;
+  std::u16string mountPath;
+  int readWriteCheck = 0;
+};
+
+// The capture panel: mk_WIMPath, WIMSavePath, WIM_Info, WIM_add_c and WimBoot.
+struct CaptureFields {
+  std::u16string sourcePath;
+  std::u16string savePath;
+  std::u16string comment;
+  int appendCheck = 0;
+  int bootCheck = 0;
+};
+
+// A field is empty only when it equals the empty string: nothing is trimmed, so a field of spaces
+// counts as given.
+
+// MountWim_Click: no WIM file -> 20108; empty index -> "1" written, nothing else this click;
+// no mount folder -> 20109; else mount read-write when WIMR_Check is ticked, read-only otherwise.
+Decision DecideMount(const MountFields& fields);
+
+// unMountWim_Click: checks nothing; unmount MountPath as it stands, committing when WIMR_Check is
+// ticked at the time of this click.
+Decision DecideUnmount(const MountFields& fields);
+
+// ExtWIM_Click: no WIM file -> 20102; empty index -> "1" written and applied in the same click;
+// MountPath is the target, empty or not.
+Decision DecideApply(const MountFields& fields);
+
+// MakeWimImage_Click: 20103, 20104, 20105 for the first empty of source, save path, comment; else
+// append when WIM_add_c is ticked (WimBoot then plays no part), bootable capture when WimBoot is
+// ticked, plain capture otherwise.
+Decision DecideCapture(const CaptureFields& fields);
+
+}  // namespace vantrel::imaging

@@ -1,0 +1,158 @@
+#include "imaging/imaging_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "imaging/command_line_split.h"
+
+namespace vantrel::imaging {
+namespace {
+
+struct QuoteCase {
+  const char* name;
+  std::u16string field;
+  std::u16string expected;
+};
+
+class QuoteArgumentTest : public ::testing::TestWithParam<QuoteCase> {};
+
+TEST_P(QuoteArgumentTest, QuotesOnlyWhatNeedsIt) {
+  const QuoteCase& c = GetParam();
+  EXPECT_EQ(QuoteArgument(c.field), c.expected);
+
+  // Whatever the quoting, a non-empty field without a double quote must reach the tool as
+  // exactly one argument holding exactly the field.
+  if (!c.field.empty() && c.field.find(u'"') == std::u16string::npos) {
+    const auto argv = SplitCommandLine(u"imagex " + QuoteArgument(c.field) + u" next");
+    EXPECT_EQ(argv, (std::vector<std::u16string>{u"imagex", c.field, u"next"}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, QuoteArgumentTest,
+    ::testing::Values(
+        QuoteCase{"Empty", u"", u""}, QuoteCase{"PlainPath", u"E:\\a.wim", u"E:\\a.wim"},
+        QuoteCase{"DriveRoot", u"C:\\", u"C:\\"},
+        QuoteCase{"TrailingBackslashesNoSpace", u"C:\\mnt\\\\", u"C:\\mnt\\\\"},
+        QuoteCase{"SpaceInPath", u"C:\\My Dir\\x.wim", u"\"C:\\My Dir\\x.wim\""},
+        QuoteCase{"SpaceAndTrailingBackslash", u"C:\\My Dir\\", u"\"C:\\My Dir\\\\\""},
+        QuoteCase{"SpaceAndThreeTrailingBackslashes", u"a b\\\\\\", u"\"a b\\\\\\\\\\\\\""},
+        QuoteCase{"InnerBackslashRunKept", u"a\\\\b c", u"\"a\\\\b c\""},
+        QuoteCase{"Words", u"my first image", u"\"my first image\""},
+        QuoteCase{"OnlySpaces", u"   ", u"\"   \""},
+        QuoteCase{"LeadingAndTrailingSpace", u" x ", u"\" x \""},
+        QuoteCase{"Tab", u"a\tb", u"\"a\tb\""},
+        QuoteCase{"LineFeedAndVerticalTab", u"a\nb\vc", u"\"a\nb\vc\""},
+        QuoteCase{"UserQuotedPath", u"\"C:\\My Dir\\x.wim\"", u"\"C:\\My Dir\\x.wim\""},
+        QuoteCase{"UserQuotesInsideWords", u"say \"hi\" now", u"say \"hi\" now"},
+        QuoteCase{"Chinese", u"镜像", u"镜像"},
+        QuoteCase{"ChineseWithSpace", u"D:\\我的 镜像\\", u"\"D:\\我的 镜像\\\\\""},
+        QuoteCase{"EmojiWithSpace", u"\U0001F600 \U00020000", u"\"\U0001F600 \U00020000\""},
+        // The runtime splits only on ASCII blanks; other spaces stay as they are.
+        QuoteCase{"IdeographicSpace", u"a\u3000b", u"a\u3000b"}),
+    [](const ::testing::TestParamInfo<QuoteCase>& info) { return std::string(info.param.name); });
+
+// Every form, composed from plain fields, is byte-for-byte folder + "\" + prefix + fields.
+TEST(ComposeTest, EveryFormWithPlainFields) {
+  struct Row {
+    Operation op;
+    std::u16string line;
+    int show;
+  };
+  const std::vector<std::u16string> three = {u"E:\\a.wim", u"2", u"C:\\mnt"};
+  const Row rows[] = {
+      {Operation::MountReadOnly, u"D:\\Tools\\imagex /mount E:\\a.wim 2 C:\\mnt", 2},
+      {Operation::MountReadWrite, u"D:\\Tools\\imagex /mountrw E:\\a.wim 2 C:\\mnt", 2},
+      {Operation::UnmountDiscard, u"D:\\Tools\\imagex /unmount E:\\a.wim 2 C:\\mnt", 2},
+      {Operation::UnmountCommit, u"D:\\Tools\\imagex /unmount /commit E:\\a.wim 2 C:\\mnt", 2},
+      {Operation::Apply, u"D:\\Tools\\imagex /apply E:\\a.wim 2 C:\\mnt", 2},
+      {Operation::Capture, u"D:\\Tools\\imagex /capture /compress maximum E:\\a.wim 2 C:\\mnt", 1},
+      {Operation::CaptureBoot,
+       u"D:\\Tools\\imagex /capture /boot /compress maximum E:\\a.wim 2 C:\\mnt", 2},
+      {Operation::Append, u"D:\\Tools\\imagex /append E:\\a.wim 2 C:\\mnt", 2},
+  };
+  for (const Row& row : rows) {
+    const CommandLine cl = Compose(u"D:\\Tools", row.op, three);
+    EXPECT_EQ(cl.line, row.line);
+    EXPECT_EQ(cl.show, row.show) << static_cast<int>(row.op);
+    EXPECT_EQ(cl.show, ShowStyle(row.op));
+    EXPECT_EQ(cl.application, u"D:\\Tools\\imagex.exe");
+  }
+}
+
+TEST(ComposeTest, Examples) {
+  struct Row {
+    const char* name;
+    std::u16string folder;
+    Operation op;
+    std::vector<std::u16string> args;
+    std::u16string application;
+    std::u16string line;
+  };
+  const Row rows[] = {
+      {"FolderEndingInBackslashStillGetsOne",
+       u"C:\\",
+       Operation::UnmountCommit,
+       {u"C:\\mnt"},
+       u"C:\\imagex.exe",
+       u"C:\\\\imagex /unmount /commit C:\\mnt"},
+      {"EmptyMountFolderEndsAfterIndex",
+       u"D:\\Tools",
+       Operation::Apply,
+       {u"E:\\a.wim", u"1", u""},
+       u"D:\\Tools\\imagex.exe",
+       u"D:\\Tools\\imagex /apply E:\\a.wim 1 "},
+      {"UnmountOfNothingEndsInPrefix",
+       u"D:\\Tools",
+       Operation::UnmountDiscard,
+       {u""},
+       u"D:\\Tools\\imagex.exe",
+       u"D:\\Tools\\imagex /unmount "},
+      {"FolderWithSpaceIsQuoted",
+       u"C:\\Program Files\\Vantrel",
+       Operation::Capture,
+       {u"D:\\my src\\", u"E:\\out.wim", u"two words"},
+       u"C:\\Program Files\\Vantrel\\imagex.exe",
+       u"\"C:\\Program Files\\Vantrel\\imagex\" /capture /compress maximum "
+       u"\"D:\\my src\\\\\" E:\\out.wim \"two words\""},
+      {"FolderWithSpaceEndingInBackslash",
+       u"C:\\Program Files\\",
+       Operation::MountReadOnly,
+       {u"E:\\a.wim", u"1", u"C:\\mnt"},
+       u"C:\\Program Files\\imagex.exe",
+       u"\"C:\\Program Files\\\\imagex\" /mount E:\\a.wim 1 C:\\mnt"},
+      {"UserQuotesPassedAsTyped",
+       u"D:\\Tools",
+       Operation::Append,
+       {u"\"D:\\a b\"", u"E:\\o.wim", u"x"},
+       u"D:\\Tools\\imagex.exe",
+       u"D:\\Tools\\imagex /append \"D:\\a b\" E:\\o.wim x"},
+      {"ChineseFolderWithoutSpace",
+       u"D:\\工具",
+       Operation::Apply,
+       {u"E:\\镜像.wim", u"1", u"F:\\"},
+       u"D:\\工具\\imagex.exe",
+       u"D:\\工具\\imagex /apply E:\\镜像.wim 1 F:\\"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const CommandLine cl = Compose(row.folder, row.op, row.args);
+    EXPECT_EQ(cl.application, row.application);
+    EXPECT_EQ(cl.line, row.line);
+  }
+}
+
+// What the tool's C runtime makes of composed lines whose folder or fields hold spaces.
+TEST(ComposeTest, ToolReceivesEachFieldWhole) {
+  const CommandLine cl = Compose(u"C:\\Program Files\\V\\", Operation::CaptureBoot,
+                                 {u"C:\\Users\\A B\\", u"E:\\x y.wim", u" 注释 \U0001F600 "});
+  EXPECT_EQ(SplitCommandLine(cl.line),
+            (std::vector<std::u16string>{u"C:\\Program Files\\V\\\\imagex", u"/capture", u"/boot",
+                                         u"/compress", u"maximum", u"C:\\Users\\A B\\",
+                                         u"E:\\x y.wim", u" 注释 \U0001F600 "}));
+}
+
+}  // namespace
+}  // namespace vantrel::imaging

@@ -1,0 +1,159 @@
+#include "imaging/panel_decisions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vantrel::imaging {
+namespace {
+
+using Args = std::vector<std::u16string>;
+
+// The expected outcome of one click; a launch is expected when args is set.
+struct Outcome {
+  std::optional<std::uint16_t> message;
+  bool setIndexToOne = false;
+  std::optional<Operation> op;
+  Args args;
+};
+
+Outcome Shows(std::uint16_t id) { return {id, false, std::nullopt, {}}; }
+Outcome SetsOneOnly() { return {std::nullopt, true, std::nullopt, {}}; }
+Outcome Runs(Operation op, Args args, bool setIndexToOne = false) {
+  return {std::nullopt, setIndexToOne, op, std::move(args)};
+}
+
+void ExpectOutcome(const Decision& d, const Outcome& want) {
+  EXPECT_EQ(d.message, want.message);
+  EXPECT_EQ(d.setIndexToOne, want.setIndexToOne);
+  ASSERT_EQ(d.launch.has_value(), want.op.has_value());
+  if (d.launch) {
+    EXPECT_EQ(d.launch->op, *want.op);
+    EXPECT_EQ(d.launch->args, want.args);
+  }
+}
+
+const std::u16string kWim = u"E:\\a.wim";
+const std::u16string kMnt = u"C:\\mnt";
+
+struct MountRow {
+  const char* name;
+  Decision (*decide)(const MountFields&);
+  MountFields fields;
+  Outcome want;
+};
+
+TEST(PanelDecisionsTest, MountPanel) {
+  const MountRow rows[] = {
+      // MountWim_Click: file, then index, then folder.
+      {"MountAllEmpty", DecideMount, {u"", u"", u"", 0}, Shows(kMsgMountNoWim)},
+      {"MountNoFileBeatsEmptyIndex", DecideMount, {u"", u"", kMnt, 1}, Shows(kMsgMountNoWim)},
+      {"MountEmptyIndexOnlySetsOne", DecideMount, {kWim, u"", u"", 0}, SetsOneOnly()},
+      {"MountEmptyIndexBeforeFolder", DecideMount, {kWim, u"", kMnt, 1}, SetsOneOnly()},
+      {"MountNoFolder", DecideMount, {kWim, u"2", u"", 0}, Shows(kMsgMountNoFolder)},
+      {"MountReadOnly",
+       DecideMount,
+       {kWim, u"2", kMnt, 0},
+       Runs(Operation::MountReadOnly, {kWim, u"2", kMnt})},
+      {"MountReadWrite",
+       DecideMount,
+       {kWim, u"2", kMnt, 1},
+       Runs(Operation::MountReadWrite, {kWim, u"2", kMnt})},
+      {"MountGreyedIsNotTicked",
+       DecideMount,
+       {kWim, u"2", kMnt, 2},
+       Runs(Operation::MountReadOnly, {kWim, u"2", kMnt})},
+      {"MountSpacesAndOddIndexPassed",
+       DecideMount,
+       {u" ", u"abc", u"  ", 0},
+       Runs(Operation::MountReadOnly, {u" ", u"abc", u"  "})},
+      // unMountWim_Click checks nothing.
+      {"UnmountAllEmpty",
+       DecideUnmount,
+       {u"", u"", u"", 0},
+       Runs(Operation::UnmountDiscard, {u""})},
+      {"UnmountCommit", DecideUnmount, {u"", u"", kMnt, 1}, Runs(Operation::UnmountCommit, {kMnt})},
+      {"UnmountGreyedDiscards",
+       DecideUnmount,
+       {kWim, u"", kMnt, 2},
+       Runs(Operation::UnmountDiscard, {kMnt})},
+      // ExtWIM_Click: only the file is required; an empty index becomes "1" in the same click.
+      {"ApplyNoFile", DecideApply, {u"", u"", kMnt, 0}, Shows(kMsgApplyNoWim)},
+      {"ApplyEmptyIndexGoesOnWithOne",
+       DecideApply,
+       {kWim, u"", kMnt, 0},
+       Runs(Operation::Apply, {kWim, u"1", kMnt}, true)},
+      {"ApplyEmptyFolderPassed",
+       DecideApply,
+       {kWim, u"0", u"", 1},
+       Runs(Operation::Apply, {kWim, u"0", u""})},
+      {"ApplySpacesPassed",
+       DecideApply,
+       {u" ", u" ", u" ", 0},
+       Runs(Operation::Apply, {u" ", u" ", u" "})},
+  };
+  for (const MountRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    ExpectOutcome(row.decide(row.fields), row.want);
+  }
+}
+
+TEST(PanelDecisionsTest, CapturePanel) {
+  struct Row {
+    const char* name;
+    CaptureFields fields;
+    Outcome want;
+  };
+  const std::u16string src = u"D:\\src", save = u"E:\\o.wim", info = u"my image";
+  const Args all = {src, save, info};
+  const Row rows[] = {
+      {"AllEmpty", {u"", u"", u"", 1, 1}, Shows(kMsgCaptureNoSource)},
+      {"NoSourceOthersGiven", {u"", save, info, 0, 0}, Shows(kMsgCaptureNoSource)},
+      {"NoSavePath", {src, u"", u"", 0, 0}, Shows(kMsgCaptureNoSavePath)},
+      {"NoComment", {src, save, u"", 1, 0}, Shows(kMsgCaptureNoComment)},
+      {"Plain", {src, save, info, 0, 0}, Runs(Operation::Capture, all)},
+      {"Boot", {src, save, info, 0, 1}, Runs(Operation::CaptureBoot, all)},
+      {"Append", {src, save, info, 1, 0}, Runs(Operation::Append, all)},
+      {"AppendBeatsBoot", {src, save, info, 1, 1}, Runs(Operation::Append, all)},
+      {"GreyedAppendIsNotTicked", {src, save, info, 2, 1}, Runs(Operation::CaptureBoot, all)},
+      {"GreyedBootIsNotTicked", {src, save, info, 0, 2}, Runs(Operation::Capture, all)},
+      {"SpacesPassed",
+       {u" ", u"  ", u"   ", 0, 0},
+       Runs(Operation::Capture, {u" ", u"  ", u"   "})},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ExpectOutcome(DecideCapture(row.fields), row.want);
+  }
+}
+
+// Carries a decision out on the fields as the window does, and composes what it launches.
+std::optional<std::u16string> Click(Decision (*decide)(const MountFields&), MountFields& f) {
+  const Decision d = decide(f);
+  if (d.setIndexToOne) f.index = kDefaultIndex;
+  if (!d.launch) return std::nullopt;
+  return Compose(u"D:\\Tools", d.launch->op, d.launch->args).line;
+}
+
+TEST(PanelDecisionsTest, ClickSequences) {
+  // An empty index on mount: the first click only fills in "1", the second mounts image 1.
+  MountFields f{kWim, u"", kMnt, 0};
+  EXPECT_EQ(Click(DecideMount, f), std::nullopt);
+  EXPECT_EQ(f.index, u"1");
+  EXPECT_EQ(Click(DecideMount, f), u"D:\\Tools\\imagex /mount E:\\a.wim 1 C:\\mnt");
+
+  // An empty index on apply: one click fills in "1" and applies image 1; no folder is fine.
+  MountFields g{kWim, u"", u"", 0};
+  EXPECT_EQ(Click(DecideApply, g), u"D:\\Tools\\imagex /apply E:\\a.wim 1 ");
+  EXPECT_EQ(g.index, u"1");
+
+  // Mounted read-write, box unticked before the unmount: the changes are discarded.
+  MountFields h{kWim, u"3", kMnt, 1};
+  EXPECT_EQ(Click(DecideMount, h), u"D:\\Tools\\imagex /mountrw E:\\a.wim 3 C:\\mnt");
+  h.readWriteCheck = 0;
+  EXPECT_EQ(Click(DecideUnmount, h), u"D:\\Tools\\imagex /unmount C:\\mnt");
+}
+
+}  // namespace
+}  // namespace vantrel::imaging
