@@ -1,0 +1,59 @@
+// The main window's controls as data: one row per control, in the design's stacking order inside each
+// container (topmost first). The Win32 code creates the real windows from this table; nothing else in the
+// program repeats a position, a size or a caption id.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace vantrel::app {
+
+enum class Kind { OptionButton, Frame, FileDialog, TitleBar, Image, CommandButton, CheckBox, TextBox, Label };
+
+// A colour: either a system colour index (5 window background, 8 window text) or an RGB value.
+struct Colour {
+  bool system = false;
+  std::uint32_t value = 0;  // system index, or 0x00BBGGRR like a Windows COLORREF
+};
+constexpr Colour SystemColour(std::uint32_t index) { return {true, index}; }
+constexpr Colour Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return {false, static_cast<std::uint32_t>(r | (g << 8) | (b << 16))};
+}
+
+struct ControlDef {
+  std::string_view name;
+  Kind kind;
+  std::string_view parent;  // "" for a direct child of the main window, else the panel's name
+  double left, top;         // pixels in the parent (one design value is a third of a pixel)
+  int width, height;        // pixels; 0 x 0 for labels, which size themselves to their caption
+  std::u16string_view designText;  // design caption or initial text
+  std::uint16_t captionId;         // string table id that replaces the caption at start-up, or 0
+  int tabIndex;                    // design tab index, or -1 for controls that take no focus
+  std::optional<Colour> back, fore;
+};
+
+inline constexpr int kDesignWidth = 516, kDesignHeight = 481;    // client area as designed, pixels
+inline constexpr int kWindowWidth = 406, kWindowHeight = 274;    // after start-up: the picture's size
+inline constexpr int kTwipsPerPixel = 15;
+inline constexpr std::uint32_t kColourKey = 0x00FF00FF;          // RGB(255,0,255), fully transparent
+inline constexpr std::uint8_t kWindowAlpha = 200;
+
+// Every control of the main window, containers before their children.
+std::span<const ControlDef> ControlTree();
+const ControlDef* FindControl(std::string_view name);
+
+// The children of one container ("" = the main window) in tab order.
+template <typename F>
+void ForEachChildInTabOrder(std::string_view parent, F&& f);
+
+// One step of the caption loader: which control's caption gets which string.
+struct CaptionStep {
+  std::string_view control;  // control name, or "up_Show" / "up_Exit" for the tray menu entries
+  std::uint16_t id;
+};
+std::span<const CaptionStep> CaptionOrder();
+
+}  // namespace vantrel::app
+
+#include "app/control_tree_inl.h"

@@ -1,0 +1,385 @@
+#include "app/main_window_win32.h"
+
+#include <commctrl.h>
+
+#include "resources/artwork.h"
+#include "runtime/bitmaps.h"
+#include "runtime/runtime.h"
+
+namespace vantrel::app {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VantrelMainWindow";
+constexpr wchar_t kPanelClass[] = L"VantrelPanel";
+constexpr int kFirstControlId = 1000;
+
+int Px(double value) { return static_cast<int>(value + 0.5); }
+
+COLORREF ColourOf(const Colour& c) {
+  return c.system ? GetSysColor(static_cast<int>(c.value)) : static_cast<COLORREF>(c.value);
+}
+
+bool RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC panelProc) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(instance, kWindowClass, &wc)) {
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);  // hidden everywhere by the picture
+    wc.lpszClassName = kWindowClass;
+    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                             GetSystemMetrics(SM_CYICON), LR_SHARED));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    if (!RegisterClassExW(&wc)) return false;
+  }
+  wc = WNDCLASSEXW{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(instance, kPanelClass, &wc)) {
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = panelProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kPanelClass;
+    if (!RegisterClassExW(&wc)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
+
+MainWindow::~MainWindow() {
+  if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+}
+
+std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showCommand) {
+  if (!RegisterClasses(instance, &MainWindow::WindowProc, &MainWindow::PanelProc)) return nullptr;
+  std::unique_ptr<MainWindow> self(new MainWindow(instance));
+
+  // Artwork and GDI objects are made once for the life of the window.
+  self->windowPicture_ = runtime::MakeBitmap(resources::WindowPicture());
+  self->panelPicture_ = runtime::MakeBitmap(resources::PanelPicture());
+  self->panelBrush_.reset(CreateSolidBrush(RGB(236, 236, 236)));
+  self->optionBrush_.reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
+  // The window's default font: SimSun 9 pt, GB2312.
+  HDC screen = GetDC(nullptr);
+  int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(9, pixelsPerInch, 72);
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = GB2312_CHARSET;
+  lstrcpynW(lf.lfFaceName, L"宋体", LF_FACESIZE);
+  self->font_.reset(CreateFontIndirectW(&lf));
+
+  // Created at its design size, centred for the size it will have, and hidden until loaded.
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  int x = work.left + ((work.right - work.left) - kWindowWidth) / 2;
+  int y = work.top + ((work.bottom - work.top) - kWindowHeight) / 2;
+  HWND hwnd = CreateWindowExW(0, kWindowClass, L"", WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
+                              kDesignWidth, kDesignHeight, nullptr, nullptr, instance, self.get());
+  if (!hwnd) return nullptr;
+  self->window_.reset(hwnd);
+  if (!self->CreateControls()) return nullptr;
+
+  self->Form_Load();
+  ShowWindow(hwnd, showCommand);
+  UpdateWindow(hwnd);
+  return self;
+}
+
+bool MainWindow::CreateControls() {
+  // Containers first, then each panel's children; inside a container in tab order, which is also the
+  // order the dialog manager walks with Tab.
+  bool ok = true;
+  ForEachChildInTabOrder("", [&](const ControlDef& def) {
+    if (ok && !CreateControl(def, hwnd_) && (def.kind != Kind::Image && def.kind != Kind::FileDialog &&
+                                             def.kind != Kind::TitleBar))
+      ok = false;
+  });
+  for (const char* panel : {"WIM_Mount", "WIM_Makes"}) {
+    HWND parent = Control(panel);
+    ForEachChildInTabOrder(panel, [&](const ControlDef& def) {
+      if (ok && !CreateControl(def, parent) && def.kind != Kind::Image) ok = false;
+    });
+  }
+  return ok;
+}
+
+HWND MainWindow::CreateControl(const ControlDef& def, HWND parent) {
+  const wchar_t* cls = nullptr;
+  DWORD style = WS_CHILD | WS_VISIBLE;
+  DWORD exStyle = 0;
+  switch (def.kind) {
+    case Kind::OptionButton:
+      cls = WC_BUTTONW;
+      style |= BS_AUTORADIOBUTTON | BS_PUSHLIKE;
+      if (def.name == "Option1") style |= WS_GROUP | WS_TABSTOP;  // the two options form one group
+      break;
+    case Kind::Frame:
+      cls = kPanelClass;
+      exStyle |= WS_EX_CONTROLPARENT;
+      style |= WS_CLIPSIBLINGS | WS_GROUP;
+      if (def.name == "WIM_Makes") style &= ~WS_VISIBLE;  // hidden as designed
+      break;
+    case Kind::CommandButton:
+      cls = WC_BUTTONW;
+      style |= BS_PUSHBUTTON | WS_TABSTOP;
+      break;
+    case Kind::CheckBox:
+      cls = WC_BUTTONW;
+      style |= BS_AUTOCHECKBOX | WS_TABSTOP;
+      break;
+    case Kind::TextBox:
+      cls = WC_EDITW;
+      style |= ES_AUTOHSCROLL | WS_TABSTOP;
+      exStyle |= WS_EX_CLIENTEDGE;
+      break;
+    case Kind::Label:
+      cls = WC_STATICW;
+      style |= SS_LEFT | SS_NOPREFIX;
+      break;
+    case Kind::TitleBar:
+      return nullptr;  // the title bar control is attached by AttachTitleBar
+    case Kind::Image:
+    case Kind::FileDialog:
+      return nullptr;  // windowless: Image1 is a region of the main window, the panels paint their picture
+  }
+  int width = def.width, height = def.height;
+  if (def.kind == Kind::Label) width = 30, height = 12;  // the size of a five-digit placeholder
+  std::wstring text = runtime::Wide(def.designText);
+  int id = kFirstControlId + static_cast<int>(&def - ControlTree().data());
+  HWND control = CreateWindowExW(exStyle, cls, text.c_str(), style, Px(def.left), Px(def.top), width, height, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, this);
+  if (!control) return nullptr;
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  if (def.name == "Option1") SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+  controls_.emplace(std::string(def.name), control);
+  return control;
+}
+
+HWND MainWindow::Control(std::string_view name) const {
+  auto it = controls_.find(name);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+void MainWindow::Form_Load() {
+  // 1-3: a layered window: magenta is cut out, the rest drawn at alpha 200.
+  LONG_PTR exStyle = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
+  SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+  SetLayeredWindowAttributes(hwnd_, kColourKey, kWindowAlpha, LWA_COLORKEY | LWA_ALPHA);
+  // 4: every caption from the string table.
+  LoadCaptions();
+  // 5: the capture panel moves onto the mount panel (top first, then left).
+  HWND makes = Control("WIM_Makes");
+  RECT r{};
+  GetWindowRect(makes, &r);
+  MapWindowPoints(HWND_DESKTOP, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+  SetWindowPos(makes, nullptr, r.left, 96, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(makes, nullptr, 8, 96, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // 6: the picture's size: the height first, then the width.
+  GetWindowRect(hwnd_, &r);
+  SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, nullptr, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // 7-8: the tray icon with its tip. Connected when the tray lands: AddTrayIcon(main window, PopupMenus),
+  // then SetTrayTip(LoadResString(40101)).
+}
+
+void MainWindow::LoadCaptions() {
+  for (const CaptionStep& step : CaptionOrder()) SetCaption(step.control, runtime::LoadResString(step.id));
+}
+
+void MainWindow::SetCaption(std::string_view control, const std::wstring& text) {
+  if (control == "MacWindow" || control == "up_Show" || control == "up_Exit") {
+    // The title bar's Caption property and the tray menu entries: connected when those controls land.
+    return;
+  }
+  HWND window = Control(control);
+  if (!window) return;
+  SetWindowTextW(window, text.c_str());
+  const ControlDef* def = FindControl(control);
+  if (def && def->kind == Kind::Label) SizeLabelToText(window);
+}
+
+void MainWindow::SizeLabelToText(HWND label) {
+  // An auto-sized label: its left and top stay, its size becomes that of its text.
+  std::wstring text = imaging::WindowText(label);
+  HDC dc = GetDC(label);
+  SIZE size{};
+  {
+    runtime::SelectObjectScope select(dc, font_.get());
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  }
+  ReleaseDC(label, dc);
+  SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::Option1_Click() {
+  ShowWindow(Control("WIM_Mount"), SW_SHOW);
+  ShowWindow(Control("WIM_Makes"), SW_HIDE);
+}
+
+void MainWindow::Option2_Click() {
+  ShowWindow(Control("WIM_Mount"), SW_HIDE);
+  ShowWindow(Control("WIM_Makes"), SW_SHOW);
+}
+
+void MainWindow::StartWindowMove() {
+  ReleaseCapture();
+  SendMessageW(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+void MainWindow::Image1_MouseDown() { StartWindowMove(); }
+void MainWindow::MacWindow_MoveWindow() { StartWindowMove(); }
+
+void MainWindow::MacWindow_CloseWindow() {
+  // The tray icon goes first (it needs the window), then the window, then the program.
+  window_.reset();
+  hwnd_ = nullptr;
+  runtime::EndProgram();
+}
+
+void MainWindow::MacWindow_MiniWindow() { ShowWindow(hwnd_, SW_MINIMIZE); }
+
+void MainWindow::OnCommand(HWND control, int notification) {
+  if (notification != BN_CLICKED) return;
+  for (const auto& [name, window] : controls_) {
+    if (window != control) continue;
+    if (name == "Option1") Option1_Click();
+    else if (name == "Option2") Option2_Click();
+    else if (name == "MountWim") imaging::MountWim_Click(*this);
+    else if (name == "unMountWim") imaging::unMountWim_Click(*this);
+    else if (name == "ExtWIM") imaging::ExtWIM_Click(*this);
+    else if (name == "MakeWimImage") imaging::MakeWimImage_Click(*this);
+    else if (name == "WimB") imaging::WimB_Click(*this, filesDialog_);
+    else if (name == "MountB") imaging::MountB_Click(*this);
+    else if (name == "mk_WimB01") imaging::mk_WimB01_Click(*this);
+    else if (name == "mk_WimB02") imaging::mk_WimB02_Click(*this, filesDialog_);
+    return;
+  }
+}
+
+LRESULT MainWindow::OnControlColour(UINT message, HDC dc, HWND control) {
+  for (const auto& [name, window] : controls_) {
+    if (window != control) continue;
+    const ControlDef* def = FindControl(name);
+    if (!def) break;
+    if (def->fore) SetTextColor(dc, ColourOf(*def->fore));
+    if (def->kind == Kind::Label) {
+      // Labels draw only their text; the panel picture shows around it.
+      SetBkMode(dc, TRANSPARENT);
+      return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    }
+    if (def->kind == Kind::CheckBox) {
+      SetBkColor(dc, RGB(236, 236, 236));
+      return reinterpret_cast<LRESULT>(panelBrush_.get());
+    }
+    if (def->kind == Kind::OptionButton) {
+      SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+      return reinterpret_cast<LRESULT>(optionBrush_.get());
+    }
+    break;
+  }
+  return DefWindowProcW(GetParent(control), message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+}
+
+void MainWindow::PaintWindow() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  runtime::DrawBitmap(dc, static_cast<HBITMAP>(windowPicture_.get()), 0, 0, kWindowWidth, kWindowHeight);
+  EndPaint(hwnd_, &ps);
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      self->PaintWindow();
+      return 0;
+    case WM_COMMAND:
+      self->OnCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return self->OnControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN: {
+      // Image1: the picture-less band under the title bar drags the window, with any mouse button.
+      const ControlDef* image = FindControl("Image1");
+      int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+      if (x >= image->left && x < image->left + image->width && y >= image->top && y < image->top + image->height)
+        self->Image1_MouseDown();
+      return 0;
+    }
+    case WM_CLOSE:
+      // Closing from outside (the taskbar, Alt+F4) takes the same way out as the close button, so the
+      // program never lingers without a window.
+      self->MacWindow_CloseWindow();
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      self->hwnd_ = nullptr;
+      self->window_.release();
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE)
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self) {
+    switch (message) {
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT: {
+        // The panel picture is larger than the panel and is clipped by it.
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        runtime::DrawBitmap(dc, static_cast<HBITMAP>(self->panelPicture_.get()), 0, 0, client.right, client.bottom);
+        EndPaint(hwnd, &ps);
+        return 0;
+      }
+      case WM_COMMAND:
+        self->OnCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+        return 0;
+      case WM_CTLCOLORSTATIC:
+      case WM_CTLCOLORBTN:
+        return self->OnControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    }
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+int MainWindow::RunMessageLoop(HWND window) {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (IsWindow(window) && IsDialogMessageW(window, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace vantrel::app

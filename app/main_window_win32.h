@@ -1,0 +1,71 @@
+// The main window on Windows: created hidden from the control tree, loaded by Form_Load, then shown.
+#pragma once
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/control_tree.h"
+#include "imaging/panels_win32.h"
+#include "runtime/handles.h"
+
+namespace vantrel::app {
+
+class MainWindow final : public imaging::PanelHost {
+ public:
+  // Registers the window classes, creates the window and its controls at their design values (hidden),
+  // runs Form_Load and shows the window. Returns null when the window cannot be created.
+  static std::unique_ptr<MainWindow> Create(HINSTANCE instance, int showCommand = SW_SHOWNORMAL);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  // The window of a control by its name (a text box, button, panel, label), or null.
+  HWND Control(std::string_view name) const override;
+  HWND Owner() const override { return hwnd_; }
+
+  // Handlers of the main window, named after their widget and event.
+  void Form_Load();
+  void LoadCaptions();
+  void Option1_Click();
+  void Option2_Click();
+  void Image1_MouseDown();
+  void MacWindow_MoveWindow();
+  void MacWindow_CloseWindow();
+  void MacWindow_MiniWindow();
+
+  // The move request: let go of the mouse and start the system's own window move, as a press on a
+  // caption bar would.
+  void StartWindowMove();
+
+  // Runs the message loop until the program ends; Tab and the arrow keys move between controls.
+  static int RunMessageLoop(HWND window);
+
+ private:
+  explicit MainWindow(HINSTANCE instance);
+  bool CreateControls();
+  HWND CreateControl(const ControlDef& def, HWND parent);
+  void SizeLabelToText(HWND label);
+  void SetCaption(std::string_view control, const std::wstring& text);
+  void OnCommand(HWND control, int notification);
+  LRESULT OnControlColour(UINT message, HDC dc, HWND control);
+  void PaintWindow();
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+  HINSTANCE instance_;
+  HWND hwnd_ = nullptr;
+  runtime::UniqueWindow window_;
+  std::map<std::string, HWND, std::less<>> controls_;
+  runtime::UniqueGdiObject font_;
+  runtime::UniqueGdiObject windowPicture_;  // DIB section of the window picture
+  runtime::UniqueGdiObject panelPicture_;   // DIB section of the panel pinstripe
+  runtime::UniqueGdiObject panelBrush_;     // RGB(236,236,236) behind check boxes
+  runtime::UniqueGdiObject optionBrush_;    // system colour 5 behind the mode buttons
+  imaging::FilesDialog filesDialog_;
+};
+
+}  // namespace vantrel::app

@@ -1,0 +1,146 @@
+#include "imaging/panels_win32.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "imaging/imaging_commands.h"
+#include "imaging/panel_decisions.h"
+#include "runtime/handles.h"
+#include "runtime/runtime.h"
+
+namespace vantrel::imaging {
+namespace {
+
+using runtime::Utf16;
+using runtime::Wide;
+
+int CheckState(HWND box) { return static_cast<int>(SendMessageW(box, BM_GETCHECK, 0, 0)); }
+
+MountFields ReadMountFields(const PanelHost& host) {
+  MountFields f;
+  f.wimPath = Utf16(WindowText(host.Control("WIMPath")));
+  f.index = Utf16(WindowText(host.Control("WIMindex")));
+  f.mountPath = Utf16(WindowText(host.Control("MountPath")));
+  f.readWriteCheck = CheckState(host.Control("WIMR_Check"));
+  return f;
+}
+
+// Carries a decision out: the message, or the index box refilled, then the launch.
+void Apply(const PanelHost& host, const Decision& decision) {
+  if (decision.message) {
+    runtime::MsgBox(host.Owner(), runtime::LoadResString(*decision.message));
+    return;
+  }
+  if (decision.setIndexToOne) SetWindowTextW(host.Control("WIMindex"), Wide(kDefaultIndex).c_str());
+  if (decision.launch) {
+    CommandLine command = Compose(Utf16(runtime::ProgramFolder()), decision.launch->op, decision.launch->args);
+    runtime::Shell(host.Owner(), command);
+  }
+}
+
+// The filter in the dialog's "a|b|c|d" form becomes the system's "a\0b\0c\0d\0\0".
+std::wstring SystemFilter(const std::wstring& filter) {
+  std::wstring result = filter;
+  for (wchar_t& c : result)
+    if (c == L'|') c = L'\0';
+  result.push_back(L'\0');
+  result.push_back(L'\0');
+  return result;
+}
+
+void ShowFileDialog(const PanelHost& host, FilesDialog& dialog, bool save, const char* field) {
+  dialog.CancelError = true;
+  try {
+    dialog.Flags = OFN_HIDEREADONLY;
+    dialog.Filter = L"Windows AIK(*.wim)|*.wim|All Files (*.*)|*.*";
+    dialog.FilterIndex = 1;
+    if (save)
+      dialog.ShowSave(host.Owner());
+    else
+      dialog.ShowOpen(host.Owner());
+    SetWindowTextW(host.Control(field), dialog.FileName.c_str());
+  } catch (const FilesDialog::Cancelled&) {
+    // A cancel leaves the field as it was.
+  }
+}
+
+void BrowseInto(const PanelHost& host, std::uint16_t titleId, const char* field) {
+  std::wstring path = BrowseFolder(host.Owner(), runtime::LoadResString(titleId));
+  SetWindowTextW(host.Control(field), path.c_str());  // a cancel empties the field
+}
+
+}  // namespace
+
+std::wstring WindowText(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  if (length <= 0) return {};
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+  int copied = GetWindowTextW(window, buffer.data(), length + 1);
+  return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
+}
+
+void MountWim_Click(const PanelHost& host) { Apply(host, DecideMount(ReadMountFields(host))); }
+void unMountWim_Click(const PanelHost& host) { Apply(host, DecideUnmount(ReadMountFields(host))); }
+void ExtWIM_Click(const PanelHost& host) { Apply(host, DecideApply(ReadMountFields(host))); }
+
+void MakeWimImage_Click(const PanelHost& host) {
+  CaptureFields f;
+  f.sourcePath = Utf16(WindowText(host.Control("mk_WIMPath")));
+  f.savePath = Utf16(WindowText(host.Control("WIMSavePath")));
+  f.comment = Utf16(WindowText(host.Control("WIM_Info")));
+  f.appendCheck = CheckState(host.Control("WIM_add_c"));
+  f.bootCheck = CheckState(host.Control("WimBoot"));
+  Apply(host, DecideCapture(f));
+}
+
+void WimB_Click(const PanelHost& host, FilesDialog& dialog) { ShowFileDialog(host, dialog, false, "WIMPath"); }
+void mk_WimB02_Click(const PanelHost& host, FilesDialog& dialog) {
+  ShowFileDialog(host, dialog, true, "WIMSavePath");
+}
+void MountB_Click(const PanelHost& host) { BrowseInto(host, kTitleMountFolder, "MountPath"); }
+void mk_WimB01_Click(const PanelHost& host) { BrowseInto(host, kTitleCaptureSource, "mk_WIMPath"); }
+
+std::wstring BrowseFolder(HWND owner, const std::wstring& title) {
+  std::wstring shownTitle = title.empty() ? runtime::LoadResString(kTitleChooseFolder) : title;
+  BROWSEINFOW info{};
+  info.hwndOwner = owner;
+  info.pidlRoot = nullptr;
+  info.pszDisplayName = nullptr;
+  info.lpszTitle = shownTitle.c_str();
+  info.ulFlags = 0;
+  runtime::UniqueIdList list(SHBrowseForFolderW(&info));
+  if (!list) return {};
+  // Long paths: ask for up to 32,767 characters instead of MAX_PATH.
+  std::vector<wchar_t> buffer(32768);
+  if (!SHGetPathFromIDListEx(list.get(), buffer.data(), static_cast<DWORD>(buffer.size()), GPFIDL_DEFAULT))
+    return {};
+  return std::wstring(buffer.data());
+}
+
+void FilesDialog::ShowOpen(HWND owner) { Show(owner, false); }
+void FilesDialog::ShowSave(HWND owner) { Show(owner, true); }
+
+void FilesDialog::Show(HWND owner, bool save) {
+  std::vector<wchar_t> file(32768, L'\0');
+  FileName.copy(file.data(), file.size() - 1);
+  std::wstring filter = SystemFilter(Filter);
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = static_cast<DWORD>(FilterIndex);
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.Flags = Flags;
+  BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  if (!ok) {
+    if (CancelError) throw Cancelled{};
+    return;
+  }
+  FileName = file.data();
+  FilterIndex = static_cast<int>(ofn.nFilterIndex);
+}
+
+}  // namespace vantrel::imaging

@@ -1,0 +1,58 @@
+// The click handlers of the two panels and the path pickers, on Windows. Each handler reads its fields at
+// the moment of the click, asks the platform-free decision what to do and carries it out.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace vantrel::imaging {
+
+// What the handlers need of the window that holds the panels.
+class PanelHost {
+ public:
+  virtual HWND Control(std::string_view name) const = 0;  // a control by name
+  virtual HWND Owner() const = 0;                          // owner of message boxes and dialogs
+ protected:
+  ~PanelHost() = default;
+};
+
+// The file dialog of the main window. Its settings persist between uses like a dialog control's
+// properties do: in particular the last file name is offered again the next time.
+class FilesDialog {
+ public:
+  // A cancel (when CancelError is set) or a failure of the dialog itself.
+  struct Cancelled {};
+
+  bool CancelError = false;
+  DWORD Flags = 0;
+  std::wstring Filter;  // "description|pattern|description|pattern"
+  int FilterIndex = 0;
+  std::wstring FileName;
+
+  // Show the system's open or save dialog owned by `owner`. On OK, FileName holds the chosen path.
+  // On cancel or error, throws Cancelled when CancelError is set and returns otherwise.
+  void ShowOpen(HWND owner);
+  void ShowSave(HWND owner);
+
+ private:
+  void Show(HWND owner, bool save);
+};
+
+// Shows the shell's folder browser, modal to owner, titled `title` (string 20101 when empty). Returns the
+// chosen folder's full path, of any length, or the empty text on cancel or for an item with no path.
+std::wstring BrowseFolder(HWND owner, const std::wstring& title);
+
+void MountWim_Click(const PanelHost& host);
+void unMountWim_Click(const PanelHost& host);
+void ExtWIM_Click(const PanelHost& host);
+void MakeWimImage_Click(const PanelHost& host);
+void WimB_Click(const PanelHost& host, FilesDialog& dialog);
+void MountB_Click(const PanelHost& host);
+void mk_WimB01_Click(const PanelHost& host);
+void mk_WimB02_Click(const PanelHost& host, FilesDialog& dialog);
+
+// Text of a window (a text box), any length.
+std::wstring WindowText(HWND window);
+
+}  // namespace vantrel::imaging

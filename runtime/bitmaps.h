@@ -1,0 +1,16 @@
+// Turning the generated artwork into GDI bitmaps, once, at start-up.
+#pragma once
+#include <windows.h>
+
+#include "resources/artwork.h"
+#include "runtime/handles.h"
+
+namespace vantrel::runtime {
+
+// A 32-bit top-down DIB section holding the image's pixels.
+UniqueGdiObject MakeBitmap(const resources::Image& image);
+
+// Copies the bitmap (or the part of it that fits) to dc at (x, y), clipped to width x height.
+void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height, int sourceX = 0, int sourceY = 0);
+
+}  // namespace vantrel::runtime

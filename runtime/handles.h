@@ -1,0 +1,88 @@
+// Owning wrappers for the Windows handles the program creates. Every handle has exactly one owner and is
+// released when the owner goes away, so nothing leaks on any path out of a function.
+#pragma once
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <utility>
+
+namespace vantrel::runtime {
+
+template <typename T, typename Traits>
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(T value) : value_(value) {}
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~UniqueHandle() { reset(); }
+
+  T get() const { return value_; }
+  explicit operator bool() const { return value_ != Traits::invalid(); }
+  T release() { return std::exchange(value_, Traits::invalid()); }
+  void reset(T value = Traits::invalid()) {
+    T old = std::exchange(value_, value);
+    if (old != Traits::invalid()) Traits::close(old);
+  }
+
+ private:
+  T value_ = Traits::invalid();
+};
+
+struct WindowTraits {
+  static HWND invalid() { return nullptr; }
+  static void close(HWND h) { DestroyWindow(h); }
+};
+struct GdiTraits {
+  static HGDIOBJ invalid() { return nullptr; }
+  static void close(HGDIOBJ h) { DeleteObject(h); }
+};
+struct MenuTraits {
+  static HMENU invalid() { return nullptr; }
+  static void close(HMENU h) { DestroyMenu(h); }
+};
+struct IconTraits {
+  static HICON invalid() { return nullptr; }
+  static void close(HICON h) { DestroyIcon(h); }
+};
+struct KernelTraits {
+  static HANDLE invalid() { return nullptr; }
+  static void close(HANDLE h) { CloseHandle(h); }
+};
+struct IdListTraits {
+  static PIDLIST_ABSOLUTE invalid() { return nullptr; }
+  static void close(PIDLIST_ABSOLUTE p) { CoTaskMemFree(p); }
+};
+struct DcTraits {
+  static HDC invalid() { return nullptr; }
+  static void close(HDC h) { DeleteDC(h); }
+};
+
+using UniqueWindow = UniqueHandle<HWND, WindowTraits>;
+using UniqueGdiObject = UniqueHandle<HGDIOBJ, GdiTraits>;
+using UniqueMenu = UniqueHandle<HMENU, MenuTraits>;
+using UniqueIcon = UniqueHandle<HICON, IconTraits>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, KernelTraits>;
+using UniqueIdList = UniqueHandle<PIDLIST_ABSOLUTE, IdListTraits>;
+using UniqueMemoryDc = UniqueHandle<HDC, DcTraits>;
+
+// Selects a GDI object into a DC for the lifetime of this object and puts the old one back afterwards.
+class SelectObjectScope {
+ public:
+  SelectObjectScope(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+  SelectObjectScope(const SelectObjectScope&) = delete;
+  SelectObjectScope& operator=(const SelectObjectScope&) = delete;
+  ~SelectObjectScope() { SelectObject(dc_, old_); }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+}  // namespace vantrel::runtime

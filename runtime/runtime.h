@@ -1,0 +1,46 @@
+// The small window runtime the program's handlers are written against: string lookup, message boxes,
+// launching the imaging tool, the program's folder and ending the program.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "imaging/imaging_commands.h"
+
+namespace vantrel::runtime {
+
+// The application title: the caption of every message box the program shows.
+inline constexpr wchar_t kAppTitle[] = L"Vantrel";
+
+// wchar_t is UTF-16 on Windows, so these conversions copy code units one for one.
+inline std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+inline std::u16string Utf16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
+
+// The string table entry `id` of this executable, looked up afresh at every call (nothing is cached).
+// Every id the program uses is in the table; a missing one is a build fault and yields the empty text.
+std::wstring LoadResString(std::uint16_t id);
+
+// A modal message box owned by `owner`: the text, one OK button, no icon, caption "Vantrel".
+void MsgBox(HWND owner, const std::wstring& text);
+
+// Full path of the folder that holds the running executable, without a trailing backslash
+// (except for a drive root such as "C:\"). Any length.
+std::wstring ProgramFolder();
+
+// Starts `command` without waiting for it. Returns true when Windows started the process. When Windows
+// refuses (the tool is missing, access denied), a message box owned by `owner` names the program tried and
+// gives the system's own reason; the caller carries on either way.
+bool Shell(HWND owner, const imaging::CommandLine& command);
+
+// The system's text for a Win32 error code, without the trailing line break.
+std::wstring SystemErrorText(DWORD error);
+
+// Ends the program at once: the process exits and every remaining window goes with it. Returns only when a
+// test has installed its own handler through SetEndProgramHandler (which then records the ending).
+void EndProgram();
+using EndProgramHandler = void (*)();
+EndProgramHandler SetEndProgramHandler(EndProgramHandler handler);
+
+}  // namespace vantrel::runtime

@@ -1,0 +1,55 @@
+// The string table compiled into the program: every id with its exact text.
+#include <gtest/gtest.h>
+
+#include "runtime/runtime.h"
+
+namespace {
+
+TEST(StringTable, EveryEntryHasItsExactText) {
+  struct Entry {
+    std::uint16_t id;
+    const wchar_t* text;
+  };
+  const Entry expected[] = {
+      {10101, L"Vantrel"},
+      {10102, L"WIM 镜像挂载"},
+      {10103, L"WIM 镜像制作"},
+      {10104, L"1.选择 WIM 镜像文件路径\uFF1A"},
+      {10105, L"WIM 镜像的ID\uFF1A"},
+      {10106, L"可修改"},
+      {10107, L"2.选择 WIM 镜像挂载的目录\uFF1A"},
+      {10108, L"浏览"},
+      {10109, L"挂载 WIM 镜像"},
+      {10110, L"卸载 WIM 镜像"},
+      {10111, L"解开 WIM 镜像"},
+      {10112, L"1.选择要制作为WIM 镜像的目录\uFF1A"},
+      {10113, L"以追加方式"},
+      {10114, L"Boot"},
+      {10115, L"2.选择WIM 镜像的保存位置\uFF1A"},
+      {10116, L"3.输入WIM 镜像的注释\uFF1A"},
+      {10117, L"制作镜像"},
+      {20101, L"选择目录"},
+      {20102, L"请选择 WIM 镜像文件后再继续本操作\uFF01"},
+      {20103, L"请选择要制作为WIM 镜像的目录后再继续本操作\uFF01"},
+      {20104, L"请选择WIM 镜像的保存位置后再继续本操作\uFF01"},
+      {20105, L"请输入WIM 镜像的注释后再继续本操作\uFF01"},
+      {20106, L"请选择制作为 WIM 镜像的目录:"},
+      {20107, L"请选择 WIM 镜像挂载的目录"},
+      {20108, L"请选择需要挂载的 WIM 镜像文件后再继续本操作\uFF01"},
+      {20109, L"请选择挂载目录后再继续本操作\uFF01"},
+      {30101, L"显示窗口"},
+      {30102, L"退出(&X)"},
+      {40101, L"Vantrel."},
+  };
+  for (const Entry& e : expected) EXPECT_EQ(vantrel::runtime::LoadResString(e.id), e.text) << "id " << e.id;
+}
+
+TEST(StringTable, IsStoredInSimplifiedChinese) {
+  HRSRC block = FindResourceExW(nullptr, RT_STRING, MAKEINTRESOURCEW(10101 / 16 + 1),
+                                MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
+  EXPECT_NE(block, nullptr);
+}
+
+TEST(StringTable, UnknownIdGivesEmptyText) { EXPECT_EQ(vantrel::runtime::LoadResString(12345), L""); }
+
+}  // namespace

@@ -1,0 +1,186 @@
+#include "tests/win/win_test_support.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace vantrel::wintest {
+
+void PumpMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    PumpMessages();
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+std::wstring TextOf(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  int copied = GetWindowTextW(window, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+  return text;
+}
+
+std::wstring BinDir() {
+  wchar_t buffer[32768];
+  DWORD n = GetModuleFileNameW(nullptr, buffer, 32768);
+  std::wstring path(buffer, n);
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+namespace {
+
+std::wstring FromUtf8(const std::string& text) {
+  if (text.empty()) return {};
+  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+  return out;
+}
+
+std::string Unescape(const std::string& value) {
+  std::string out;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      out += value[i];
+      continue;
+    }
+    char c = value[++i];
+    out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+  }
+  return out;
+}
+
+struct FindData {
+  const wchar_t* cls;
+  const wchar_t* caption;
+  HWND found;
+};
+
+BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam) {
+  auto* data = reinterpret_cast<FindData*>(lParam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != GetCurrentProcessId()) return TRUE;
+  wchar_t cls[256] = {};
+  GetClassNameW(hwnd, cls, 256);
+  if (data->cls && lstrcmpW(cls, data->cls) != 0) return TRUE;
+  if (data->caption && TextOf(hwnd) != data->caption) return TRUE;
+  data->found = hwnd;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindTopLevel(const wchar_t* cls, const wchar_t* caption) {
+  FindData data{cls, caption, nullptr};
+  EnumWindows(FindProc, reinterpret_cast<LPARAM>(&data));
+  return data.found;
+}
+
+ToolLog::ToolLog() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  path_ = std::wstring(temp) + L"vantrel-imagex-" + std::to_wstring(GetCurrentProcessId()) + L".log";
+  DeleteFileW(path_.c_str());
+  SetEnvironmentVariableW(L"VANTREL_IMAGEX_LOG", path_.c_str());
+}
+
+std::vector<ToolRun> ToolLog::Runs() const {
+  std::vector<ToolRun> runs;
+  HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return runs;
+  std::string content;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) content.append(buffer, read);
+  CloseHandle(file);
+  std::istringstream in(content);
+  std::string line;
+  ToolRun current;
+  bool open = false;
+  while (std::getline(in, line)) {
+    if (line == "run") {
+      current = ToolRun{};
+      open = true;
+    } else if (line == "end" && open) {
+      runs.push_back(current);
+      open = false;
+    } else if (line.rfind("show ", 0) == 0) {
+      current.show = std::stoi(line.substr(5));
+    } else if (line.rfind("line ", 0) == 0) {
+      current.line = FromUtf8(Unescape(line.substr(5)));
+    } else if (line.rfind("arg ", 0) == 0) {
+      current.args.push_back(FromUtf8(Unescape(line.substr(4))));
+    }
+  }
+  return runs;
+}
+
+bool ToolLog::WaitForRuns(std::size_t count, std::chrono::milliseconds timeout) const {
+  return WaitUntil([&] { return Runs().size() >= count; }, timeout);
+}
+
+DialogAnswerer::DialogAnswerer(std::wstring caption, int button)
+    : DialogAnswerer(std::move(caption), [button](HWND dialog) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+      }) {}
+
+DialogAnswerer::DialogAnswerer(std::wstring caption, std::function<void(HWND)> action)
+    : caption_(std::move(caption)), action_(std::move(action)) {
+  stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  thread_ = CreateThread(nullptr, 0, &DialogAnswerer::Run, this, 0, nullptr);
+}
+
+DialogAnswerer::~DialogAnswerer() {
+  SetEvent(stop_);
+  WaitForSingleObject(thread_, 20000);
+  CloseHandle(thread_);
+  CloseHandle(stop_);
+}
+
+DWORD WINAPI DialogAnswerer::Run(void* param) {
+  auto* self = static_cast<DialogAnswerer*>(param);
+  while (WaitForSingleObject(self->stop_, 10) == WAIT_TIMEOUT) {
+    HWND dialog = FindTopLevel(L"#32770", self->caption_.c_str());
+    if (!dialog || !IsWindowVisible(dialog)) continue;
+    // A message box keeps its text in the static control with id 0xFFFF.
+    HWND text = GetDlgItem(dialog, 0xFFFF);
+    self->text_ = text ? TextOf(text) : std::wstring();
+    self->action_(dialog);
+    self->seen_ = true;
+    return 0;
+  }
+  return 0;
+}
+
+bool DialogAnswerer::Wait(std::chrono::milliseconds timeout) {
+  return WaitUntil([this] { return seen_; }, timeout);
+}
+
+}  // namespace vantrel::wintest
+
+int wmain(int argc, wchar_t** argv) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
