@@ -1,0 +1,92 @@
+// The main window's control table: the facts the window code relies on when it builds the window.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/control_tree.h"
+
+namespace vantrel::app {
+namespace {
+
+TEST(ControlTree, EveryCaptionedControlIsLoadedOnceWithItsOwnId) {
+  std::map<std::string, int> loads;
+  for (const CaptionStep& step : CaptionOrder()) {
+    ++loads[std::string(step.control)];
+    if (const ControlDef* def = FindControl(step.control)) {
+      EXPECT_EQ(def->captionId, step.id) << step.control;
+      // The design caption is the id's decimal text, a placeholder the loader replaces.
+      std::string digits = std::to_string(step.id);
+      EXPECT_EQ(def->designText, std::u16string(digits.begin(), digits.end())) << step.control;
+    } else {
+      EXPECT_TRUE(step.control == "up_Show" || step.control == "up_Exit") << step.control;
+    }
+  }
+  for (const ControlDef& def : ControlTree())
+    if (def.captionId != 0) {
+      EXPECT_EQ(loads[std::string(def.name)], 1) << def.name;
+    }
+  for (const auto& [name, count] : loads) EXPECT_EQ(count, 1) << name;
+}
+
+TEST(ControlTree, CaptionOrderStartsWithTheTitleBarAndEndsWithTheTrayMenu) {
+  auto order = CaptionOrder();
+  ASSERT_EQ(order.size(), 22u);
+  EXPECT_EQ(order.front().control, "MacWindow");
+  EXPECT_EQ(order.front().id, 10101);
+  EXPECT_EQ(order[order.size() - 2].control, "up_Show");
+  EXPECT_EQ(order[order.size() - 2].id, 30101);
+  EXPECT_EQ(order.back().control, "up_Exit");
+  EXPECT_EQ(order.back().id, 30102);
+  // The four browse buttons share one string and are loaded one after the other.
+  std::vector<std::string_view> browse;
+  for (const CaptionStep& s : order)
+    if (s.id == 10108) browse.push_back(s.control);
+  EXPECT_EQ(browse, (std::vector<std::string_view>{"WimB", "MountB", "mk_WimB01", "mk_WimB02"}));
+}
+
+TEST(ControlTree, ChildrenFitTheirPanelAndTabIndexesAreUnique) {
+  std::set<int> tabs;
+  for (const ControlDef& def : ControlTree()) {
+    if (def.tabIndex >= 0) {
+      EXPECT_TRUE(tabs.insert(def.tabIndex).second) << def.name;
+    }
+    if (def.parent.empty() || def.kind == Kind::Image || def.kind == Kind::Label) continue;
+    const ControlDef* panel = FindControl(def.parent);
+    ASSERT_NE(panel, nullptr) << def.name;
+    EXPECT_EQ(panel->kind, Kind::Frame);
+    EXPECT_GE(def.left, 0) << def.name;
+    EXPECT_LE(def.left + def.width, panel->width) << def.name;
+    EXPECT_LE(def.top + def.height, panel->height) << def.name;
+  }
+}
+
+TEST(ControlTree, ModeButtonsSitSideBySideUnderTheHeaderBand) {
+  const ControlDef* one = FindControl("Option1");
+  const ControlDef* two = FindControl("Option2");
+  const ControlDef* band = FindControl("Image1");
+  const ControlDef* mount = FindControl("WIM_Mount");
+  ASSERT_TRUE(one && two && band && mount);
+  EXPECT_EQ(one->left + one->width, two->left);  // no gap
+  EXPECT_EQ(one->top, two->top);
+  EXPECT_EQ(band->top + band->height, one->top);  // the band ends where the buttons start
+  EXPECT_LE(one->top + one->height, mount->top);
+  EXPECT_LE(band->left + band->width, kWindowWidth);
+}
+
+TEST(ControlTree, ChildrenComeInTabOrderWithWindowlessOnesLast) {
+  std::vector<std::string_view> names;
+  ForEachChildInTabOrder("WIM_Mount", [&](const ControlDef& def) { names.push_back(def.name); });
+  EXPECT_EQ(names, (std::vector<std::string_view>{"WIMindex", "WimB", "WIMPath", "MountPath", "MountB", "Label3",
+                                                  "Label2", "Label1", "MountWim", "unMountWim", "WIMR_Check",
+                                                  "ExtWIM", "Image3"}));
+  names.clear();
+  ForEachChildInTabOrder("", [&](const ControlDef& def) { names.push_back(def.name); });
+  EXPECT_EQ(names, (std::vector<std::string_view>{"WIM_Mount", "WIM_Makes", "Option1", "Option2", "FilesDialog",
+                                                  "MacWindow", "Image1"}));
+}
+
+}  // namespace
+}  // namespace vantrel::app
