@@ -5,6 +5,7 @@
 #include "resources/artwork.h"
 #include "runtime/bitmaps.h"
 #include "runtime/runtime.h"
+#include "tray/tray_icon_win32.h"
 
 namespace vantrel::app {
 namespace {
@@ -188,8 +189,10 @@ void MainWindow::Form_Load() {
   GetWindowRect(hwnd_, &r);
   SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetWindowPos(hwnd_, nullptr, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  // 7-8: the tray icon with its tip. Connected when the tray lands: AddTrayIcon(main window, PopupMenus),
-  // then SetTrayTip(LoadResString(40101)).
+  // 7-8: the tray icon, whose popup is the menu of up_Menus, then its tip. From here on the window's
+  // messages pass through the tray procedure first.
+  tray::APIStuff::AddTrayIcon(hwnd_, tray::up_Menus().PopupMenus());
+  tray::APIStuff::SetTrayTip(runtime::LoadResString(40101));
 }
 
 void MainWindow::LoadCaptions() {
@@ -197,8 +200,13 @@ void MainWindow::LoadCaptions() {
 }
 
 void MainWindow::SetCaption(std::string_view control, const std::wstring& text) {
-  if (control == "MacWindow" || control == "up_Show" || control == "up_Exit") {
-    // The title bar's Caption property and the tray menu entries: connected when those controls land.
+  if (control == "up_Show" || control == "up_Exit") {
+    // The tray menu entries live on the hidden form up_Menus, which the first of them loads.
+    tray::up_Menus().SetCaption(control, text);
+    return;
+  }
+  if (control == "MacWindow") {
+    // The title bar's Caption property: connected when that control lands.
     return;
   }
   HWND window = Control(control);
@@ -241,6 +249,7 @@ void MainWindow::MacWindow_MoveWindow() { StartWindowMove(); }
 
 void MainWindow::MacWindow_CloseWindow() {
   // The tray icon goes first (it needs the window), then the window, then the program.
+  tray::APIStuff::RemoveTrayIcon();
   window_.reset();
   hwnd_ = nullptr;
   runtime::EndProgram();

@@ -1,0 +1,432 @@
+// The tray icon and its popup menu on the real main window: the icon's messages, the popup, both ways out
+// and Explorer's restart, checked against Wine's own notification area.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/main_window_win32.h"
+#include "runtime/runtime.h"
+#include "tests/win/win_test_support.h"
+#include "tray/tray_icon_win32.h"
+
+namespace vantrel::tray {
+namespace {
+
+using wintest::WaitUntil;
+
+// What happened, in order: the module's notification calls, the windows' destruction and showing, the end.
+enum class Event { Add, Modify, Delete, DestroyMain, DestroyMenus, HideMain, ShowMain, End };
+
+struct Step {
+  Event event;
+  NOTIFYICONDATAA record{};  // for the notification calls
+  BOOL result = FALSE;
+  bool mainAlive = false, subclassed = false, menusLoaded = false;  // at the time of the step
+};
+
+std::vector<Step> g_steps;
+HWND g_main = nullptr;
+HWND g_menus = nullptr;
+
+bool Subclassed(HWND window) {
+  return GetWindowLongPtrW(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&APIStuff::TrayWndProc);
+}
+
+void Record(Event event, const NOTIFYICONDATAA* record = nullptr, BOOL result = FALSE) {
+  Step step{event};
+  if (record) step.record = *record;
+  step.result = result;
+  // During start-up the window is known only from the record.
+  HWND main = record ? record->hWnd : g_main;
+  step.mainAlive = main && IsWindow(main);
+  step.subclassed = step.mainAlive && Subclassed(main);
+  step.menusLoaded = up_Menus_Loaded();
+  g_steps.push_back(step);
+}
+
+void OnNotify(DWORD message, const NOTIFYICONDATAA& record, BOOL result) {
+  Record(message == NIM_ADD ? Event::Add : message == NIM_MODIFY ? Event::Modify : Event::Delete, &record, result);
+}
+
+void OnEnd() { Record(Event::End); }
+
+LRESULT CALLBACK OnCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && call->message == WM_DESTROY && call->hwnd == g_main) Record(Event::DestroyMain);
+  if (code == HC_ACTION && call->message == WM_DESTROY && g_menus && call->hwnd == g_menus)
+    Record(Event::DestroyMenus);
+  if (code == HC_ACTION && call->message == WM_SHOWWINDOW && call->hwnd == g_main)
+    Record(call->wParam ? Event::ShowMain : Event::HideMain);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+std::vector<Event> Events() {
+  std::vector<Event> events;
+  for (const Step& s : g_steps) events.push_back(s.event);
+  return events;
+}
+
+// The 64 tip bytes of the first-version record (the native structure's field may be longer).
+std::string Tip(const NOTIFYICONDATAA& record) { return std::string(record.szTip, 64); }
+
+// The tip field the shell must get: the text, its NUL, spaces to the end of the 64 bytes.
+std::string TipFieldOf(const std::string& text) {
+  std::string field = text + '\0';
+  field.resize(64, ' ');
+  return field;
+}
+
+// Asks the shell to change the icon the module added: only succeeds while that icon exists.
+bool IconExists() {
+  NOTIFYICONDATAA record = APIStuff::NativeRecord(APIStuff::TrayIconData);
+  record.uFlags = NIF_TIP;
+  return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
+}
+
+// One item of an open popup menu as another thread reads it.
+struct SeenItem {
+  UINT id = 0;
+  bool separator = false;
+  std::wstring text;
+};
+
+// Waits on a second thread for the popup menu window (class "#32768"), reads its items and then acts on it
+// with posted keys, as the keyboard would.
+class PopupDriver {
+ public:
+  explicit PopupDriver(std::vector<std::pair<UINT, WPARAM>> keys) : keys_(std::move(keys)) {
+    thread_ = CreateThread(nullptr, 0, &PopupDriver::Run, this, 0, nullptr);
+  }
+  ~PopupDriver() {
+    stop_ = true;
+    WaitForSingleObject(thread_, 20000);
+    CloseHandle(thread_);
+  }
+  PopupDriver(const PopupDriver&) = delete;
+  PopupDriver& operator=(const PopupDriver&) = delete;
+  bool Seen() const { return seen_; }
+  const std::vector<SeenItem>& Items() const { return items_; }
+  POINT Position() const { return position_; }
+  HWND Owner() const { return owner_; }
+
+ private:
+  static DWORD WINAPI Run(void* param) {
+    auto* self = static_cast<PopupDriver*>(param);
+    for (int i = 0; i < 1500 && !self->stop_; ++i, Sleep(10)) {
+      HWND menu = wintest::FindTopLevel(L"#32768", nullptr);
+      if (!menu || !IsWindowVisible(menu)) continue;
+      auto hmenu = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+      for (int n = 0; hmenu && n < GetMenuItemCount(hmenu); ++n) {
+        wchar_t text[64] = {};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = 64;
+        GetMenuItemInfoW(hmenu, static_cast<UINT>(n), TRUE, &info);
+        self->items_.push_back({info.wID, (info.fType & MFT_SEPARATOR) != 0, text});
+      }
+      RECT r{};
+      GetWindowRect(menu, &r);
+      self->position_ = {r.left, r.top};
+      self->owner_ = GetForegroundWindow();
+      for (const auto& [message, key] : self->keys_) PostMessageW(menu, message, key, 0);
+      self->seen_ = true;
+      return 0;
+    }
+    return 0;
+  }
+
+  std::vector<std::pair<UINT, WPARAM>> keys_;
+  HANDLE thread_ = nullptr;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> seen_{false};
+  std::vector<SeenItem> items_;
+  POINT position_{};
+  HWND owner_ = nullptr;
+};
+
+class TrayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_steps.clear();
+    previousEnd_ = runtime::SetEndProgramHandler(&OnEnd);
+    previousObserver_ = APIStuff::SetNotifyObserver(&OnNotify);
+    hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &OnCallWndProc, nullptr, GetCurrentThreadId());
+    window_ = app::MainWindow::Create(GetModuleHandleW(nullptr));
+    ASSERT_TRUE(window_);
+    main_ = g_main = window_->hwnd();
+    g_menus = up_Menus().hwnd();
+    wintest::PumpMessages();
+  }
+
+  void TearDown() override {
+    window_.reset();  // a window still carrying the icon takes it with it
+    wintest::PumpMessages();
+    UnhookWindowsHookEx(hook_);
+    APIStuff::SetNotifyObserver(previousObserver_);
+    runtime::SetEndProgramHandler(previousEnd_);
+    g_main = g_menus = nullptr;
+  }
+
+  // Sends a right-button release over the icon while a second thread drives the popup it opens.
+  LRESULT RightReleaseWith(PopupDriver& driver) {
+    LRESULT result = SendMessageW(main_, tray::kTrayCallbackMessage, 0, WM_RBUTTONUP);
+    EXPECT_TRUE(driver.Seen()) << "no popup menu appeared";
+    return result;
+  }
+
+  std::unique_ptr<app::MainWindow> window_;
+  HWND main_ = nullptr;
+  HHOOK hook_ = nullptr;
+  runtime::EndProgramHandler previousEnd_ = nullptr;
+  APIStuff::NotifyObserver previousObserver_ = nullptr;
+};
+
+TEST_F(TrayTest, StartUpSubclassesTheWindowThenAddsTheIconThenSetsItsTip) {
+  ASSERT_EQ(Events(), (std::vector<Event>{Event::Add, Event::Modify}));
+  const Step& add = g_steps[0];
+  EXPECT_TRUE(add.result);
+  EXPECT_TRUE(add.subclassed) << "the icon must not exist before its messages reach TrayWndProc";
+  EXPECT_TRUE(add.menusLoaded);
+  EXPECT_EQ(add.record.cbSize, NOTIFYICONDATAA_V1_SIZE);
+  EXPECT_EQ(add.record.hWnd, main_);  // widened back from the record's 32-bit field unchanged
+  EXPECT_EQ(add.record.uID, 0u);
+  EXPECT_EQ(add.record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON));
+  EXPECT_EQ(add.record.uCallbackMessage, 2025u);
+  EXPECT_EQ(add.record.hIcon, reinterpret_cast<HICON>(GetClassLongPtrW(main_, GCLP_HICONSM)));
+  EXPECT_NE(add.record.hIcon, nullptr);
+
+  const Step& tip = g_steps[1];
+  EXPECT_TRUE(tip.result);
+  EXPECT_EQ(tip.record.uFlags, static_cast<UINT>(NIF_TIP));
+  EXPECT_EQ(tip.record.hWnd, main_);
+  EXPECT_EQ(tip.record.hIcon, add.record.hIcon);
+  EXPECT_EQ(tip.record.uCallbackMessage, 2025u);
+  EXPECT_EQ(Tip(tip.record), TipFieldOf("Vantrel."));
+
+  EXPECT_EQ(APIStuff::TrayForm, main_);
+  EXPECT_EQ(APIStuff::TrayMenu, up_Menus().PopupMenus());
+  EXPECT_TRUE(IsWindow(up_Menus().hwnd()));
+  EXPECT_FALSE(IsWindowVisible(up_Menus().hwnd()));
+  EXPECT_TRUE(IconExists());
+}
+
+TEST_F(TrayTest, LeftReleaseRestoresAMinimisedWindowAndFocusesIt) {
+  ShowWindow(main_, SW_MINIMIZE);
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(main_) != FALSE; }));
+  SetFocus(nullptr);
+  EXPECT_EQ(SendMessageW(main_, kTrayCallbackMessage, 0, WM_LBUTTONUP), 0);
+  EXPECT_FALSE(IsIconic(main_));
+  EXPECT_TRUE(IsWindowVisible(main_));
+  EXPECT_EQ(GetFocus(), main_);
+  EXPECT_EQ(GetForegroundWindow(), main_);
+  RECT r{};
+  GetWindowRect(main_, &r);
+  EXPECT_EQ(r.right - r.left, app::kWindowWidth);
+  EXPECT_EQ(r.bottom - r.top, app::kWindowHeight);
+}
+
+TEST_F(TrayTest, LeftReleaseOverANormalWindowOnlyFocusesIt) {
+  RECT before{};
+  GetWindowRect(main_, &before);
+  // Focus elsewhere first: a control of the window.
+  SetFocus(window_->Control("WIMPath"));
+  ASSERT_NE(GetFocus(), main_);
+  g_steps.clear();
+  EXPECT_EQ(SendMessageW(main_, kTrayCallbackMessage, 0, WM_LBUTTONUP), 0);
+  EXPECT_EQ(GetFocus(), main_);
+  RECT after{};
+  GetWindowRect(main_, &after);
+  EXPECT_TRUE(EqualRect(&before, &after));
+  EXPECT_TRUE(IsWindowVisible(main_));
+  EXPECT_FALSE(IsIconic(main_));
+  EXPECT_TRUE(Events().empty()) << "neither shown nor hidden, no icon call";
+}
+
+TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
+  g_steps.clear();
+  PopupDriver driver({{WM_KEYDOWN, VK_ESCAPE}});
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  EXPECT_EQ(RightReleaseWith(driver), 0);
+  ASSERT_EQ(driver.Items().size(), 3u);
+  EXPECT_EQ(driver.Items()[0].text, L"显示窗口");
+  EXPECT_EQ(driver.Items()[0].id, kShowCommandId);
+  EXPECT_TRUE(driver.Items()[1].separator);
+  EXPECT_EQ(driver.Items()[2].text, L"退出(&X)");
+  EXPECT_EQ(driver.Items()[2].id, kExitCommandId);
+  EXPECT_EQ(driver.Owner(), main_) << "the popup is opened on the main window, in the foreground";
+  EXPECT_EQ(driver.Position().x, cursor.x);
+  EXPECT_EQ(driver.Position().y, cursor.y);
+  // Nothing ran: the window was neither hidden nor shown, the icon stays, the program goes on.
+  EXPECT_TRUE(Events().empty());
+  EXPECT_TRUE(IsWindowVisible(main_));
+  EXPECT_TRUE(IconExists());
+  EXPECT_TRUE(up_Menus_Loaded());
+
+  // The menu opens again on the next release, and WM_CANCELMODE also closes it without a choice.
+  PopupDriver again({{WM_CANCELMODE, 0}});
+  EXPECT_EQ(RightReleaseWith(again), 0);
+  EXPECT_EQ(again.Items().size(), 3u);
+  EXPECT_TRUE(Events().empty());
+}
+
+TEST_F(TrayTest, ShowCommandHidesAndShowsTheWindowWhereItIs) {
+  RECT before{};
+  GetWindowRect(main_, &before);
+  g_steps.clear();
+  PopupDriver driver({{WM_KEYDOWN, VK_DOWN}, {WM_KEYDOWN, VK_RETURN}});
+  EXPECT_EQ(RightReleaseWith(driver), 0);
+  EXPECT_EQ(Events(), (std::vector<Event>{Event::HideMain, Event::ShowMain}));
+  EXPECT_TRUE(IsWindowVisible(main_));
+  RECT after{};
+  GetWindowRect(main_, &after);
+  EXPECT_TRUE(EqualRect(&before, &after));
+  EXPECT_TRUE(IconExists());
+  EXPECT_TRUE(Subclassed(main_));
+}
+
+TEST_F(TrayTest, ExitCommandByItsAccessKeyRemovesTheIconBeforeAnythingIsUnloaded) {
+  const LONG_PTR original = reinterpret_cast<LONG_PTR>(APIStuff::OldWndProc);
+  g_steps.clear();
+  PopupDriver driver({{WM_CHAR, 'x'}});
+  EXPECT_EQ(RightReleaseWith(driver), 0);
+  ASSERT_EQ(Events(), (std::vector<Event>{Event::Delete, Event::DestroyMenus, Event::End}));
+  const Step& del = g_steps[0];
+  EXPECT_TRUE(del.result);
+  EXPECT_EQ(del.record.uFlags, 0u);
+  EXPECT_EQ(del.record.hWnd, main_);
+  EXPECT_EQ(del.record.uID, 0u);
+  EXPECT_TRUE(del.mainAlive && del.subclassed && del.menusLoaded);
+  EXPECT_FALSE(g_steps[2].menusLoaded);
+  // The main window is left to the end of the program, with its own procedure back.
+  EXPECT_TRUE(IsWindow(main_));
+  EXPECT_EQ(GetWindowLongPtrW(main_, GWLP_WNDPROC), original);
+  EXPECT_FALSE(IconExists());
+}
+
+TEST_F(TrayTest, CloseRemovesTheIconThenDestroysTheWindowThenEnds) {
+  g_steps.clear();
+  // WM_CLOSE passes through TrayWndProc to the window's own procedure, which takes the close path.
+  SendMessageW(main_, WM_CLOSE, 0, 0);
+  ASSERT_EQ(Events(), (std::vector<Event>{Event::Delete, Event::DestroyMain, Event::End}));
+  EXPECT_TRUE(g_steps[0].result);
+  EXPECT_TRUE(g_steps[0].mainAlive && g_steps[0].subclassed);
+  EXPECT_EQ(g_steps[0].record.uFlags, 0u);
+  EXPECT_FALSE(IsWindow(main_));
+  EXPECT_FALSE(IconExists());
+  // A second way out after the first changes nothing.
+  g_steps.clear();
+  APIStuff::RemoveTrayIcon();
+  EXPECT_TRUE(Events().empty());
+}
+
+// Installed as the procedure TrayWndProc finds before it: records what reaches it and answers with a value
+// made from the arguments, wide enough to show a cut on 64-bit Windows.
+struct Forwarded {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+std::vector<Forwarded> g_forwarded;
+WNDPROC g_windowProc = nullptr;
+constexpr UINT kProbe = WM_APP + 7;
+
+LRESULT Answer(UINT message, WPARAM wParam, LPARAM lParam) {
+  return static_cast<LRESULT>(wParam ^ static_cast<WPARAM>(lParam) ^ (static_cast<WPARAM>(message) << 20)) + 1;
+}
+
+LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kTrayCallbackMessage || message == kProbe) {
+    g_forwarded.push_back({hwnd, message, wParam, lParam});
+    return Answer(message, wParam, lParam);
+  }
+  return CallWindowProcW(g_windowProc, hwnd, message, wParam, lParam);
+}
+
+TEST_F(TrayTest, OtherMessagesReachThePreviousProcedureUnchanged) {
+  APIStuff::RemoveTrayIcon();
+  g_windowProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(main_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingProc)));
+  APIStuff::AddTrayIcon(main_, up_Menus().PopupMenus());
+  ASSERT_EQ(APIStuff::OldWndProc, &RecordingProc);
+  g_forwarded.clear();
+
+  const WPARAM wide = sizeof(WPARAM) > 4 ? static_cast<WPARAM>(0x89ABCDEF01234567ull) : 0x89ABCDEFu;
+  const LPARAM negative = sizeof(LPARAM) > 4 ? static_cast<LPARAM>(-0x123456789ll) : -0x1234567;
+  const Forwarded cases[] = {
+      {main_, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK},
+      {main_, kTrayCallbackMessage, 0, WM_MOUSEMOVE},
+      {main_, kTrayCallbackMessage, 0, WM_LBUTTONDOWN},
+      {main_, kTrayCallbackMessage, 7, WM_RBUTTONDOWN},
+      {main_, kTrayCallbackMessage, 0, WM_MBUTTONUP},
+      {main_, kProbe, wide, negative},
+      {main_, kProbe, 0, WM_LBUTTONUP},
+  };
+  for (const Forwarded& c : cases) {
+    SCOPED_TRACE(testing::Message() << "message " << c.message << " lParam " << c.lParam);
+    g_forwarded.clear();
+    EXPECT_EQ(SendMessageW(c.hwnd, c.message, c.wParam, c.lParam), Answer(c.message, c.wParam, c.lParam));
+    ASSERT_EQ(g_forwarded.size(), 1u);
+    EXPECT_EQ(g_forwarded[0].hwnd, c.hwnd);
+    EXPECT_EQ(g_forwarded[0].message, c.message);
+    EXPECT_EQ(g_forwarded[0].wParam, c.wParam);
+    EXPECT_EQ(g_forwarded[0].lParam, c.lParam);
+  }
+  // The left-button release is TrayWndProc's own: it is not passed on, whatever wParam holds.
+  g_forwarded.clear();
+  EXPECT_EQ(SendMessageW(main_, kTrayCallbackMessage, 3, WM_LBUTTONUP), 0);
+  EXPECT_TRUE(g_forwarded.empty());
+
+  // Removing the icon puts the recording procedure back, not the window's own.
+  APIStuff::RemoveTrayIcon();
+  EXPECT_EQ(GetWindowLongPtrW(main_, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&RecordingProc));
+  SetWindowLongPtrW(main_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_windowProc));
+}
+
+TEST_F(TrayTest, ExplorerRestartAddsTheIconAgainWithItsTip) {
+  // Explorer restarting loses every icon; simulate that by deleting ours behind the module's back.
+  NOTIFYICONDATAA record = APIStuff::NativeRecord(APIStuff::TrayIconData);
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &record));
+  ASSERT_FALSE(IconExists());
+  g_steps.clear();
+  SendMessageW(main_, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  ASSERT_EQ(Events(), (std::vector<Event>{Event::Add, Event::Modify}));
+  EXPECT_TRUE(g_steps[0].result);
+  EXPECT_EQ(g_steps[0].record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON));
+  EXPECT_EQ(g_steps[0].record.hWnd, main_);
+  EXPECT_EQ(g_steps[0].record.uCallbackMessage, 2025u);
+  EXPECT_NE(g_steps[0].record.hIcon, nullptr);
+  EXPECT_TRUE(g_steps[1].result);
+  EXPECT_EQ(g_steps[1].record.uFlags, static_cast<UINT>(NIF_TIP));
+  EXPECT_EQ(Tip(g_steps[1].record), TipFieldOf("Vantrel."));
+  EXPECT_TRUE(IconExists());
+}
+
+TEST(TrayTip, EachCharacterIsConvertedWholeAndTheFieldKeepsItsNul) {
+  // A character outside the basic plane is converted as one character, never as two halves.
+  std::vector<std::string> expected{"a", "\xF0\x9D\x84\x9E", "b"};
+  EXPECT_EQ(APIStuff::EncodeTipCharacters(L"a\U0001D11Eb", CP_UTF8), expected);
+  EXPECT_EQ(APIStuff::EncodeTipCharacters(L"a\U0001D11Eb", 1252).size(), 3u);
+  // Double-byte characters of the Chinese code page are kept whole or not at all.
+  expected = {"\xCF\xD4", "\xCA\xBE", "x"};
+  EXPECT_EQ(APIStuff::EncodeTipCharacters(L"显示x", 936), expected);
+  std::wstring many(40, L'显');
+  std::array<char, 64> field = TipField(APIStuff::EncodeTipCharacters(many, 936));
+  std::string kept;
+  for (int i = 0; i < 31; ++i) kept += "\xCF\xD4";
+  EXPECT_EQ(std::string(field.data(), 64), kept + '\0' + ' ');
+  // A record built from that field carries the same 64 bytes to the shell.
+  tray::TrayIconData record;
+  PrepareTip(record, field);
+  EXPECT_EQ(std::memcmp(APIStuff::NativeRecord(record).szTip, field.data(), 64), 0);
+}
+
+}  // namespace
+}  // namespace vantrel::tray

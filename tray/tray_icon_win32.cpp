@@ -1,0 +1,266 @@
+#include "tray/tray_icon_win32.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "runtime/runtime.h"
+
+namespace vantrel::tray {
+
+namespace APIStuff {
+
+HWND TrayForm = nullptr;
+HMENU TrayMenu = nullptr;
+WNDPROC OldWndProc = nullptr;
+tray::TrayIconData TrayIconData;
+
+#if !defined(_WIN64)
+// On 32-bit Windows the native first-version record is exactly the platform-free one, byte for byte.
+static_assert(NOTIFYICONDATAA_V1_SIZE == tray::kRecordSize);
+static_assert(offsetof(NOTIFYICONDATAA, hWnd) == 4 && offsetof(NOTIFYICONDATAA, uID) == 8 &&
+              offsetof(NOTIFYICONDATAA, uFlags) == 12 && offsetof(NOTIFYICONDATAA, uCallbackMessage) == 16 &&
+              offsetof(NOTIFYICONDATAA, hIcon) == 20 && offsetof(NOTIFYICONDATAA, szTip) == tray::kTipOffset);
+#endif
+static_assert(sizeof(NOTIFYICONDATAA{}.szTip) >= tray::kTipSize);
+
+namespace {
+
+bool g_installed = false;       // TrayWndProc is the main window's procedure and the icon was added
+UINT g_taskbarCreated = 0;      // Explorer's broadcast after it (re)starts
+NotifyObserver g_observer = nullptr;
+
+// Window and icon handles keep their value in 32 bits on 64-bit Windows as well.
+std::uint32_t HandleBits(const void* handle) {
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+template <typename Handle>
+Handle HandleFromBits(std::uint32_t bits) {
+  return reinterpret_cast<Handle>(static_cast<INT_PTR>(static_cast<std::int32_t>(bits)));
+}
+
+// The main window's icon as the notification area shows it: its small image.
+HICON WindowIcon(HWND window) {
+  auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0));
+  if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICONSM));
+  if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON));
+  return icon;
+}
+
+BOOL Notify(DWORD message) {
+  NOTIFYICONDATAA record = NativeRecord(TrayIconData);
+  BOOL result = Shell_NotifyIconA(message, &record);
+  if (g_observer) g_observer(message, record, result);
+  return result;
+}
+
+// Explorer lost every icon when it restarted: add ours again as it was, with its tip.
+void AddAgain() {
+  TrayIconData.uFlags = tray::kFlagsAdd;
+  Notify(NIM_ADD);
+  TrayIconData.uFlags = tray::kFlagsTip;
+  Notify(NIM_MODIFY);
+}
+
+void RestoreAndFocus() {
+  // Nothing records the state the window had before it was minimised; it comes back restored.
+  if (IsIconic(TrayForm)) ShowWindow(TrayForm, SW_RESTORE);
+  SetForegroundWindow(TrayForm);
+  SetFocus(TrayForm);
+}
+
+void Popup() {
+  POINT at{};
+  GetCursorPos(&at);
+  // The menu is opened on the main window, which must be in the foreground for a click elsewhere to
+  // close it; the posted null message lets a second popup open normally afterwards.
+  SetForegroundWindow(TrayForm);
+  const UINT command = static_cast<UINT>(TrackPopupMenu(
+      TrayMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, TrayForm, nullptr));
+  PostMessageW(TrayForm, WM_NULL, 0, 0);
+  // The chosen command runs once the menu has closed.
+  switch (HandlerForCommand(command)) {
+    case MenuHandler::up_Show_Click:
+      up_Show_Click();
+      break;
+    case MenuHandler::up_Exit_Click:
+      up_Exit_Click();
+      break;
+    case MenuHandler::None:
+      break;
+  }
+}
+
+}  // namespace
+
+NOTIFYICONDATAA NativeRecord(const tray::TrayIconData& record) {
+  NOTIFYICONDATAA native{};
+  native.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  native.hWnd = HandleFromBits<HWND>(record.hWnd);
+  native.uID = record.uID;
+  native.uFlags = record.uFlags;
+  native.uCallbackMessage = record.uCallbackMessage;
+  native.hIcon = HandleFromBits<HICON>(record.hIcon);
+  std::memcpy(native.szTip, record.szTip.data(), tray::kTipSize);
+  return native;
+}
+
+std::vector<std::string> EncodeTipCharacters(std::wstring_view text, UINT codePage) {
+  std::vector<std::string> characters;
+  for (std::size_t i = 0; i < text.size();) {
+    // A character outside the basic plane is two UTF-16 units and one character of the code page.
+    const int units = IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1]) ? 2 : 1;
+    const int size = WideCharToMultiByte(codePage, 0, text.data() + i, units, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) WideCharToMultiByte(codePage, 0, text.data() + i, units, bytes.data(), size, nullptr, nullptr);
+    characters.push_back(size > 0 ? bytes : std::string("?"));
+    i += static_cast<std::size_t>(units);
+  }
+  return characters;
+}
+
+NotifyObserver SetNotifyObserver(NotifyObserver observer) {
+  NotifyObserver previous = g_observer;
+  g_observer = observer;
+  return previous;
+}
+
+void AddTrayIcon(HWND form, HMENU menu) {
+  // Installing twice would make TrayWndProc its own previous procedure.
+  if (g_installed) RemoveTrayIcon();
+  TrayForm = form;
+  TrayMenu = menu;
+  // The procedure goes in first, so the icon's very first message already reaches it.
+  OldWndProc =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(form, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayWndProc)));
+  g_installed = true;
+  // The program runs elevated; Explorer's restart broadcast comes from a lower integrity level.
+  g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+  if (g_taskbarCreated) ChangeWindowMessageFilterEx(form, g_taskbarCreated, MSGFLT_ALLOW, nullptr);
+  PrepareAdd(TrayIconData, HandleBits(form), HandleBits(WindowIcon(form)));
+  Notify(NIM_ADD);
+}
+
+void SetTrayTip(std::wstring_view text) {
+  PrepareTip(TrayIconData, TipField(EncodeTipCharacters(text)));
+  Notify(NIM_MODIFY);
+}
+
+void RemoveTrayIcon() {
+  if (!g_installed) return;
+  PrepareDelete(TrayIconData);
+  Notify(NIM_DELETE);
+  SetWindowLongPtrW(TrayForm, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OldWndProc));
+  g_installed = false;
+}
+
+LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  // Kept before any handler runs: the exit command puts the previous procedure back.
+  const WNDPROC previous = OldWndProc;
+  if (g_taskbarCreated != 0 && uMsg == g_taskbarCreated) {
+    AddAgain();
+  } else if (uMsg == WM_NCDESTROY) {
+    // The window is going away without a way out having removed the icon: take the icon with it, so
+    // none is left pointing at a window that no longer exists.
+    RemoveTrayIcon();
+  } else {
+    switch (DecideTrayMessage(uMsg, lParam)) {
+      case TrayAction::RestoreAndFocus:
+        RestoreAndFocus();
+        return 0;
+      case TrayAction::Popup:
+        Popup();
+        return 0;
+      case TrayAction::PassOn:
+        break;
+    }
+  }
+  if (!previous) return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+  return CallWindowProcW(previous, hWnd, uMsg, wParam, lParam);
+}
+
+}  // namespace APIStuff
+
+namespace {
+
+constexpr wchar_t kMenuFormClass[] = L"VantrelMenuForm";
+
+std::unique_ptr<MenuForm>& LoadedMenuForm() {
+  static std::unique_ptr<MenuForm> form;
+  return form;
+}
+
+std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+}  // namespace
+
+MenuForm::MenuForm() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(instance, kMenuFormClass, &wc)) {
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = instance;
+    wc.lpszClassName = kMenuFormClass;
+    RegisterClassExW(&wc);
+  }
+  // Loaded, never shown: it only owns the menu.
+  window_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kMenuFormClass, Widen(kMenuFormName).c_str(), WS_OVERLAPPED, 0, 0,
+                                0, 0, nullptr, nullptr, instance, nullptr));
+  bar_.reset(CreateMenu());
+  HMENU popup = CreatePopupMenu();
+  for (const MenuItem& item : kPopupMenuItems) {
+    if (item.separator) {
+      AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    } else {
+      AppendMenuW(popup, MF_STRING, item.commandId, Widen(item.designCaption).c_str());
+    }
+  }
+  if (AppendMenuW(bar_.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
+                  Widen(kPopupMenuName).c_str())) {
+    popup_ = popup;
+  } else {
+    DestroyMenu(popup);
+  }
+}
+
+void MenuForm::SetCaption(std::string_view item, const std::wstring& text) {
+  for (const MenuItem& entry : kPopupMenuItems) {
+    if (entry.name != item || entry.separator) continue;
+    std::wstring caption = text;
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = caption.data();
+    SetMenuItemInfoW(popup_, entry.commandId, FALSE, &info);
+    return;
+  }
+}
+
+MenuForm& up_Menus() {
+  std::unique_ptr<MenuForm>& form = LoadedMenuForm();
+  if (!form) form = std::make_unique<MenuForm>();
+  return *form;
+}
+
+void Unload_up_Menus() { LoadedMenuForm().reset(); }
+
+bool up_Menus_Loaded() { return LoadedMenuForm() != nullptr; }
+
+void up_Show_Click() {
+  // Hidden and shown in one step: the window is displayed afresh where it is, in the state it is in.
+  ShowWindow(APIStuff::TrayForm, SW_HIDE);
+  ShowWindow(APIStuff::TrayForm, SW_SHOW);
+}
+
+void up_Exit_Click() {
+  APIStuff::RemoveTrayIcon();
+  Unload_up_Menus();
+  runtime::EndProgram();
+}
+
+}  // namespace vantrel::tray

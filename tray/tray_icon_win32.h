@@ -1,0 +1,88 @@
+// Tray presence on Windows: the notification-area icon of the main window (module APIStuff), the
+// replacement window procedure that receives the icon's mouse messages, and the hidden form up_Menus
+// that owns the popup menu. The decisions (record content, tip field, dispatch, menu items) come from
+// tray_icon.h and tray_menu.h; this file makes the platform calls.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/handles.h"
+#include "tray/tray_icon.h"
+#include "tray/tray_menu.h"
+
+namespace vantrel::tray {
+
+namespace APIStuff {
+
+// The module's shared state, alive from AddTrayIcon until the program ends.
+extern HWND TrayForm;                     // the main window
+extern HMENU TrayMenu;                    // PopupMenus of up_Menus, opened by a right-button release
+extern WNDPROC OldWndProc;                // the main window's procedure before TrayWndProc took its place
+extern tray::TrayIconData TrayIconData;  // the record shared by the add, the tip change and the delete
+
+// Installs TrayWndProc as the main window's procedure, then adds the icon (the window's small icon, the
+// callback message 2025, no tip yet).
+void AddTrayIcon(HWND form, HMENU menu);
+// Sets the icon's tip: the text in the system code page, cut to fit the 64-byte field whole.
+void SetTrayTip(std::wstring_view text);
+// Deletes the icon and puts the previous window procedure back. Does nothing when the icon is not
+// installed, so a second way out cannot cut another procedure out of the window.
+void RemoveTrayIcon();
+
+// The main window's procedure while the icon is installed: a left-button release over the icon brings
+// the window back and focuses it, a right-button release opens the popup menu, Explorer's restart adds
+// the icon again; every other message goes on to OldWndProc unchanged.
+LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+// The record as handed to Shell_NotifyIconA: NOTIFYICONDATAA in its first-version form
+// (cbSize NOTIFYICONDATAA_V1_SIZE, 88 bytes on 32-bit Windows). Handles travel through the record's
+// 32-bit fields; window and icon handles are 32-bit values on 64-bit Windows too and are widened
+// back by sign extension, as the system does.
+NOTIFYICONDATAA NativeRecord(const tray::TrayIconData& record);
+
+// The tip text in code page `codePage`, one element per character (a surrogate pair is one
+// character), ready for TipField.
+std::vector<std::string> EncodeTipCharacters(std::wstring_view text, UINT codePage = CP_ACP);
+
+// Test hook: called after every Shell_NotifyIconA call the module makes, with the message, the record
+// as sent and the call's result.
+using NotifyObserver = void (*)(DWORD message, const NOTIFYICONDATAA& record, BOOL result);
+NotifyObserver SetNotifyObserver(NotifyObserver observer);
+
+}  // namespace APIStuff
+
+// The hidden form up_Menus: a top-level window that is never shown and owns the popup menu
+// PopupMenus (up_Show, the separator up_line1, up_Exit).
+class MenuForm {
+ public:
+  MenuForm();
+  MenuForm(const MenuForm&) = delete;
+  MenuForm& operator=(const MenuForm&) = delete;
+
+  HWND hwnd() const { return window_.get(); }
+  HMENU PopupMenus() const { return popup_; }
+  // Sets the caption of the item named `item` ("up_Show" or "up_Exit").
+  void SetCaption(std::string_view item, const std::wstring& text);
+
+ private:
+  runtime::UniqueWindow window_;
+  runtime::UniqueMenu bar_;  // the form's menu bar; PopupMenus is its one submenu and goes with it
+  HMENU popup_ = nullptr;
+};
+
+// The form up_Menus, loaded the first time it is referred to.
+MenuForm& up_Menus();
+// Unloads up_Menus (window and menu); a later reference loads it afresh.
+void Unload_up_Menus();
+// True while up_Menus is loaded.
+bool up_Menus_Loaded();
+
+// The handlers of the popup's two commands.
+void up_Show_Click();  // hides and shows the main window again, displaying it afresh
+void up_Exit_Click();  // removes the icon, unloads up_Menus, ends the program
+
+}  // namespace vantrel::tray
