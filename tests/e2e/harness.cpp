@@ -1,0 +1,663 @@
+#include "tests/e2e/harness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/control_tree.h"
+#include "resources/bmp.h"
+
+extern char** environ;
+
+namespace vantrel::e2e {
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds interval) {
+  auto deadline = Clock::now() + timeout;
+  while (true) {
+    if (done()) return true;
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(interval);
+  }
+}
+
+namespace {
+
+std::string Getenv(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// The current environment with `changes` applied.
+std::vector<std::string> MakeEnvironment(const EnvChanges& changes) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  for (const std::string& change : changes) {
+    std::string name = change.substr(0, change.find('='));
+    std::erase_if(env, [&](const std::string& e) { return e.compare(0, name.size() + 1, name + "=") == 0; });
+    if (change.find('=') != std::string::npos) env.push_back(change);
+  }
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& words) {
+  std::vector<char*> out;
+  for (std::string& w : words) out.push_back(w.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+// Every child still running, so that a scenario past its deadline can end them all.
+std::mutex childrenMutex;
+std::set<pid_t> children;
+
+void Register(pid_t pid) {
+  std::lock_guard lock(childrenMutex);
+  children.insert(pid);
+}
+
+void Unregister(pid_t pid) {
+  std::lock_guard lock(childrenMutex);
+  children.erase(pid);
+}
+
+// Forks a child in a process group of its own with the given standard streams; the child execs argv. The child
+// is killed when the test program dies, however it dies.
+pid_t Spawn(const std::vector<std::string>& argv, const EnvChanges& changes, int in, int out, int err,
+            const std::string& directory) {
+  std::vector<std::string> args = argv;
+  std::vector<std::string> env = MakeEnvironment(changes);
+  std::vector<char*> argp = Pointers(args), envp = Pointers(env);
+  pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (int fd = 3; fd < 256; ++fd) close(fd);
+    if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(126);
+    execvpe(argp[0], argp.data(), envp.data());
+    _exit(127);
+  }
+  if (pid > 0) {
+    setpgid(pid, pid);
+    Register(pid);
+  }
+  return pid;
+}
+
+std::string Trim(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// xdotool, xclip and import on the suite's display.
+CommandResult X(std::vector<std::string> argv, std::chrono::milliseconds timeout = 30s) {
+  return RunCommand(argv, timeout, {"DISPLAY=" + Session::Get().display()});
+}
+
+void XOrFail(std::vector<std::string> argv, std::chrono::milliseconds timeout = 60s) {
+  CommandResult r = X(argv, timeout);
+  if (r.status != 0) {
+    std::string joined;
+    for (const std::string& a : argv) joined += a + " ";
+    ADD_FAILURE() << "command failed (" << r.status << (r.timedOut ? ", timed out" : "") << "): " << joined;
+  }
+}
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size()) {
+      char c = text[++i];
+      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The Wine loader for a PE file: wine64 for x86-64 programs, wine for 32-bit ones.
+std::string LoaderFor(const std::string& exe) {
+  std::ifstream in(exe, std::ios::binary);
+  if (!in) throw std::runtime_error("missing Windows program: " + exe);
+  std::uint32_t peOffset = 0;
+  in.seekg(60);
+  in.read(reinterpret_cast<char*>(&peOffset), 4);
+  std::uint16_t machine = 0;
+  in.seekg(peOffset + 4);
+  in.read(reinterpret_cast<char*>(&machine), 2);
+  return machine == 0x8664 ? "/usr/lib/wine/wine64" : "/usr/lib/wine/wine";
+}
+
+bool IsPlainAscii(const std::string& text) {
+  for (unsigned char c : text)
+    if (c < 0x20 || c > 0x7e) return false;
+  return true;
+}
+
+}  // namespace
+
+CommandResult RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
+                         const EnvChanges& env, const std::string& input) {
+  static const bool trace = !Getenv("VANTREL_E2E_TRACE").empty();
+  auto started = Clock::now();
+  struct Trace {
+    const std::vector<std::string>& argv;
+    Clock::time_point started;
+    ~Trace() {
+      if (!trace) return;
+      std::cerr << "e2e: " << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count()
+                << " ms:";
+      for (std::size_t i = 0; i < argv.size() && i < 8; ++i) std::cerr << " " << argv[i];
+      std::cerr << "\n";
+    }
+  } traceGuard{argv, started};
+  CommandResult result;
+  int inPipe[2], outPipe[2];
+  if (pipe2(inPipe, O_CLOEXEC) != 0) return result;
+  if (pipe2(outPipe, O_CLOEXEC) != 0) {
+    close(inPipe[0]);
+    close(inPipe[1]);
+    return result;
+  }
+  // Their complaints (xclip finding an empty clipboard, xdotool's notes) only matter when tracing.
+  int err = trace ? dup(2) : open("/dev/null", O_WRONLY | O_CLOEXEC);
+  pid_t pid = Spawn(argv, env, inPipe[0], outPipe[1], err, "");
+  close(err);
+  close(inPipe[0]);
+  close(outPipe[1]);
+  if (pid < 0) {
+    close(inPipe[1]);
+    close(outPipe[0]);
+    return result;
+  }
+  fcntl(inPipe[1], F_SETFL, O_NONBLOCK);
+  std::size_t written = 0;
+  int inFd = inPipe[1];
+  if (input.empty()) {
+    close(inFd);
+    inFd = -1;
+  }
+  auto deadline = Clock::now() + timeout;
+  char buffer[65536];
+  while (true) {
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      result.timedOut = true;
+      break;
+    }
+    if (poll(fds, inFd >= 0 ? 2 : 1, static_cast<int>(std::min<long long>(left, 1000))) < 0 && errno != EINTR) break;
+    if (inFd >= 0 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      ssize_t n = write(inFd, input.data() + written, input.size() - written);
+      if (n > 0) written += static_cast<std::size_t>(n);
+      if (n < 0 || written == input.size()) {
+        close(inFd);
+        inFd = -1;
+      }
+    }
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+      ssize_t n = read(outPipe[0], buffer, sizeof buffer);
+      if (n <= 0) break;
+      result.out.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  if (inFd >= 0) close(inFd);
+  close(outPipe[0]);
+  if (result.timedOut) kill(-pid, SIGKILL);
+  int status = 0;
+  // The output closed: the program is ending; give it until the deadline (plus a little) to do so.
+  auto waitDeadline = std::max(deadline, Clock::now()) + 5s;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() > waitDeadline) {
+      kill(-pid, SIGKILL);
+      result.timedOut = true;
+      waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(2ms);
+  }
+  Unregister(pid);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+Child::Child(const std::vector<std::string>& argv, const EnvChanges& env, const std::string& outputFile,
+             const std::string& directory) {
+  int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  pid_ = Spawn(argv, env, in, out, out, directory);
+  close(in);
+  close(out);
+  if (pid_ < 0) throw std::runtime_error("cannot start " + argv.at(0));
+}
+
+Child::~Child() { Kill(); }
+
+Child::Child(Child&& other) noexcept : pid_(other.pid_), reaped_(other.reaped_) { other.pid_ = -1; }
+
+Child& Child::operator=(Child&& other) noexcept {
+  if (this != &other) {
+    Kill();
+    pid_ = other.pid_;
+    reaped_ = other.reaped_;
+    other.pid_ = -1;
+  }
+  return *this;
+}
+
+bool Child::Running() {
+  if (pid_ < 0 || reaped_) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    reaped_ = true;
+    Unregister(pid_);
+  }
+  return !reaped_;
+}
+
+bool Child::WaitExit(std::chrono::milliseconds timeout) {
+  return WaitUntil([&] { return !Running(); }, timeout);
+}
+
+void Child::Kill() {
+  if (pid_ < 0) return;
+  if (!reaped_) {
+    kill(-pid_, SIGKILL);
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    Unregister(pid_);
+  }
+  pid_ = -1;
+  reaped_ = false;
+}
+
+Deadline::Deadline(std::string scenario, std::chrono::seconds limit)
+    : thread_([this, scenario, limit] {
+        std::unique_lock lock(mutex_);
+        if (over_.wait_for(lock, limit, [this] { return done_; })) return;
+        std::cerr << "e2e: " << scenario << " passed its deadline of " << limit.count() << " s; ending it\n";
+        {
+          std::lock_guard children_lock(childrenMutex);
+          for (pid_t pid : children) {
+            kill(-pid, SIGKILL);
+            kill(pid, SIGKILL);
+          }
+        }
+        Session::Get().StopWine();
+        std::_Exit(124);
+      }) {}
+
+Deadline::~Deadline() {
+  {
+    std::lock_guard lock(mutex_);
+    done_ = true;
+  }
+  over_.notify_all();
+  thread_.join();
+}
+
+Session& Session::Get() {
+  static Session session;
+  return session;
+}
+
+Session::Session() {
+  winBin_ = Getenv("VANTREL_WIN_BIN");
+  if (winBin_.empty()) winBin_ = VANTREL_WIN_BIN_DEFAULT;
+  loader_ = LoaderFor(winBin_ + "/Vantrel.exe");
+  prefix_ = Getenv("VANTREL_E2E_WINEPREFIX");
+  if (prefix_.empty()) prefix_ = VANTREL_E2E_WINEPREFIX_DEFAULT;
+
+  // The prefix is made once, by the same steps as every other Wine prefix of the project.
+  CommandResult ready = RunCommand({"bash", "-c", "source \"$1\" && vantrel_prefix_ready \"$2\"", "bash",
+                                    std::string(VANTREL_SOURCE_DIR) + "/tests/wine-env.sh", loader_},
+                                   600s, {"VANTREL_WINEPREFIX=" + prefix_, "DISPLAY"});
+  if (ready.status != 0) throw std::runtime_error("cannot make the Wine prefix " + prefix_);
+
+  if (Getenv("VANTREL_USE_DISPLAY") == "1" && !Getenv("DISPLAY").empty()) {
+    display_ = Getenv("DISPLAY");
+  } else {
+    for (int n = 91; n < 191 && display_.empty(); ++n) {
+      std::string lock = "/tmp/.X" + std::to_string(n) + "-lock", socket = "/tmp/.X11-unix/X" + std::to_string(n);
+      if (fs::exists(lock) || fs::exists(socket)) continue;
+      Child xvfb({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+      if (WaitUntil([&] { return fs::exists(socket) || !xvfb.Running(); }, 15s) && xvfb.Running()) {
+        display_ = ":" + std::to_string(n);
+        xvfb_ = std::move(xvfb);
+      }
+    }
+    if (display_.empty()) throw std::runtime_error("cannot start Xvfb");
+  }
+  StopWine();
+}
+
+Session::~Session() {
+  StopWine();
+  xvfb_.reset();
+}
+
+EnvChanges Session::WineEnv() const {
+  std::string debug = Getenv("VANTREL_E2E_WINEDEBUG");
+  return {"DISPLAY=" + display_, "WINEPREFIX=" + prefix_, "WINEDEBUG=" + (debug.empty() ? "-all" : debug),
+          "WINEDLLOVERRIDES=mscoree,mshtml=", "LC_ALL=C.UTF-8", "VANTREL_IMAGEX_LOG"};
+}
+
+void Session::StopWine() {
+  std::string server = loader_.substr(0, loader_.rfind('/')) + "/wineserver";
+  RunCommand({server, "-k"}, 60s, {"WINEPREFIX=" + prefix_});
+}
+
+void MouseMove(int x, int y) { XOrFail({"xdotool", "mousemove", std::to_string(x), std::to_string(y)}); }
+void MouseDown(int button) { XOrFail({"xdotool", "mousedown", std::to_string(button)}); }
+void MouseUp(int button) { XOrFail({"xdotool", "mouseup", std::to_string(button)}); }
+
+void ClickAt(int x, int y, int button) {
+  MouseMove(x, y);
+  XOrFail({"xdotool", "click", std::to_string(button)});
+}
+
+void Keys(const std::vector<std::string>& keys, int delayMs) {
+  std::vector<std::string> argv = {"xdotool", "key", "--delay", std::to_string(delayMs)};
+  argv.insert(argv.end(), keys.begin(), keys.end());
+  XOrFail(argv, 600s);
+}
+
+void TypeAscii(const std::string& text) { XOrFail({"xdotool", "type", "--delay", "15", "--", text}); }
+
+void FocusWindow(const std::string& window) { X({"xdotool", "windowfocus", window}); }
+
+std::vector<std::string> VisibleWindowsOf(pid_t pid) {
+  return Lines(X({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid), ""}).out);
+}
+
+std::optional<Rect> WindowGeometry(const std::string& window) {
+  CommandResult r = X({"xdotool", "getwindowgeometry", "--shell", window});
+  if (r.status != 0) return std::nullopt;
+  Rect rect;
+  for (const std::string& line : Lines(r.out)) {
+    auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq);
+    int value = std::atoi(line.c_str() + eq + 1);
+    if (key == "X") rect.x = value;
+    else if (key == "Y") rect.y = value;
+    else if (key == "WIDTH") rect.width = value;
+    else if (key == "HEIGHT") rect.height = value;
+  }
+  return rect;
+}
+
+std::string WindowName(const std::string& window) { return Trim(X({"xdotool", "getwindowname", window}).out); }
+
+std::optional<Rect> WineTrayWindow() {
+  std::string prefix = "WINEPREFIX=" + Session::Get().prefix();
+  for (const std::string& window :
+       Lines(X({"xdotool", "search", "--onlyvisible", "--name", "^Wine System Tray$"}).out)) {
+    std::string pid = Trim(X({"xdotool", "getwindowpid", window}).out);
+    std::ifstream environ("/proc/" + pid + "/environ", std::ios::binary);
+    bool ours = false;
+    for (std::string entry; std::getline(environ, entry, '\0');) ours = ours || entry == prefix;
+    if (ours) return WindowGeometry(window);
+  }
+  return std::nullopt;
+}
+
+resources::Image Screenshot() {
+  CommandResult r = X({"import", "-window", "root", "ppm:-"}, 60s);
+  if (r.status != 0) throw std::runtime_error("import failed");
+  return resources::DecodePpm(r.out);
+}
+
+std::string ClipboardText() {
+  CommandResult r = X({"xclip", "-o", "-selection", "clipboard", "-t", "UTF8_STRING"}, 10s);
+  return r.status == 0 ? r.out : std::string();
+}
+
+ClipboardOffer::ClipboardOffer(const std::string& text) {
+  char name[] = "/tmp/vantrel-e2e-clip-XXXXXX";
+  int fd = mkstemp(name);
+  if (fd < 0) throw std::runtime_error("mkstemp");
+  file_ = name;
+  if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) throw std::runtime_error("write");
+  close(fd);
+  // -quiet keeps xclip in the foreground, our child; it ends by itself when another program takes the clipboard.
+  xclip_ = Child({"xclip", "-quiet", "-selection", "clipboard", "-i", file_}, {"DISPLAY=" + Session::Get().display()});
+  if (!WaitUntil([&] { return ClipboardText() == text; }, 10s)) ADD_FAILURE() << "xclip did not offer the text";
+}
+
+ClipboardOffer::~ClipboardOffer() {
+  xclip_.Kill();
+  unlink(file_.c_str());
+}
+
+std::vector<ToolRun> ParseToolLog(const std::string& content) {
+  std::vector<ToolRun> runs;
+  ToolRun current;
+  bool open = false;
+  std::istringstream in(content);
+  for (std::string line; std::getline(in, line);) {
+    auto value = [&](std::size_t skip) { return Unescape(line.substr(skip)); };
+    if (line == "run") {
+      current = ToolRun{};
+      open = true;
+    } else if (line == "end" && open) {
+      runs.push_back(current);
+      open = false;
+    } else if (line.rfind("show ", 0) == 0) {
+      current.show = std::atoi(line.c_str() + 5);
+    } else if (line.rfind("line ", 0) == 0) {
+      current.line = value(5);
+    } else if (line.rfind("arg ", 0) == 0) {
+      current.args.push_back(value(4));
+    } else if (line.rfind("wimlib ", 0) == 0) {
+      current.wimlib.push_back(value(7));
+    } else if (line.rfind("exit ", 0) == 0) {
+      current.exitCode = std::atoi(line.c_str() + 5);
+    }
+  }
+  return runs;
+}
+
+App::App() {
+  Session& session = Session::Get();
+  std::string base = Getenv("TMPDIR").empty() ? "/tmp" : Getenv("TMPDIR");
+  std::string templ = base + "/Vantrel 测试 XXXXXX";
+  if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp");
+  folder_ = templ;
+  for (const char* file : {"Vantrel.exe", "imagex.exe"})
+    fs::copy_file(session.winBin() + "/" + file, folder_ + "/" + file);
+
+  session.StopWine();
+  process_ = Child({session.loader(), folder_ + "/Vantrel.exe"}, session.WineEnv(), folder_ + "/wine-output.txt",
+                   folder_);
+  bool shown = WaitUntil(
+      [&] {
+        for (const std::string& w : VisibleWindowsOf(process_.pid())) {
+          auto g = WindowGeometry(w);
+          if (g && g->width == app::kWindowWidth && g->height == app::kWindowHeight) {
+            window_ = w;
+            return true;
+          }
+        }
+        return !process_.Running();
+      },
+      90s, 100ms);
+  if (!shown || window_.empty()) throw std::runtime_error("Vantrel did not show its main window");
+  // Painted: two pictures of the window in a row are the same.
+  resources::Image previous = WindowShot();
+  WaitUntil(
+      [&] {
+        resources::Image now = WindowShot();
+        bool same = resources::CountDifferingPixels(previous, now) == 0;
+        previous = std::move(now);
+        return same;
+      },
+      20s, 150ms);
+}
+
+App::~App() {
+  process_.Kill();
+  Session::Get().StopWine();
+  std::error_code ec;
+  if (::testing::Test::HasFailure()) std::cerr << "e2e: the scenario's folder is kept: " << folder_ << "\n";
+  else fs::remove_all(folder_, ec);
+}
+
+std::string App::WindowsPath(const std::string& linuxPath) {
+  std::string out = "Z:";
+  for (char c : linuxPath) out += c == '/' ? '\\' : c;
+  return out;
+}
+
+std::string App::WindowsFolder() const { return WindowsPath(folder_); }
+
+Rect App::Geometry() const {
+  auto g = WindowGeometry(window_);
+  return g ? *g : Rect{};
+}
+
+Rect App::ControlRect(std::string_view name) {
+  const app::ControlDef* def = app::FindControl(name);
+  if (!def) throw std::invalid_argument("no control " + std::string(name));
+  Rect rect{static_cast<int>(def->left + 0.5), static_cast<int>(def->top + 0.5), def->width, def->height};
+  if (!def->parent.empty()) {
+    // Form_Load puts both panels at the mount panel's place.
+    const app::ControlDef* panel = app::FindControl("WIM_Mount");
+    rect.x += static_cast<int>(panel->left);
+    rect.y += static_cast<int>(panel->top);
+  }
+  return rect;
+}
+
+int App::ScreenX(int windowX) const { return Geometry().x + windowX; }
+int App::ScreenY(int windowY) const { return Geometry().y + windowY; }
+
+void App::Click(std::string_view control) {
+  Rect r = ControlRect(control);
+  Rect g = Geometry();
+  FocusWindow(window_);
+  ClickAt(g.x + r.CentreX(), g.y + r.CentreY());
+}
+
+void App::SetField(std::string_view control, const std::string& text) {
+  Click(control);
+  Keys({"ctrl+a"});
+  if (text.empty()) {
+    Keys({"BackSpace"});
+  } else if (IsPlainAscii(text)) {
+    TypeAscii(text);
+  } else {
+    ClipboardOffer offer(text);
+    Keys({"ctrl+v"});
+  }
+  std::string shown;
+  bool same = WaitUntil([&] { return (shown = Field(control)) == text; }, 10s, 200ms);
+  EXPECT_TRUE(same) << "the box " << control << " shows \"" << shown << "\" instead of \"" << text << "\"";
+}
+
+std::string App::Field(std::string_view control) {
+  // A marker on the clipboard first, so that a copy that did not happen cannot pass for one that did.
+  std::string marker = "\x01marker " + std::to_string(Clock::now().time_since_epoch().count());
+  ClipboardOffer offer(marker);
+  Click(control);
+  Keys({"ctrl+a", "ctrl+c"});
+  std::string text;
+  if (!WaitUntil([&] { return (text = ClipboardText()) != marker; }, 5s)) return marker;
+  return text;
+}
+
+resources::Image App::WindowShot() const {
+  Rect g = Geometry();
+  return resources::Crop(Screenshot(), g.x, g.y, g.width, g.height);
+}
+
+std::vector<ToolRun> App::Runs() const {
+  std::ifstream in(folder_ + "/imagex.log", std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return ParseToolLog(content.str());
+}
+
+bool App::WaitForRuns(std::size_t count, std::chrono::milliseconds timeout) const {
+  return WaitUntil([&] { return Runs().size() >= count; }, timeout, 100ms);
+}
+
+long App::ResidentKiB() const {
+  std::ifstream status("/proc/" + std::to_string(process_.pid()) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+std::vector<App::MessageBox> App::MessageBoxes() const {
+  Session& session = Session::Get();
+  CommandResult probe =
+      RunCommand({session.loader(), session.winBin() + "/vantrel_probe.exe", "dialog", "Vantrel"}, 60s,
+                 session.WineEnv());
+  std::vector<MessageBox> boxes;
+  for (const std::string& line : Lines(probe.out)) {
+    if (line == "dialog") boxes.emplace_back();
+    else if (boxes.empty()) continue;
+    else if (line.rfind("text ", 0) == 0) boxes.back().text += Unescape(line.substr(5));
+    else if (line.rfind("button ", 0) == 0) boxes.back().buttons.push_back(Unescape(line.substr(7)));
+  }
+  std::vector<std::string> windows;
+  for (const std::string& w : VisibleWindowsOf(process_.pid()))
+    if (w != window_ && WindowName(w) == "Vantrel") windows.push_back(w);
+  if (boxes.size() == 1 && windows.size() == 1) boxes[0].window = windows[0];
+  return boxes;
+}
+
+std::optional<App::MessageBox> App::WaitForMessageBox(std::chrono::milliseconds timeout) const {
+  std::optional<MessageBox> found;
+  WaitUntil(
+      [&] {
+        auto boxes = MessageBoxes();
+        if (boxes.size() == 1 && !boxes[0].window.empty()) found = boxes[0];
+        return found.has_value();
+      },
+      timeout, 200ms);
+  return found;
+}
+
+bool IsGrey(std::uint32_t pixel, int level) {
+  return Red(pixel) == level && Green(pixel) == level && Blue(pixel) == level;
+}
+
+std::string DescribePixel(std::uint32_t pixel) {
+  return "RGB(" + std::to_string(Red(pixel)) + "," + std::to_string(Green(pixel)) + "," + std::to_string(Blue(pixel)) +
+         ")";
+}
+
+}  // namespace vantrel::e2e

@@ -1,0 +1,219 @@
+// The end-to-end harness: Vantrel.exe under Wine in an X display, driven the way a user drives it (xdotool
+// moves, clicks, drags and keys; text pasted through the X clipboard where xdotool cannot type it) and checked
+// by what a user sees (screenshots) and by what the imaging tool received (the stand-in's log).
+//
+// The suite runs in its own Wine prefix (<host build>/wineprefix), so its wineserver, desktop process, tray
+// window and clipboard belong to it alone, and it stops that wineserver between scenarios. The X display is a
+// private Xvfb, or $DISPLAY when VANTREL_USE_DISPLAY=1. Xvfb has no window manager: where a window manager
+// would give the keyboard focus to the window the user clicks, the harness does so itself.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "resources/artwork.h"
+
+namespace vantrel::e2e {
+
+using namespace std::chrono_literals;
+
+// Polls `done` until it returns true or `timeout` passes; true when it did.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds interval = 20ms);
+
+struct CommandResult {
+  int status = -1;  // exit status, or -1 when killed or not started
+  bool timedOut = false;
+  std::string out;
+};
+
+// Environment changes for a child: "NAME=value" sets, "NAME" alone removes.
+using EnvChanges = std::vector<std::string>;
+
+// Runs a program (looked up in PATH) and returns its standard output; standard error goes to ours. The
+// program is killed when `timeout` passes.
+CommandResult RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds timeout = 30s,
+                         const EnvChanges& env = {}, const std::string& input = {});
+
+// A program started in the background, in a process group of its own. Killed with its group when destroyed.
+class Child {
+ public:
+  Child() = default;
+  Child(const std::vector<std::string>& argv, const EnvChanges& env = {}, const std::string& outputFile = "/dev/null",
+        const std::string& directory = "");
+  ~Child();
+  Child(Child&& other) noexcept;
+  Child& operator=(Child&& other) noexcept;
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  pid_t pid() const { return pid_; }
+  bool Running();
+  bool WaitExit(std::chrono::milliseconds timeout);
+  void Kill();
+
+ private:
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+};
+
+// A scenario's deadline. When it passes, every program the harness started is killed (Wine's too) and the
+// test program ends with a failure, so a scenario that hangs cannot hold up the run.
+class Deadline {
+ public:
+  Deadline(std::string scenario, std::chrono::seconds limit);
+  ~Deadline();
+  Deadline(const Deadline&) = delete;
+  Deadline& operator=(const Deadline&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable over_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+// The display and the Wine session shared by every scenario of this test program.
+class Session {
+ public:
+  static Session& Get();
+  const std::string& display() const { return display_; }
+  const std::string& winBin() const { return winBin_; }    // folder holding Vantrel.exe, imagex.exe, the probe
+  const std::string& loader() const { return loader_; }    // wine or wine64, from the PE machine of Vantrel.exe
+  const std::string& prefix() const { return prefix_; }    // the suite's own Wine prefix
+  EnvChanges WineEnv() const;                               // display, prefix, locale, quiet debug output
+  // Stops the suite's wineserver and everything in it (its desktop process and tray window included).
+  void StopWine();
+
+ private:
+  Session();
+  ~Session();
+  std::string display_, winBin_, loader_, prefix_;
+  std::optional<Child> xvfb_;
+};
+
+struct Rect {
+  int x = 0, y = 0, width = 0, height = 0;
+  int CentreX() const { return x + width / 2; }
+  int CentreY() const { return y + height / 2; }
+  bool operator==(const Rect&) const = default;
+};
+
+// xdotool: real X input.
+void MouseMove(int x, int y);
+void MouseDown(int button = 1);
+void MouseUp(int button = 1);
+void ClickAt(int x, int y, int button = 1);
+void Keys(const std::vector<std::string>& keys, int delayMs = 20);
+void TypeAscii(const std::string& text);
+void FocusWindow(const std::string& window);
+// Visible X windows of a process, and a window's place on the screen (nothing when it is gone).
+std::vector<std::string> VisibleWindowsOf(pid_t pid);
+std::optional<Rect> WindowGeometry(const std::string& window);
+std::string WindowName(const std::string& window);
+// The visible X window named "Wine System Tray" of the suite's own desktop process, if any.
+std::optional<Rect> WineTrayWindow();
+
+// The whole screen, as `import -window root` sees it.
+resources::Image Screenshot();
+
+// The X clipboard: what it holds now (UTF-8), and offering text on it as another program would.
+std::string ClipboardText();
+class ClipboardOffer {
+ public:
+  explicit ClipboardOffer(const std::string& text);  // returns once the text can be pasted
+  ~ClipboardOffer();
+  ClipboardOffer(const ClipboardOffer&) = delete;
+  ClipboardOffer& operator=(const ClipboardOffer&) = delete;
+ private:
+  std::string file_;
+  Child xclip_;
+};
+
+// One run of the stand-in imagex.exe, as recorded in its log.
+struct ToolRun {
+  int show = -1;
+  std::string line;                  // the command line, UTF-8
+  std::vector<std::string> args;     // argv[1..] as the C runtime split it
+  std::vector<std::string> wimlib;   // what wimlib-imagex was given, when it ran
+  std::optional<int> exitCode;       // its exit code, when it ran
+};
+std::vector<ToolRun> ParseToolLog(const std::string& content);
+
+// Vantrel.exe started from a fresh folder (its name has a space and Chinese characters) with the stand-in
+// imagex.exe beside it. Waits until the main window is shown and painted. The destructor ends the program,
+// stops the Wine session and removes the folder (kept, and named on stderr, when the scenario failed).
+class App {
+ public:
+  App();
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  const std::string& folder() const { return folder_; }    // Linux path
+  std::string WindowsFolder() const;                       // the same folder as Windows sees it (Z:\...)
+  static std::string WindowsPath(const std::string& linuxPath);
+  const std::string& window() const { return window_; }    // X window id of the main window
+  pid_t pid() const { return process_.pid(); }
+  bool Running() { return process_.Running(); }
+  bool WaitExit(std::chrono::milliseconds timeout) { return process_.WaitExit(timeout); }
+
+  // Where the main window is now.
+  Rect Geometry() const;
+  // A control's rectangle in window coordinates, from the control table (panel children are placed on the
+  // panel, which Form_Load puts at 8, 96 for both panels).
+  static Rect ControlRect(std::string_view name);
+  // Screen point of a window point, for the window's current place.
+  int ScreenX(int windowX) const;
+  int ScreenY(int windowY) const;
+
+  // A left click in the middle of a control; the main window gets the keyboard focus as a window manager
+  // would give it.
+  void Click(std::string_view control);
+  // Clicks into a text box, selects everything and types `text` over it (xdotool for plain ASCII, else a
+  // paste from the clipboard), then checks that the box holds exactly the text.
+  void SetField(std::string_view control, const std::string& text);
+  // The text of a text box, read the way a user copies it: click, Ctrl+A, Ctrl+C.
+  std::string Field(std::string_view control);
+
+  // The main window's picture on the screen, in window coordinates.
+  resources::Image WindowShot() const;
+
+  std::vector<ToolRun> Runs() const;
+  bool WaitForRuns(std::size_t count, std::chrono::milliseconds timeout = 30s) const;
+  // Resident memory of the Wine process running Vantrel.exe, in KiB.
+  long ResidentKiB() const;
+
+  // The visible message boxes captioned "Vantrel": each one's X window and its text (read by the probe).
+  struct MessageBox {
+    std::string window;
+    std::string text;
+    std::vector<std::string> buttons;
+  };
+  std::vector<MessageBox> MessageBoxes() const;
+  std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;
+
+ private:
+  std::string folder_;
+  Child process_;
+  std::string window_;
+};
+
+// Colour helpers for screenshot checks.
+constexpr int Red(std::uint32_t p) { return resources::RedOf(p); }
+constexpr int Green(std::uint32_t p) { return resources::GreenOf(p); }
+constexpr int Blue(std::uint32_t p) { return resources::BlueOf(p); }
+bool IsGrey(std::uint32_t pixel, int level);
+std::string DescribePixel(std::uint32_t pixel);
+
+}  // namespace vantrel::e2e

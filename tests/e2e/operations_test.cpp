@@ -1,0 +1,121 @@
+// The image operations as a user does them: type into the boxes, tick the boxes, one click on the button; then
+// what the imaging tool received, argument by argument, and what the window showed.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/harness.h"
+
+namespace vantrel::e2e {
+namespace {
+
+using Args = std::vector<std::string>;
+
+// Paths a user may well have: spaces, Chinese characters, a folder given with its closing backslash.
+const std::string kWim = R"(C:\镜像 文件\install.wim)";
+const std::string kMountFolder = R"(C:\挂载 目录\)";
+const std::string kSource = R"(D:\源 文件夹\系统 盘\)";
+const std::string kSavePath = R"(E:\备份 2024\新 镜像.wim)";
+
+// The command line the tool is started with: its full path (quoted, as the program folder has a space), then
+// the switches and the fields. Fields with whitespace are quoted, backslashes before the closing quote doubled.
+std::string ExpectedLine(const App& app, const std::string& rest) {
+  std::string line = "\"";
+  line += app.WindowsFolder();
+  line += "\\imagex\" ";
+  return line + rest;
+}
+
+class Operations : public ::testing::Test {
+ protected:
+  Deadline deadline_{::testing::UnitTest::GetInstance()->current_test_info()->name(), std::chrono::seconds(240)};
+  App app_;
+
+  // Clicks `button` and waits for the tool's run number `count`.
+  ToolRun Launch(std::string_view button, std::size_t count) {
+    app_.Click(button);
+    EXPECT_TRUE(app_.WaitForRuns(count)) << "the tool was not started by " << button;
+    auto runs = app_.Runs();
+    return runs.size() >= count ? runs[count - 1] : ToolRun{};
+  }
+};
+
+TEST_F(Operations, MountReadOnlyAndReadWriteThenUnmountWithAndWithoutCommit) {
+  app_.SetField("WIMPath", kWim);
+  app_.SetField("WIMindex", "2");
+  app_.SetField("MountPath", kMountFolder);
+
+  ToolRun mount = Launch("MountWim", 1);
+  EXPECT_EQ(mount.args, (Args{"/mount", kWim, "2", kMountFolder}));
+  EXPECT_EQ(mount.line, ExpectedLine(app_, R"(/mount "C:\镜像 文件\install.wim" 2 "C:\挂载 目录\\")"));
+  EXPECT_EQ(mount.show, 2);  // minimised
+
+  app_.Click("WIMR_Check");
+  ToolRun mountRw = Launch("MountWim", 2);
+  EXPECT_EQ(mountRw.args, (Args{"/mountrw", kWim, "2", kMountFolder}));
+  EXPECT_EQ(mountRw.show, 2);
+
+  // Still ticked: the unmount commits the changes.
+  ToolRun commit = Launch("unMountWim", 3);
+  EXPECT_EQ(commit.args, (Args{"/unmount", "/commit", kMountFolder}));
+  EXPECT_EQ(commit.line, ExpectedLine(app_, R"(/unmount /commit "C:\挂载 目录\\")"));
+
+  // Unticked after mounting read-write: the unmount discards them.
+  app_.Click("WIMR_Check");
+  ToolRun discard = Launch("unMountWim", 4);
+  EXPECT_EQ(discard.args, (Args{"/unmount", kMountFolder}));
+  EXPECT_EQ(discard.show, 2);
+  // Mount and unmount are recorded only: no WIM work was attempted.
+  for (const ToolRun& run : app_.Runs()) EXPECT_TRUE(run.wimlib.empty()) << run.line;
+}
+
+TEST_F(Operations, ApplyUsesTheIndexAndTheFolder) {
+  app_.SetField("WIMPath", kWim);
+  app_.SetField("WIMindex", "3");
+  app_.SetField("MountPath", kMountFolder);
+  ToolRun apply = Launch("ExtWIM", 1);
+  EXPECT_EQ(apply.args, (Args{"/apply", kWim, "3", kMountFolder}));
+  EXPECT_EQ(apply.line, ExpectedLine(app_, R"(/apply "C:\镜像 文件\install.wim" 3 "C:\挂载 目录\\")"));
+  EXPECT_EQ(apply.show, 2);
+}
+
+TEST_F(Operations, CaptureBootableCaptureAndAppend) {
+  app_.Click("Option2");
+  app_.SetField("mk_WIMPath", kSource);
+  app_.SetField("WIMSavePath", kSavePath);
+  app_.SetField("WIM_Info", "系统 备份");
+
+  ToolRun capture = Launch("MakeWimImage", 1);
+  EXPECT_EQ(capture.args, (Args{"/capture", "/compress", "maximum", kSource, kSavePath, "系统 备份"}));
+  EXPECT_EQ(capture.line, ExpectedLine(app_, R"(/capture /compress maximum "D:\源 文件夹\系统 盘\\" )"
+                                             R"("E:\备份 2024\新 镜像.wim" "系统 备份")"));
+  EXPECT_EQ(capture.show, 1);  // the one run the user watches
+
+  app_.Click("WimBoot");
+  ToolRun boot = Launch("MakeWimImage", 2);
+  EXPECT_EQ(boot.args, (Args{"/capture", "/boot", "/compress", "maximum", kSource, kSavePath, "系统 备份"}));
+  EXPECT_EQ(boot.show, 2);
+
+  // Append wins over Boot.
+  app_.Click("WIM_add_c");
+  ToolRun append = Launch("MakeWimImage", 3);
+  EXPECT_EQ(append.args, (Args{"/append", kSource, kSavePath, "系统 备份"}));
+  EXPECT_EQ(append.line, ExpectedLine(app_, R"(/append "D:\源 文件夹\系统 盘\\" "E:\备份 2024\新 镜像.wim" "系统 备份")"));
+  EXPECT_EQ(append.show, 2);
+}
+
+// A comment in which the user typed quotes, tabs and backslashes is passed exactly as typed: the user's own
+// quoting decides how the tool splits it, as on any command line.
+TEST_F(Operations, CommentWithQuotesTabsAndBackslashesReachesTheToolAsTyped) {
+  const std::string comment = "say \"hello\tworld\" C:\\dir\\ \\\"x";
+  app_.Click("Option2");
+  app_.SetField("mk_WIMPath", R"(C:\src)");
+  app_.SetField("WIMSavePath", R"(C:\out.wim)");
+  app_.SetField("WIM_Info", comment);
+  ToolRun run = Launch("MakeWimImage", 1);
+  EXPECT_EQ(run.line, ExpectedLine(app_, "/capture /compress maximum C:\\src C:\\out.wim " + comment));
+  // The C runtime's reading of that text: quotes group, \" is a literal quote, other backslashes stay.
+  EXPECT_EQ(run.args, (Args{"/capture", "/compress", "maximum", R"(C:\src)", R"(C:\out.wim)", "say",
+                            "hello\tworld", R"(C:\dir\)", "\"x"}));
+}
+
+}  // namespace
+}  // namespace vantrel::e2e

@@ -1,0 +1,93 @@
+// vantrel_probe.exe: the end-to-end suite's screen reader. It runs in the same Wine session as Vantrel.exe and
+// reads what is on the screen the way accessibility tools do, by asking the windows for their text; it never
+// changes anything. Output is UTF-8 on standard output, one item per line.
+//
+//   vantrel_probe dialog CAPTION   the texts of the static controls and buttons of every visible dialog
+//                                  window (message boxes) captioned CAPTION: "text <t>", "button <t>"
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+// Text of any window, also of another process (WM_GETTEXT is marshalled by the system).
+std::wstring TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 2000,
+                      &copied);
+  text.resize(copied);
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+// Newlines inside a text would break the one-item-per-line output.
+std::string OneLine(const std::wstring& text) {
+  std::string out;
+  for (char c : Utf8(text)) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else out += c;
+  }
+  return out;
+}
+
+struct DialogQuery {
+  std::wstring caption;
+  std::string out;
+};
+
+BOOL CALLBACK VisitDialogChild(HWND child, LPARAM param) {
+  auto* query = reinterpret_cast<DialogQuery*>(param);
+  std::wstring cls = ClassOf(child);
+  if (!IsWindowVisible(child)) return TRUE;
+  if (lstrcmpiW(cls.c_str(), L"Static") == 0) {
+    std::wstring text = TextOf(child);
+    if (!text.empty()) query->out += "text " + OneLine(text) + "\n";
+  } else if (lstrcmpiW(cls.c_str(), L"Button") == 0) {
+    query->out += "button " + OneLine(TextOf(child)) + "\n";
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK VisitTopLevel(HWND window, LPARAM param) {
+  auto* query = reinterpret_cast<DialogQuery*>(param);
+  if (!IsWindowVisible(window) || ClassOf(window) != L"#32770" || TextOf(window) != query->caption) return TRUE;
+  query->out += "dialog\n";
+  EnumChildWindows(window, VisitDialogChild, param);
+  return TRUE;
+}
+
+void Write(const std::string& text) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && std::wstring(argv[1]) == L"dialog") {
+    DialogQuery query{argv[2], {}};
+    EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&query));
+    Write(query.out);
+    return 0;
+  }
+  Write("usage: vantrel_probe dialog CAPTION\n");
+  return 2;
+}
