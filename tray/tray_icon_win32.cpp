@@ -161,7 +161,7 @@ LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
   const WNDPROC previous = OldWndProc;
   if (g_taskbarCreated != 0 && uMsg == g_taskbarCreated) {
     AddAgain();
-  } else if (uMsg == WM_NCDESTROY) {
+  } else if (uMsg == WM_DESTROY) {
     // The window is going away without a way out having removed the icon: take the icon with it, so
     // none is left pointing at a window that no longer exists.
     RemoveTrayIcon();

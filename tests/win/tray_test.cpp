@@ -214,6 +214,13 @@ TEST_F(TrayTest, StartUpSubclassesTheWindowThenAddsTheIconThenSetsItsTip) {
   EXPECT_TRUE(IsWindow(up_Menus().hwnd()));
   EXPECT_FALSE(IsWindowVisible(up_Menus().hwnd()));
   EXPECT_TRUE(IconExists());
+
+  // A window destroyed while it carries the icon takes the icon with it, so none is left behind.
+  g_steps.clear();
+  window_.reset();
+  EXPECT_EQ(Events(), (std::vector<Event>{Event::DestroyMain, Event::Delete}));
+  EXPECT_TRUE(g_steps.back().mainAlive && g_steps.back().result);
+  EXPECT_FALSE(IconExists());
 }
 
 TEST_F(TrayTest, LeftReleaseRestoresAMinimisedWindowAndFocusesIt) {
