@@ -37,10 +37,10 @@ PropertyBag MainWindowStoredRecord() {
 }
 
 MacWindow::MacWindow(MacWindowHost& host, double widthTwips, double heightTwips)
-    : host_(host),
-      width_(SaneTwips(widthTwips) ? widthTwips : kDesignWidthTwips),
-      height_(SaneTwips(heightTwips) ? heightTwips : kDesignHeightTwips),
-      font_(DesignFont()) {}
+    : host_(host), font_(DesignFont()) {
+  StoreSize(SaneTwips(widthTwips) ? widthTwips : kDesignWidthTwips,
+            SaneTwips(heightTwips) ? heightTwips : kDesignHeightTwips);
+}
 
 MacWindow::~MacWindow() = default;
 
@@ -101,23 +101,30 @@ void MacWindow::MeasureCaptionLabel() {
 
 // ---- layout ----
 
+void MacWindow::StoreSize(double widthTwips, double heightTwips) {
+  width_ = widthTwips;
+  height_ = heightTwips;
+  scaleWidth_ = static_cast<float>(widthTwips / kTwipsPerPixel);
+  scaleHeight_ = static_cast<float>(heightTwips / kTwipsPerPixel);
+}
+
 void MacWindow::SetOuterHeight(double heightTwips) {
   if (resizeDepth_ > kMaxResizeDepth) return;
-  height_ = heightTwips;
+  StoreSize(width_, heightTwips);
   host_.SetOuterSize(width_, height_);
 }
 
 void MacWindow::SetOuterWidth(double widthTwips) {
   if (resizeDepth_ > kMaxResizeDepth) return;
-  width_ = widthTwips;
+  StoreSize(widthTwips, height_);
   host_.SetOuterSize(width_, height_);
 }
 
 void MacWindow::OnResized(double widthTwips, double heightTwips) {
-  if (SaneTwips(widthTwips) && WholePixels(widthTwips) != WholePixels(width_))
-    width_ = widthTwips;
-  if (SaneTwips(heightTwips) && WholePixels(heightTwips) != WholePixels(height_))
-    height_ = heightTwips;
+  const bool newWidth = SaneTwips(widthTwips) && WholePixels(widthTwips) != WholePixels(width_);
+  const bool newHeight =
+      SaneTwips(heightTwips) && WholePixels(heightTwips) != WholePixels(height_);
+  StoreSize(newWidth ? widthTwips : width_, newHeight ? heightTwips : height_);
   UserControl_Resize();
 }
 

@@ -191,8 +191,8 @@ class MacWindow {
   bool TimerRunning() const { return timerRunning_; }
   double Width() const { return width_; }    // twips
   double Height() const { return height_; }  // twips
-  float ScaleWidth() const { return static_cast<float>(width_ / kTwipsPerPixel); }
-  float ScaleHeight() const { return static_cast<float>(height_ / kTwipsPerPixel); }
+  float ScaleWidth() const { return scaleWidth_; }
+  float ScaleHeight() const { return scaleHeight_; }
 
  private:
   // Handlers, named by widget and event.
@@ -223,10 +223,16 @@ class MacWindow {
   void SetOuterHeight(double heightTwips);
   void SetOuterWidth(double widthTwips);
   MouseArgs ArgsFor(Part part, float x, float y, std::int16_t button, std::int16_t shift) const;
+  void StoreSize(double widthTwips, double heightTwips);
 
   MacWindowHost& host_;
-  double width_;   // twips
-  double height_;  // twips
+  // The outer size and the pixel scale are only changed together, by StoreSize. The scale is
+  // kept rounded to float once, not converted on each read: g++ 12 at -O2 drops the narrowing
+  // of a (double)(float)(x / 15.0) pair when it vectorises two such reads.
+  double width_ = 0;   // twips
+  double height_ = 0;  // twips
+  float scaleWidth_ = 0;
+  float scaleHeight_ = 0;
   Rect buStart_{0, 0, kCloseButtonWidth, kBarHeight};
   Rect buImg_{20, 0, 23, kBarHeight};
   Rect buEnd_{48, 0, kMiniButtonWidth, kBarHeight};

@@ -191,8 +191,13 @@ TEST_F(MacWindowTest, AHeldButtonKeepsTheMouseAndAReleaseElsewhereIsNoClick) {
   EXPECT_EQ(host.events, Events{Event::MouseDown});
   EXPECT_TRUE(mw.TimerRunning());
   EXPECT_EQ(mw.PictureOf(Part::BuStart), Picture::D_Img1);
+  mw.PointerDown(200, 5, 2, 0);     // a second button, over the strip: still the close button's
+  mw.PointerUp(200, 5, 2, 0, 1);    // the left one is still down
+  EXPECT_TRUE(mw.HasCapture());
   mw.PointerUp(200, 5, 1, 0, 0);
-  EXPECT_EQ(host.events, (Events{Event::MouseDown, Event::MouseUp}));
+  EXPECT_FALSE(mw.HasCapture());
+  EXPECT_EQ(host.events,
+            (Events{Event::MouseDown, Event::MouseDown, Event::MouseUp, Event::MouseUp}));
   EXPECT_FLOAT_EQ(host.args_seen.back().X, 200);
 
   // The host takes the mouse away to move the window; later moves go where the pointer is.
