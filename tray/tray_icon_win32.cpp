@@ -27,8 +27,8 @@ static_assert(sizeof(NOTIFYICONDATAA{}.szTip) >= tray::kTipSize);
 
 namespace {
 
-bool g_installed = false;       // TrayWndProc is the main window's procedure and the icon was added
-UINT g_taskbarCreated = 0;      // Explorer's broadcast after it (re)starts
+bool g_installed = false;   // TrayWndProc is the main window's procedure and the icon was added
+UINT g_taskbarCreated = 0;  // Explorer's broadcast after it (re)starts
 NotifyObserver g_observer = nullptr;
 
 // Window and icon handles keep their value in 32 bits on 64-bit Windows as well.
@@ -192,7 +192,9 @@ std::unique_ptr<MenuForm>& LoadedMenuForm() {
   return form;
 }
 
-std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::wstring Widen(std::string_view ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
 
 }  // namespace
 
@@ -209,8 +211,8 @@ MenuForm::MenuForm() {
     RegisterClassExW(&wc);
   }
   // Loaded, never shown: it only owns the menu.
-  window_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kMenuFormClass, Widen(kMenuFormName).c_str(), WS_OVERLAPPED, 0, 0,
-                                0, 0, nullptr, nullptr, instance, nullptr));
+  window_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kMenuFormClass, Widen(kMenuFormName).c_str(), WS_OVERLAPPED, 0, 0, 0,
+                                0, nullptr, nullptr, instance, nullptr));
   bar_.reset(CreateMenu());
   HMENU popup = CreatePopupMenu();
   for (const MenuItem& item : kPopupMenuItems) {
@@ -220,8 +222,7 @@ MenuForm::MenuForm() {
       AppendMenuW(popup, MF_STRING, item.commandId, Widen(item.designCaption).c_str());
     }
   }
-  if (AppendMenuW(bar_.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
-                  Widen(kPopupMenuName).c_str())) {
+  if (AppendMenuW(bar_.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), Widen(kPopupMenuName).c_str())) {
     popup_ = popup;
   } else {
     DestroyMenu(popup);
@@ -247,9 +248,13 @@ MenuForm& up_Menus() {
   return *form;
 }
 
-void Unload_up_Menus() { LoadedMenuForm().reset(); }
+void Unload_up_Menus() {
+  LoadedMenuForm().reset();
+}
 
-bool up_Menus_Loaded() { return LoadedMenuForm() != nullptr; }
+bool up_Menus_Loaded() {
+  return LoadedMenuForm() != nullptr;
+}
 
 void up_Show_Click() {
   // Hidden and shown in one step: the window is displayed afresh where it is, in the state it is in.

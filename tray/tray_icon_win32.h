@@ -4,6 +4,7 @@
 // tray_icon.h and tray_menu.h; this file makes the platform calls.
 #pragma once
 #include <windows.h>
+// after windows.h, which it needs
 #include <shellapi.h>
 
 #include <string>
@@ -19,9 +20,9 @@ namespace vantrel::tray {
 namespace APIStuff {
 
 // The module's shared state, alive from AddTrayIcon until the program ends.
-extern HWND TrayForm;                     // the main window
-extern HMENU TrayMenu;                    // PopupMenus of up_Menus, opened by a right-button release
-extern WNDPROC OldWndProc;                // the main window's procedure before TrayWndProc took its place
+extern HWND TrayForm;                    // the main window
+extern HMENU TrayMenu;                   // PopupMenus of up_Menus, opened by a right-button release
+extern WNDPROC OldWndProc;               // the main window's procedure before TrayWndProc took its place
 extern tray::TrayIconData TrayIconData;  // the record shared by the add, the tip change and the delete
 
 // Installs TrayWndProc as the main window's procedure, then adds the icon (the window's small icon, the

@@ -52,13 +52,14 @@ void OnNotify(DWORD message, const NOTIFYICONDATAA& record, BOOL result) {
   Record(message == NIM_ADD ? Event::Add : message == NIM_MODIFY ? Event::Modify : Event::Delete, &record, result);
 }
 
-void OnEnd() { Record(Event::End); }
+void OnEnd() {
+  Record(Event::End);
+}
 
 LRESULT CALLBACK OnCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
   const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
   if (code == HC_ACTION && call->message == WM_DESTROY && call->hwnd == g_main) Record(Event::DestroyMain);
-  if (code == HC_ACTION && call->message == WM_DESTROY && g_menus && call->hwnd == g_menus)
-    Record(Event::DestroyMenus);
+  if (code == HC_ACTION && call->message == WM_DESTROY && g_menus && call->hwnd == g_menus) Record(Event::DestroyMenus);
   if (code == HC_ACTION && call->message == WM_SHOWWINDOW && call->hwnd == g_main)
     Record(call->wParam ? Event::ShowMain : Event::HideMain);
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -71,7 +72,9 @@ std::vector<Event> Events() {
 }
 
 // The 64 tip bytes of the first-version record (the native structure's field may be longer).
-std::string Tip(const NOTIFYICONDATAA& record) { return std::string(record.szTip, 64); }
+std::string Tip(const NOTIFYICONDATAA& record) {
+  return std::string(record.szTip, 64);
+}
 
 // The tip field the shell must get: the text, its NUL, spaces to the end of the 64 bytes.
 std::string TipFieldOf(const std::string& text) {
@@ -359,8 +362,8 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 TEST_F(TrayTest, OtherMessagesReachThePreviousProcedureUnchanged) {
   APIStuff::RemoveTrayIcon();
-  g_windowProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(main_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingProc)));
+  g_windowProc =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(main_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingProc)));
   APIStuff::AddTrayIcon(main_, up_Menus().PopupMenus());
   ASSERT_EQ(APIStuff::OldWndProc, &RecordingProc);
   g_forwarded.clear();
