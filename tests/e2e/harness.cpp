@@ -398,7 +398,7 @@ void TypeAscii(const std::string& text) { XOrFail({"xdotool", "type", "--delay",
 void FocusWindow(const std::string& window) { X({"xdotool", "windowfocus", window}); }
 
 std::vector<std::string> VisibleWindowsOf(pid_t pid) {
-  return Lines(X({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid), ""}).out);
+  return Lines(X({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)}).out);
 }
 
 std::optional<Rect> WindowGeometry(const std::string& window) {
@@ -527,6 +527,15 @@ App::App() {
 }
 
 App::~App() {
+  if (::testing::Test::HasFailure()) {
+    // The screen as the scenario left it, for whoever looks into the failure.
+    try {
+      std::vector<std::uint8_t> ppm = resources::EncodePpm(Screenshot());
+      std::ofstream(folder_ + "/screen.ppm", std::ios::binary).write(reinterpret_cast<const char*>(ppm.data()),
+                                                                    static_cast<std::streamsize>(ppm.size()));
+    } catch (const std::exception&) {
+    }
+  }
   process_.Kill();
   Session::Get().StopWine();
   std::error_code ec;
@@ -593,8 +602,16 @@ std::string App::Field(std::string_view control) {
   Click(control);
   Keys({"ctrl+a", "ctrl+c"});
   std::string text;
+  if (WaitUntil([&] { return (text = ClipboardText()) != marker; }, 2s)) return text;
+  // Nothing was copied: an empty box copies nothing. Make sure of it the way a user would: type a character
+  // into the box and copy again; the copy is that character alone exactly when the box was empty. Then take
+  // it out again.
+  Keys({"End"});
+  TypeAscii("~");
+  Keys({"ctrl+a", "ctrl+c"});
   if (!WaitUntil([&] { return (text = ClipboardText()) != marker; }, 5s)) return marker;
-  return text;
+  Keys({"End", "BackSpace"});
+  return text == "~" ? "" : marker;
 }
 
 resources::Image App::WindowShot() const {
@@ -630,13 +647,28 @@ std::vector<App::MessageBox> App::MessageBoxes() const {
     if (line == "dialog") boxes.emplace_back();
     else if (boxes.empty()) continue;
     else if (line.rfind("text ", 0) == 0) boxes.back().text += Unescape(line.substr(5));
-    else if (line.rfind("button ", 0) == 0) boxes.back().buttons.push_back(Unescape(line.substr(7)));
+    else if (line.rfind("button ", 0) == 0) {
+      std::istringstream fields(line.substr(7));
+      Button button;
+      fields >> button.rect.x >> button.rect.y >> button.rect.width >> button.rect.height;
+      std::getline(fields >> std::ws, button.text);
+      boxes.back().buttons.push_back({button.rect, Unescape(button.text)});
+    }
   }
+  std::vector<std::string> windows = MessageBoxWindows();
+  if (boxes.size() == 1 && windows.size() == 1) boxes[0].window = windows[0];
+  return boxes;
+}
+
+std::vector<std::string> App::MessageBoxWindows() const {
   std::vector<std::string> windows;
   for (const std::string& w : VisibleWindowsOf(process_.pid()))
     if (w != window_ && WindowName(w) == "Vantrel") windows.push_back(w);
-  if (boxes.size() == 1 && windows.size() == 1) boxes[0].window = windows[0];
-  return boxes;
+  return windows;
+}
+
+bool App::WaitForNoMessageBox(std::chrono::milliseconds timeout) const {
+  return WaitUntil([&] { return MessageBoxWindows().empty() && MessageBoxes().empty(); }, timeout, 100ms);
 }
 
 std::optional<App::MessageBox> App::WaitForMessageBox(std::chrono::milliseconds timeout) const {

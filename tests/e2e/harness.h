@@ -195,15 +195,23 @@ class App {
   long ResidentKiB() const;
 
   // The visible message boxes captioned "Vantrel": each one's X window and its text (read by the probe).
+  struct Button {
+    Rect rect;  // on the screen
+    std::string text;
+  };
   struct MessageBox {
     std::string window;
     std::string text;
-    std::vector<std::string> buttons;
+    std::vector<Button> buttons;
   };
   std::vector<MessageBox> MessageBoxes() const;
   std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;
+  // True once no message box is left: none in the program's windows and no X window of one on the screen
+  // (Wine takes the X window down a moment after the dialog ends, and until then it takes the clicks).
+  bool WaitForNoMessageBox(std::chrono::milliseconds timeout = 15s) const;
 
  private:
+  std::vector<std::string> MessageBoxWindows() const;
   std::string folder_;
   Child process_;
   std::string window_;

@@ -2,8 +2,9 @@
 // reads what is on the screen the way accessibility tools do, by asking the windows for their text; it never
 // changes anything. Output is UTF-8 on standard output, one item per line.
 //
-//   vantrel_probe dialog CAPTION   the texts of the static controls and buttons of every visible dialog
-//                                  window (message boxes) captioned CAPTION: "text <t>", "button <t>"
+//   vantrel_probe dialog CAPTION   every visible dialog window (message box) captioned CAPTION: a line
+//                                  "dialog", then its static texts ("text <t>") and its buttons with their
+//                                  place on the screen ("button <x> <y> <width> <height> <t>")
 #include <windows.h>
 
 #include <string>
@@ -61,7 +62,11 @@ BOOL CALLBACK VisitDialogChild(HWND child, LPARAM param) {
     std::wstring text = TextOf(child);
     if (!text.empty()) query->out += "text " + OneLine(text) + "\n";
   } else if (lstrcmpiW(cls.c_str(), L"Button") == 0) {
-    query->out += "button " + OneLine(TextOf(child)) + "\n";
+    RECT r{};
+    GetWindowRect(child, &r);
+    query->out += "button " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                  std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top) + " " +
+                  OneLine(TextOf(child)) + "\n";
   }
   return TRUE;
 }
