@@ -38,7 +38,7 @@ std::wstring SystemErrorText(DWORD error) {
   wchar_t* text = nullptr;
   DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                 nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-  std::wstring result = length && text ? std::wstring(text, length) : L"Error " + std::to_wstring(error);
+  std::wstring result = length && text ? std::wstring(text, length) : L"Error " + DecimalText(error);
   if (text) LocalFree(text);
   while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) result.pop_back();
   return result;

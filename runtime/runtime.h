@@ -34,6 +34,9 @@ std::wstring ProgramFolder();
 // gives the system's own reason; the caller carries on either way.
 bool Shell(HWND owner, const imaging::CommandLine& command);
 
+// The decimal digits of `value` (a small stand-in for std::to_wstring, see lean_runtime.cpp).
+std::wstring DecimalText(unsigned long long value);
+
 // The system's text for a Win32 error code, without the trailing line break.
 std::wstring SystemErrorText(DWORD error);
 

@@ -1,0 +1,259 @@
+// bench_probe.exe: the Windows side of scripts/bench. It measures programs from outside, as a user's shell
+// would start them, and never links any of their code.
+//
+//   bench_probe startup RUNS LABEL EXE CLASS LABEL EXE CLASS...
+//       Starts each program RUNS times (after one warm-up start each, not counted), alternating which goes
+//       first. For every start: the time from CreateProcess until a visible top-level window of CLASS that
+//       belongs to the new process exists and its thread answers a message (start-up done, first paint
+//       handled), and then the process's working set (GetProcessMemoryInfo). The program is then closed with
+//       WM_CLOSE. Prints one line per start and the medians; the first program is the baseline, and each other
+//       program's ratios are taken run by run against the baseline's start in the same run.
+//   bench_probe bar SECONDS
+//       Waits for Vantrel's main window and prints it, its title bar (hwnds as Wine's logs print them), the
+//       title bar's screen rectangle and the process id.
+//   bench_probe close SECONDS
+//       Closes Vantrel's main window with WM_CLOSE and waits until its process has ended.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kMainClass[] = L"VantrelMainWindow";
+constexpr wchar_t kTitleBarClass[] = L"VantrelMacWindow";
+
+struct Program {
+  std::wstring label, exe, cls;
+};
+
+struct Sample {
+  double startMs = 0;
+  double workingSetKiB = 0;
+  bool ok = false;
+};
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h = nullptr) : h_(h) {}
+  ~Handle() {
+    if (h_) CloseHandle(h_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+double NowMs() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+struct FindArgs {
+  const wchar_t* cls;
+  DWORD pid;  // 0: any process
+  HWND found;
+};
+
+BOOL CALLBACK FindVisible(HWND hwnd, LPARAM lParam) {
+  auto* args = reinterpret_cast<FindArgs*>(lParam);
+  wchar_t cls[128];
+  if (!IsWindowVisible(hwnd) || !GetClassNameW(hwnd, cls, 128) || lstrcmpW(cls, args->cls) != 0) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (args->pid != 0 && pid != args->pid) return TRUE;
+  args->found = hwnd;
+  return FALSE;
+}
+
+// A visible top-level window of class `cls` (of process `pid` unless it is 0), or null.
+HWND FindVisibleWindow(const wchar_t* cls, DWORD pid) {
+  FindArgs args{cls, pid, nullptr};
+  EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&args));
+  return args.found;
+}
+
+BOOL CALLBACK FindChildOfClass(HWND hwnd, LPARAM lParam) {
+  auto* args = reinterpret_cast<FindArgs*>(lParam);
+  wchar_t cls[128];
+  if (GetClassNameW(hwnd, cls, 128) && lstrcmpW(cls, args->cls) == 0) {
+    args->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindDescendant(HWND parent, const wchar_t* cls) {
+  FindArgs args{cls, 0, nullptr};
+  EnumChildWindows(parent, FindChildOfClass, reinterpret_cast<LPARAM>(&args));
+  return args.found;
+}
+
+// Closes `window` the way a user would and waits for its process; ends the process if it lingers.
+bool CloseAndWait(HWND window, HANDLE process, DWORD timeoutMs) {
+  if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) return true;
+  TerminateProcess(process, 1);
+  WaitForSingleObject(process, 5000);
+  return false;
+}
+
+Sample MeasureStart(const Program& program) {
+  Sample sample;
+  std::wstring folder = program.exe.substr(0, program.exe.find_last_of(L"\\/") + 1);
+  std::wstring commandLine = L"\"" + program.exe + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  double start = NowMs();
+  if (!CreateProcessW(program.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    std::fwprintf(stderr, L"bench_probe: cannot start %ls (error %lu)\n", program.exe.c_str(), GetLastError());
+    return sample;
+  }
+  Handle process(info.hProcess), thread(info.hThread);
+  HWND window = nullptr;
+  const double deadline = start + 60000;
+  // Poll once a millisecond; the wait also wakes at once when the process ends early.
+  while (!(window = FindVisibleWindow(program.cls.c_str(), info.dwProcessId))) {
+    if (WaitForSingleObject(process.get(), 1) == WAIT_OBJECT_0 || NowMs() > deadline) break;
+  }
+  DWORD_PTR ignored = 0;
+  if (window && SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored)) {
+    sample.startMs = NowMs() - start;
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(process.get(), &memory, sizeof memory)) {
+      sample.workingSetKiB = static_cast<double>(memory.WorkingSetSize) / 1024.0;
+      sample.ok = sample.workingSetKiB > 0;
+    }
+    if (!sample.ok) std::fwprintf(stderr, L"bench_probe: no working set for %ls\n", program.label.c_str());
+  } else {
+    std::fwprintf(stderr, L"bench_probe: %ls showed no window of class %ls\n", program.label.c_str(),
+                  program.cls.c_str());
+  }
+  if (!CloseAndWait(window, process.get(), 15000)) {
+    std::fwprintf(stderr, L"bench_probe: %ls did not end after WM_CLOSE\n", program.label.c_str());
+    sample.ok = false;
+  }
+  return sample;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int Startup(int runs, const std::vector<Program>& programs) {
+  for (const Program& p : programs) MeasureStart(p);  // warm-up: caches, fonts, the Wine server
+  std::vector<std::vector<Sample>> samples(programs.size());
+  for (int run = 0; run < runs; ++run) {
+    for (std::size_t k = 0; k < programs.size(); ++k) {
+      // Alternate the order so that neither program always follows the other.
+      std::size_t i = run % 2 ? programs.size() - 1 - k : k;
+      Sample s = MeasureStart(programs[i]);
+      if (!s.ok) return 1;
+      samples[i].push_back(s);
+      std::wprintf(L"run %d %ls start_ms %.1f ws_kib %.0f\n", run + 1, programs[i].label.c_str(), s.startMs,
+                   s.workingSetKiB);
+      std::fflush(stdout);
+    }
+  }
+  for (std::size_t i = 0; i < programs.size(); ++i) {
+    std::vector<double> start, ws, startRatio, wsRatio;
+    for (int run = 0; run < runs; ++run) {
+      const Sample& s = samples[i][static_cast<std::size_t>(run)];
+      const Sample& base = samples[0][static_cast<std::size_t>(run)];
+      start.push_back(s.startMs);
+      ws.push_back(s.workingSetKiB);
+      startRatio.push_back(s.startMs / base.startMs);
+      wsRatio.push_back(s.workingSetKiB / base.workingSetKiB);
+    }
+    std::wprintf(L"median %ls start_ms %.1f ws_kib %.0f start_ratio %.3f ws_ratio %.3f runs %d\n",
+                 programs[i].label.c_str(), Median(start), Median(ws), Median(startRatio), Median(wsRatio), runs);
+  }
+  return 0;
+}
+
+HWND WaitForMainWindow(double seconds) {
+  const double deadline = NowMs() + seconds * 1000;
+  for (;;) {
+    HWND main = FindVisibleWindow(kMainClass, 0);
+    DWORD_PTR ignored = 0;
+    if (main && SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored)) return main;
+    if (NowMs() > deadline) return nullptr;
+    Sleep(5);
+  }
+}
+
+int Bar(double seconds) {
+  HWND main = WaitForMainWindow(seconds);
+  if (!main) {
+    std::fwprintf(stderr, L"bench_probe: no Vantrel window\n");
+    return 1;
+  }
+  HWND bar = FindDescendant(main, kTitleBarClass);
+  if (!bar) {
+    std::fwprintf(stderr, L"bench_probe: Vantrel's window has no title bar control\n");
+    return 1;
+  }
+  RECT r{};
+  GetWindowRect(bar, &r);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  std::wprintf(L"main 0x%llx bar 0x%llx rect %ld %ld %ld %ld pid %lu\n",
+               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(main)),
+               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(bar)), r.left, r.top, r.right, r.bottom,
+               pid);
+  return 0;
+}
+
+int Close(double seconds) {
+  HWND main = WaitForMainWindow(seconds);
+  if (!main) return 1;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  Handle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+  if (!process.get()) return 1;
+  return CloseAndWait(main, process.get(), static_cast<DWORD>(seconds * 1000)) ? 0 : 1;
+}
+
+int Usage() {
+  std::fwprintf(stderr,
+                L"usage: bench_probe startup RUNS LABEL EXE CLASS [LABEL EXE CLASS]...\n"
+                L"       bench_probe bar SECONDS\n"
+                L"       bench_probe close SECONDS\n");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return Usage();
+  std::wstring command = argv[1];
+  if (command == L"startup" && argc >= 6 && (argc - 3) % 3 == 0) {
+    int runs = _wtoi(argv[2]);
+    if (runs < 1) return Usage();
+    std::vector<Program> programs;
+    for (int i = 3; i + 2 < argc; i += 3) programs.push_back({argv[i], argv[i + 1], argv[i + 2]});
+    return Startup(runs, programs);
+  }
+  if (command == L"bar" && argc == 3) return Bar(_wtof(argv[2]));
+  if (command == L"close" && argc == 3) return Close(_wtof(argv[2]));
+  return Usage();
+}

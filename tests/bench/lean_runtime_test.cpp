@@ -1,0 +1,173 @@
+// The lean runtime (runtime/lean_runtime.cpp) replaces two library pieces to keep Vantrel.exe small: the
+// decimal formatter and the terminate handler. These tests check that the replacements behave: numbers come
+// out as the library prints them, and an uncaught exception still ends the program at once with a clear
+// report (on the error stream, or in a message box when there is none) and abort()'s exit code 3.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "runtime/runtime.h"
+
+namespace {
+
+using vantrel::runtime::DecimalText;
+
+constexpr char kChildFlag[] = "--lean-runtime-child=";
+
+TEST(DecimalText, PrintsWhatTheLibraryPrints) {
+  for (unsigned long long v : {0ULL, 1ULL, 9ULL, 42ULL, 2147483647ULL, 4294967295ULL, 4294967296ULL,
+                               18446744073709551615ULL})
+    EXPECT_EQ(DecimalText(v), std::to_wstring(v));
+  // Every power of ten and its neighbours, where a digit loop goes wrong first.
+  for (unsigned long long p = 10; p <= 10000000000000000000ULL; p *= 10) {
+    EXPECT_EQ(DecimalText(p - 1), std::to_wstring(p - 1));
+    EXPECT_EQ(DecimalText(p), std::to_wstring(p));
+    EXPECT_EQ(DecimalText(p + 1), std::to_wstring(p + 1));
+    if (p > 18446744073709551615ULL / 10) break;
+  }
+}
+
+TEST(DecimalText, NamesAnErrorThatHasNoSystemText) {
+  // Codes with the customer bit set have no system message, so the program falls back to the number.
+  const DWORD code = 0x2000ABCDu;
+  EXPECT_EQ(vantrel::runtime::SystemErrorText(code), L"Error " + std::to_wstring(code));
+}
+
+struct ChildResult {
+  DWORD exitCode = 0;
+  std::string errorText;
+  std::wstring boxText;  // the message box's text, when the child showed one
+};
+
+std::wstring SelfPath() {
+  wchar_t buffer[32768];
+  DWORD n = GetModuleFileNameW(nullptr, buffer, 32768);
+  return std::wstring(buffer, n);
+}
+
+struct BoxSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<BoxSearch*>(lParam);
+  wchar_t cls[64], title[64];
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == search->pid && IsWindowVisible(hwnd) && GetClassNameW(hwnd, cls, 64) && lstrcmpW(cls, L"#32770") == 0 &&
+      GetWindowTextW(hwnd, title, 64) && lstrcmpW(title, L"Vantrel") == 0) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectText(HWND hwnd, LPARAM lParam) {
+  wchar_t cls[64];
+  if (GetClassNameW(hwnd, cls, 64) && lstrcmpiW(cls, L"Static") == 0) {
+    wchar_t text[2048];
+    if (GetWindowTextW(hwnd, text, 2048) > 0) *reinterpret_cast<std::wstring*>(lParam) += text;
+  }
+  return TRUE;
+}
+
+// Runs this program again in child mode `mode`. With `withErrorStream`, the child's standard error is a pipe
+// whose text is returned; without, the child has no error stream, and its message box is read and answered.
+ChildResult RunChild(const char* mode, bool withErrorStream) {
+  ChildResult result;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (withErrorStream && !CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+    ADD_FAILURE() << "CreatePipe failed";
+    return result;
+  }
+  if (readEnd) SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  std::wstring self = SelfPath();
+  std::wstring line = L"\"" + self + L"\" --lean-runtime-child=";
+  for (const char* c = mode; *c; ++c) line += static_cast<wchar_t>(*c);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdError = writeEnd;  // null: no error stream at all
+  PROCESS_INFORMATION info{};
+  BOOL started = CreateProcessW(self.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                &info);
+  if (writeEnd) CloseHandle(writeEnd);  // the child holds its own copy; EOF comes when it ends
+  if (!started) {
+    if (readEnd) CloseHandle(readEnd);
+    ADD_FAILURE() << "cannot start the child, error " << GetLastError();
+    return result;
+  }
+  if (readEnd) {
+    char buffer[512];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) result.errorText.append(buffer, got);
+    CloseHandle(readEnd);
+  } else {
+    // Wait (with a deadline) for the child's message box, read it and press OK.
+    BoxSearch search{info.dwProcessId, nullptr};
+    for (int i = 0; i < 3000 && !search.found; ++i) {
+      EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+      if (!search.found && WaitForSingleObject(info.hProcess, 10) == WAIT_OBJECT_0) break;
+    }
+    if (search.found) {
+      EnumChildWindows(search.found, CollectText, reinterpret_cast<LPARAM>(&result.boxText));
+      PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+    }
+  }
+  if (WaitForSingleObject(info.hProcess, 30000) != WAIT_OBJECT_0) {
+    TerminateProcess(info.hProcess, 99);
+    ADD_FAILURE() << "the child did not end";
+  }
+  GetExitCodeProcess(info.hProcess, &result.exitCode);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return result;
+}
+
+TEST(TerminateHandler, NamesAnUncaughtStandardExceptionAndItsTextOnTheErrorStream) {
+  ChildResult r = RunChild("runtime_error", true);
+  EXPECT_EQ(r.exitCode, 3u);
+  EXPECT_NE(r.errorText.find("Vantrel stopped because of an unexpected error"), std::string::npos) << r.errorText;
+  EXPECT_NE(r.errorText.find("St13runtime_error"), std::string::npos) << r.errorText;
+  EXPECT_NE(r.errorText.find("the disk is on fire"), std::string::npos) << r.errorText;
+  // The library's own handler (and with it the demangler) is not what ran.
+  EXPECT_EQ(r.errorText.find("terminate called after throwing"), std::string::npos) << r.errorText;
+}
+
+TEST(TerminateHandler, NamesAnUncaughtExceptionOfAnyTypeAndATerminateWithoutOne) {
+  ChildResult thrown = RunChild("int", true);
+  EXPECT_EQ(thrown.exitCode, 3u);
+  EXPECT_NE(thrown.errorText.find("uncaught exception of type i."), std::string::npos) << thrown.errorText;
+
+  ChildResult bare = RunChild("terminate", true);
+  EXPECT_EQ(bare.exitCode, 3u);
+  EXPECT_NE(bare.errorText.find("without an active exception"), std::string::npos) << bare.errorText;
+}
+
+TEST(TerminateHandler, ShowsAMessageBoxWhenThereIsNoErrorStream) {
+  ChildResult r = RunChild("runtime_error", false);
+  EXPECT_EQ(r.exitCode, 3u);
+  EXPECT_NE(r.boxText.find(L"Vantrel stopped because of an unexpected error"), std::wstring::npos) << r.boxText;
+  EXPECT_NE(r.boxText.find(L"the disk is on fire"), std::wstring::npos) << r.boxText;
+}
+
+[[noreturn]] void RunChildMode(const char* mode) {
+  if (std::strcmp(mode, "runtime_error") == 0) throw std::runtime_error("the disk is on fire");
+  if (std::strcmp(mode, "int") == 0) throw 42;
+  std::terminate();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], kChildFlag, sizeof kChildFlag - 1) == 0) RunChildMode(argv[i] + sizeof kChildFlag - 1);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
