@@ -461,6 +461,37 @@ ClipboardOffer::~ClipboardOffer() {
   unlink(file_.c_str());
 }
 
+WindowEvents::WindowEvents(const std::string& window) {
+  char name[] = "/tmp/vantrel-e2e-xev-XXXXXX";
+  int fd = mkstemp(name);
+  if (fd < 0) throw std::runtime_error("mkstemp");
+  close(fd);
+  file_ = name;
+  xev_ = Child({"xev", "-id", window, "-event", "structure"}, {"DISPLAY=" + Session::Get().display()}, file_);
+  // xev prints nothing until the first event: wait until it holds its connection to the display.
+  std::string fds = "/proc/" + std::to_string(xev_.pid()) + "/fd";
+  WaitUntil(
+      [&] {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(fds, ec))
+          if (fs::read_symlink(entry.path(), ec).string().rfind("socket:", 0) == 0) return true;
+        return false;
+      },
+      5s, 10ms);
+}
+
+WindowEvents::~WindowEvents() {
+  xev_.Kill();
+  unlink(file_.c_str());
+}
+
+std::string WindowEvents::Text() const {
+  std::ifstream in(file_, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
 std::vector<ToolRun> ParseToolLog(const std::string& content) {
   std::vector<ToolRun> runs;
   ToolRun current;
@@ -635,6 +666,26 @@ long App::ResidentKiB() const {
   for (std::string line; std::getline(status, line);)
     if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
   return -1;
+}
+
+std::optional<App::State> App::SystemState() const {
+  Session& session = Session::Get();
+  CommandResult probe = RunCommand(
+      {session.loader(), session.winBin() + "/vantrel_probe.exe", "windows", "VantrelMainWindow"}, 60s,
+      session.WineEnv());
+  for (const std::string& line : Lines(probe.out)) {
+    std::istringstream fields(line);
+    std::string word;
+    int visible = 0, minimised = 0;
+    State state;
+    if (fields >> word >> visible >> minimised >> state.rect.x >> state.rect.y >> state.rect.width >>
+        state.rect.height) {
+      state.visible = visible != 0;
+      state.minimised = minimised != 0;
+      return state;
+    }
+  }
+  return std::nullopt;
 }
 
 std::vector<App::MessageBox> App::MessageBoxes() const {

@@ -140,6 +140,20 @@ class ClipboardOffer {
   Child xclip_;
 };
 
+// The structure events (map, unmap, configure) of one X window, recorded by xev from now on.
+class WindowEvents {
+ public:
+  explicit WindowEvents(const std::string& window);
+  ~WindowEvents();
+  WindowEvents(const WindowEvents&) = delete;
+  WindowEvents& operator=(const WindowEvents&) = delete;
+  std::string Text() const;
+
+ private:
+  std::string file_;
+  Child xev_;
+};
+
 // One run of the stand-in imagex.exe, as recorded in its log.
 struct ToolRun {
   int show = -1;
@@ -188,6 +202,14 @@ class App {
 
   // The main window's picture on the screen, in window coordinates.
   resources::Image WindowShot() const;
+
+  // The main window as the system sees it (read by the probe): Xvfb has no window manager, so a minimised
+  // window stays on the screen; whether it is minimised is read the way a screen reader reads it.
+  struct State {
+    bool visible = false, minimised = false;
+    Rect rect;
+  };
+  std::optional<State> SystemState() const;
 
   std::vector<ToolRun> Runs() const;
   bool WaitForRuns(std::size_t count, std::chrono::milliseconds timeout = 30s) const;

@@ -5,6 +5,8 @@
 //   vantrel_probe dialog CAPTION   every visible dialog window (message box) captioned CAPTION: a line
 //                                  "dialog", then its static texts ("text <t>") and its buttons with their
 //                                  place on the screen ("button <x> <y> <width> <height> <t>")
+//   vantrel_probe windows CLASS    every top-level window of class CLASS as the system sees it:
+//                                  "window <visible 0/1> <minimised 0/1> <x> <y> <width> <height>"
 #include <windows.h>
 
 #include <string>
@@ -79,6 +81,23 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM param) {
   return TRUE;
 }
 
+struct ClassQuery {
+  std::wstring cls;
+  std::string out;
+};
+
+BOOL CALLBACK VisitWindowOfClass(HWND window, LPARAM param) {
+  auto* query = reinterpret_cast<ClassQuery*>(param);
+  if (ClassOf(window) != query->cls) return TRUE;
+  RECT r{};
+  GetWindowRect(window, &r);
+  query->out += "window " + std::to_string(IsWindowVisible(window) ? 1 : 0) + " " +
+                std::to_string(IsIconic(window) ? 1 : 0) + " " + std::to_string(r.left) + " " +
+                std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
+                std::to_string(r.bottom - r.top) + "\n";
+  return TRUE;
+}
+
 void Write(const std::string& text) {
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -93,6 +112,12 @@ int wmain(int argc, wchar_t** argv) {
     Write(query.out);
     return 0;
   }
-  Write("usage: vantrel_probe dialog CAPTION\n");
+  if (argc == 3 && std::wstring(argv[1]) == L"windows") {
+    ClassQuery query{argv[2], {}};
+    EnumWindows(VisitWindowOfClass, reinterpret_cast<LPARAM>(&query));
+    Write(query.out);
+    return 0;
+  }
+  Write("usage: vantrel_probe dialog CAPTION | windows CLASS\n");
   return 2;
 }

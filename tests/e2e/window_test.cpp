@@ -271,30 +271,6 @@ TEST(HeaderDrag, DraggingTheHeaderBandMovesTheWindow) {
   EXPECT_EQ(still, after);
 }
 
-// The tray menu, opened with a right click on the icon: "显示窗口" shows the window again where it was.
-TEST(Tray, ShowWindowFromTheMenu) {
-  Deadline deadline(TestName(), std::chrono::seconds(120));
-  App app;
-  std::optional<Rect> tray;
-  ASSERT_TRUE(WaitUntil([&] { return (tray = WineTrayWindow()).has_value(); }, 20s));
-  Rect before = app.Geometry();
-  ClickAt(tray->x + 10, tray->y + tray->height / 2, 3);
-  std::optional<Rect> menu;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        for (const std::string& w : VisibleWindowsOf(app.pid()))
-          if (w != app.window()) menu = WindowGeometry(w);
-        return menu.has_value();
-      },
-      10s))
-      << "no popup menu";
-  ClickAt(menu->x + menu->width / 2, menu->y + 10);
-  EXPECT_TRUE(WaitUntil([&] { return VisibleWindowsOf(app.pid()) == std::vector<std::string>{app.window()}; }, 10s))
-      << "the menu stays open";
-  EXPECT_TRUE(app.Running());
-  EXPECT_EQ(app.Geometry(), before);
-}
-
 // Right click on the icon, then X (the exit entry's access key): the program ends and takes its icon along.
 TEST(Tray, ExitWithTheAccessKeyEndsTheProgramAndRemovesTheIcon) {
   Deadline deadline(TestName(), std::chrono::seconds(120));
