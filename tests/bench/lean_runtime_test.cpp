@@ -2,7 +2,9 @@
 // decimal formatter and the terminate handler. These tests check that the replacements behave: numbers come
 // out as the library prints them, and an uncaught exception still ends the program at once with a clear
 // report (on the error stream, or in a message box when there is none) and abort()'s exit code 3.
+// The build binds comdlg32 on first use (root CMakeLists.txt); this program is linked the same way.
 #include <windows.h>
+#include <commdlg.h>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +37,12 @@ TEST(DecimalText, NamesAnErrorThatHasNoSystemText) {
   // Codes with the customer bit set have no system message, so the program falls back to the number.
   const DWORD code = 0x2000ABCDu;
   EXPECT_EQ(vantrel::runtime::SystemErrorText(code), L"Error " + std::to_wstring(code));
+}
+
+TEST(DelayedImports, TheFileDialogLibraryLoadsOnFirstUse) {
+  EXPECT_EQ(GetModuleHandleW(L"comdlg32.dll"), nullptr) << "comdlg32 was loaded at start-up";
+  EXPECT_EQ(CommDlgExtendedError(), 0u);  // the first call binds it
+  EXPECT_NE(GetModuleHandleW(L"comdlg32.dll"), nullptr);
 }
 
 struct ChildResult {
