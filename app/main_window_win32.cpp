@@ -91,6 +91,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showComma
   if (!self->CreateControls()) return nullptr;
 
   self->Form_Load();
+  if (self->macWindow_) self->macWindow_->Show();  // shown with the window: lays out, centres the caption
   ShowWindow(hwnd, showCommand);
   UpdateWindow(hwnd);
   return self;
@@ -147,8 +148,24 @@ HWND MainWindow::CreateControl(const ControlDef& def, HWND parent) {
       cls = WC_STATICW;
       style |= SS_LEFT | SS_NOPREFIX;
       break;
-    case Kind::TitleBar:
-      return nullptr;  // the title bar control is attached by AttachTitleBar
+    case Kind::TitleBar: {
+      // The title-bar control, loaded from the record the window keeps for it (caption "10101",
+      // SimSun 9 pt); the window's own name for it and its font are the ambient properties.
+      skin::MacWindowControl::Site site;
+      site.parent = parent;
+      site.left = Px(def.left);
+      site.top = Px(def.top);
+      site.width = def.width;
+      site.height = def.height;
+      site.displayName = std::u16string(def.name.begin(), def.name.end());
+      site.ambientFont = std::make_shared<const skin::FontDesc>(skin::FontDesc{u"宋体", 9, 400, 134});
+      site.events = this;
+      macWindow_ = skin::MacWindowControl::Create(instance_, site);
+      if (!macWindow_) return nullptr;
+      macWindow_->ReadProperties(skin::MainWindowStoredRecord());
+      controls_.emplace(std::string(def.name), macWindow_->hwnd());
+      return macWindow_->hwnd();
+    }
     case Kind::Image:
     case Kind::FileDialog:
       return nullptr;  // windowless: Image1 is a region of the main window, the panels paint their picture
@@ -206,7 +223,8 @@ void MainWindow::SetCaption(std::string_view control, const std::wstring& text) 
     return;
   }
   if (control == "MacWindow") {
-    // The title bar's Caption property: connected when that control lands.
+    // The title bar's own Caption property; it re-centres when the control is shown.
+    if (macWindow_) macWindow_->SetCaption(runtime::Utf16(text));
     return;
   }
   HWND window = Control(control);
@@ -245,7 +263,56 @@ void MainWindow::StartWindowMove() {
 }
 
 void MainWindow::Image1_MouseDown() { StartWindowMove(); }
-void MainWindow::MacWindow_MoveWindow() { StartWindowMove(); }
+// A press of any button on the title strip or caption moves the window.
+void MainWindow::MacWindow_MoveWindow(std::int16_t& Button, std::int16_t&, float&, float&) {
+  if (Button == skin::kLeftButton)
+    StartWindowMove();
+  else
+    FollowPointerWhileHeld(Button);
+}
+
+// The system's own move follows the left button only: started for another button, it keeps the window on
+// the pointer after that button is let go, until the next left click. For the right and middle buttons the
+// window follows the pointer here, for as long as the button that pressed stays down; Esc puts it back.
+void MainWindow::FollowPointerWhileHeld(std::int16_t button) {
+  const int key = button == 2 ? VK_RBUTTON : button == 4 ? VK_MBUTTON : 0;
+  const UINT release = button == 2 ? WM_RBUTTONUP : WM_MBUTTONUP;
+  const WPARAM held = button == 2 ? MK_RBUTTON : MK_MBUTTON;
+  // Only a button that is really down has a drag to follow (a press sent as a message has none).
+  if (!key || !(GetKeyState(key) & 0x8000) || !hwnd_) return;
+  POINT start{};
+  GetCursorPos(&start);
+  RECT origin{};
+  GetWindowRect(hwnd_, &origin);
+  const HWND window = hwnd_;
+  ReleaseCapture();
+  SetCapture(window);
+  auto moveTo = [&](int left, int top) {
+    SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  };
+  MSG msg;
+  while (IsWindow(window) && GetCapture() == window) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // the outer loop ends the program
+      break;
+    }
+    if (msg.hwnd == window && (msg.message == WM_MOUSEMOVE || msg.message == release)) {
+      POINT p{};
+      GetCursorPos(&p);
+      moveTo(origin.left + p.x - start.x, origin.top + p.y - start.y);
+      if (msg.message == release || !(msg.wParam & held)) break;
+      continue;
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+      moveTo(origin.left, origin.top);
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  if (GetCapture() == window) ReleaseCapture();
+}
 
 void MainWindow::MacWindow_CloseWindow() {
   // The tray icon goes first (it needs the window), then the window, then the program.
@@ -256,6 +323,15 @@ void MainWindow::MacWindow_CloseWindow() {
 }
 
 void MainWindow::MacWindow_MiniWindow() { ShowWindow(hwnd_, SW_MINIMIZE); }
+
+void MainWindow::MacWindowEvent(skin::Event e, skin::MouseArgs& args) {
+  switch (e) {
+    case skin::Event::MoveWindow: return MacWindow_MoveWindow(args.Button, args.Shift, args.X, args.Y);
+    case skin::Event::CloseWindow: return MacWindow_CloseWindow();
+    case skin::Event::MiniWindow: return MacWindow_MiniWindow();
+    default: return;  // MouseOut, MouseDown and the rest: raised with no listener
+  }
+}
 
 void MainWindow::OnCommand(HWND control, int notification) {
   if (notification != BN_CLICKED) return;

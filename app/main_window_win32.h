@@ -10,10 +10,11 @@
 #include "app/control_tree.h"
 #include "imaging/panels_win32.h"
 #include "runtime/handles.h"
+#include "skin/mac_window_win32.h"
 
 namespace vantrel::app {
 
-class MainWindow final : public imaging::PanelHost {
+class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvents {
  public:
   // Registers the window classes, creates the window and its controls at their design values (hidden),
   // runs Form_Load and shows the window. Returns null when the window cannot be created.
@@ -33,9 +34,12 @@ class MainWindow final : public imaging::PanelHost {
   void Option1_Click();
   void Option2_Click();
   void Image1_MouseDown();
-  void MacWindow_MoveWindow();
+  // Handlers of the title-bar control's events; its other events have no handler here.
+  void MacWindow_MoveWindow(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
   void MacWindow_CloseWindow();
   void MacWindow_MiniWindow();
+  // The title-bar control `MacWindow`, or null.
+  skin::MacWindowControl* TitleBar() const { return macWindow_.get(); }
 
   // The move request: let go of the mouse and start the system's own window move, as a press on a
   // caption bar would.
@@ -66,6 +70,10 @@ class MainWindow final : public imaging::PanelHost {
   runtime::UniqueGdiObject panelBrush_;     // RGB(236,236,236) behind check boxes
   runtime::UniqueGdiObject optionBrush_;    // system colour 5 behind the mode buttons
   imaging::FilesDialog filesDialog_;
+  // The title-bar control. Declared after window_, so it goes (with its window) before the main window.
+  std::unique_ptr<skin::MacWindowControl> macWindow_;
+  void MacWindowEvent(skin::Event e, skin::MouseArgs& args) override;
+  void FollowPointerWhileHeld(std::int16_t button);
 };
 
 }  // namespace vantrel::app

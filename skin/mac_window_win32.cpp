@@ -1,0 +1,364 @@
+#include "skin/mac_window_win32.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "resources/artwork.h"
+#include "runtime/bitmaps.h"
+#include "runtime/runtime.h"
+
+namespace vantrel::skin {
+namespace {
+
+constexpr UINT_PTR kTimer1 = 1;
+
+MacWindowControl::EventObserver g_observer = nullptr;
+
+// Pictures are indexed by their Picture value.
+constexpr std::size_t Index(Picture p) { return static_cast<std::size_t>(p); }
+
+resources::TitlePicture ArtworkOf(Picture p) {
+  switch (p) {
+    case Picture::U_Img1: return resources::TitlePicture::U_Img1;
+    case Picture::M_Img1: return resources::TitlePicture::M_Img1;
+    case Picture::D_Img1: return resources::TitlePicture::D_Img1;
+    case Picture::U_Img2: return resources::TitlePicture::U_Img2;
+    case Picture::M_Img2: return resources::TitlePicture::M_Img2;
+    case Picture::D_Img2: return resources::TitlePicture::D_Img2;
+    case Picture::WindowImg: break;
+  }
+  return resources::TitlePicture::WindowImg;
+}
+
+// The model keeps positions as floats (a caption may sit on a half pixel); drawing rounds them.
+int Px(float value) { return static_cast<int>(std::lround(value)); }
+
+float MouseX(LPARAM lParam) { return static_cast<float>(static_cast<short>(LOWORD(lParam))); }
+float MouseY(LPARAM lParam) { return static_cast<float>(static_cast<short>(HIWORD(lParam))); }
+
+// The buttons held, as the control's events count them: 1 left, 2 right, 4 middle.
+std::int16_t ButtonsHeld(WPARAM wParam) {
+  return static_cast<std::int16_t>(((wParam & MK_LBUTTON) ? 1 : 0) | ((wParam & MK_RBUTTON) ? 2 : 0) |
+                                   ((wParam & MK_MBUTTON) ? 4 : 0));
+}
+
+// The modifier keys: 1 Shift, 2 Ctrl, 4 Alt.
+std::int16_t ShiftState(WPARAM wParam) {
+  return static_cast<std::int16_t>(((wParam & MK_SHIFT) ? 1 : 0) | ((wParam & MK_CONTROL) ? 2 : 0) |
+                                   (GetKeyState(VK_MENU) < 0 ? 4 : 0));
+}
+
+bool RegisterControlClass(HINSTANCE instance, WNDPROC proc) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExW(instance, MacWindowControl::kClassName, &wc)) return true;
+  wc = WNDCLASSEXW{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = MacWindowControl::kClassName;
+  return RegisterClassExW(&wc) != 0;
+}
+
+}  // namespace
+
+MacWindowControl::EventObserver MacWindowControl::SetEventObserver(EventObserver observer) {
+  return std::exchange(g_observer, observer);
+}
+
+MacWindowControl::MacWindowControl(HINSTANCE, const Site& site)
+    : model_(*this, site.width * kTwipsPerPixel, site.height * kTwipsPerPixel),
+      events_(site.events),
+      displayName_(site.displayName),
+      ambientFont_(site.ambientFont) {
+  // The seven pictures, made once; showing one only selects it for drawing.
+  for (Picture p : {Picture::U_Img1, Picture::M_Img1, Picture::D_Img1, Picture::U_Img2, Picture::M_Img2,
+                    Picture::D_Img2, Picture::WindowImg}) {
+    const resources::Image image = resources::TitleBarPicture(ArtworkOf(p));
+    pictures_[Index(p)] = runtime::MakeBitmap(image);
+    pictureSizes_[Index(p)] = SIZE{image.width, image.height};
+  }
+  pictureDc_.reset(CreateCompatibleDC(nullptr));
+  backDc_.reset(CreateCompatibleDC(nullptr));
+  // The strip picture is the same in every column, so plain column copies stretch it exactly.
+  if (backDc_) SetStretchBltMode(backDc_.get(), COLORONCOLOR);
+}
+
+MacWindowControl::~MacWindowControl() {
+  if (hwnd_) {
+    KillTimer(hwnd_, kTimer1);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    hwnd_ = nullptr;
+  }
+  window_.reset();
+  // The back buffer can only be deleted once its DC has let go of it.
+  if (backDc_ && backDcFirstBitmap_) SelectObject(backDc_.get(), backDcFirstBitmap_);
+}
+
+std::unique_ptr<MacWindowControl> MacWindowControl::Create(HINSTANCE instance, const Site& site) {
+  if (!site.parent || !RegisterControlClass(instance, &MacWindowControl::WindowProc)) return nullptr;
+  std::unique_ptr<MacWindowControl> self(new MacWindowControl(instance, site));
+  HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS, site.left, site.top, site.width,
+                              site.height, site.parent, nullptr, instance, self.get());
+  if (!hwnd) return nullptr;
+  self->window_.reset(hwnd);
+  self->initialized_ = true;
+  self->model_.UserControl_Initialize();
+  return self;
+}
+
+MacWindowControl* MacWindowControl::FromHandle(HWND window) {
+  wchar_t cls[64] = {};
+  if (!window || !GetClassNameW(window, cls, 64) || lstrcmpW(cls, kClassName) != 0) return nullptr;
+  return reinterpret_cast<MacWindowControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void MacWindowControl::Show() {
+  if (hwnd_) ShowWindow(hwnd_, SW_SHOWNA);
+}
+
+// ---- MacWindowHost ----
+
+void MacWindowControl::RaiseEvent(Event e, MouseArgs& args) {
+  if (g_observer) g_observer(hwnd_, e, args);
+  if (events_) events_->MacWindowEvent(e, args);
+}
+
+void MacWindowControl::PropertyChanged(std::u16string_view) {
+  // The host stores the properties only when it saves its design data; at run time there is
+  // nothing to mark.
+}
+
+void MacWindowControl::TimerEnabledChanged(bool running) {
+  if (!hwnd_) return;
+  if (running)
+    SetTimer(hwnd_, kTimer1, kHoverTimerIntervalMs, nullptr);
+  else
+    KillTimer(hwnd_, kTimer1);
+}
+
+void MacWindowControl::PicturesChanged() {
+  if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void MacWindowControl::LayoutChanged() {
+  if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void MacWindowControl::SetOuterSize(double widthTwips, double heightTwips) {
+  // The window reports the new size through WM_SIZE before SetWindowPos returns; the model is
+  // written to be re-entered that way.
+  if (!hwnd_) return;
+  const int width = static_cast<int>(std::lround(widthTwips / kTwipsPerPixel));
+  const int height = static_cast<int>(std::lround(heightTwips / kTwipsPerPixel));
+  SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::pair<float, float> MacWindowControl::MeasureCaption(std::u16string_view text, const FontRef& font) {
+  HDC dc = pictureDc_.get();
+  if (!dc) return {0.0f, 0.0f};
+  runtime::SelectObjectScope select(dc, FontFor(font));
+  const std::wstring wide = runtime::Wide(text);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+  return {static_cast<float>(size.cx), static_cast<float>(size.cy)};
+}
+
+// ---- GDI objects ----
+
+HFONT MacWindowControl::FontFor(const FontRef& font) {
+  if (!font) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  if (font_ && SameFont(fontMadeFor_, font)) return static_cast<HFONT>(font_.get());
+  LOGFONTW lf{};
+  const int pixelsPerInch = pictureDc_ ? GetDeviceCaps(pictureDc_.get(), LOGPIXELSY) : 96;
+  lf.lfHeight = -static_cast<LONG>(std::lround(font->points * pixelsPerInch / 72.0));
+  lf.lfWeight = font->weight;
+  lf.lfItalic = font->italic;
+  lf.lfUnderline = font->underline;
+  lf.lfStrikeOut = font->strikethrough;
+  lf.lfCharSet = static_cast<BYTE>(font->charset);
+  const std::wstring face = runtime::Wide(font->face);
+  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+  HFONT made = CreateFontIndirectW(&lf);
+  if (!made) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  font_.reset(made);
+  fontMadeFor_ = font;
+  return made;
+}
+
+bool MacWindowControl::EnsureBackBuffer(int width, int height) {
+  if (!backDc_) return false;
+  if (backBitmap_ && backSize_.cx == width && backSize_.cy == height) return true;
+  if (backDcFirstBitmap_) SelectObject(backDc_.get(), backDcFirstBitmap_);
+  backBitmap_.reset();
+  backSize_ = SIZE{};
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  backBitmap_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!backBitmap_) return false;
+  HGDIOBJ previous = SelectObject(backDc_.get(), backBitmap_.get());
+  if (!backDcFirstBitmap_) backDcFirstBitmap_ = previous;
+  backSize_ = SIZE{width, height};
+  return true;
+}
+
+// ---- painting ----
+
+void MacWindowControl::DrawPicture(HDC dc, Part part, bool stretch) {
+  const Picture picture = model_.PictureOf(part);
+  HGDIOBJ bitmap = pictures_[Index(picture)].get();
+  if (!bitmap || !pictureDc_) return;
+  const Rect box = model_.Box(part);
+  // Rounding both edges (not the width) keeps neighbouring parts edge to edge.
+  const int left = Px(box.left), top = Px(box.top);
+  const int width = Px(box.left + box.width) - left, height = Px(box.top + box.height) - top;
+  if (width <= 0 || height <= 0) return;
+  const SIZE size = pictureSizes_[Index(picture)];
+  runtime::SelectObjectScope select(pictureDc_.get(), bitmap);
+  if (stretch)
+    StretchBlt(dc, left, top, width, height, pictureDc_.get(), 0, 0, size.cx, size.cy, SRCCOPY);
+  else
+    BitBlt(dc, left, top, std::min<int>(width, size.cx), std::min<int>(height, size.cy), pictureDc_.get(), 0, 0,
+           SRCCOPY);
+}
+
+void MacWindowControl::Render(HDC target) {
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  if (client.right <= 0 || client.bottom <= 0) return;
+  // Everything is drawn into the back buffer and copied to the screen in one piece, so the caption
+  // never flickers over a freshly drawn picture.
+  HDC dc = EnsureBackBuffer(client.right, client.bottom) ? backDc_.get() : target;
+  // The control's own surface; after a layout the three pictures cover all of it.
+  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  DrawPicture(dc, Part::BuImg, true);
+  DrawPicture(dc, Part::BuStart, false);
+  DrawPicture(dc, Part::BuEnd, false);
+  // The caption label above the pictures: its text only, in the window-text colour.
+  const Rect box = model_.Box(Part::CaptionText);
+  const std::wstring caption = runtime::Wide(model_.Caption());
+  {
+    runtime::SelectObjectScope select(dc, FontFor(model_.Font()));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    TextOutW(dc, Px(box.left), Px(box.top), caption.c_str(), static_cast<int>(caption.size()));
+  }
+  if (dc != target) BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+}
+
+// ---- messages ----
+
+void MacWindowControl::OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM lParam) {
+  const std::weak_ptr<char> alive = alive_;
+  // The pressed part keeps the mouse until every button is up. The capture is taken before the
+  // event, so a host that starts a window move (and lets go of the capture) is seen to have done so.
+  if (GetCapture() != hwnd_) SetCapture(hwnd_);
+  model_.PointerDown(MouseX(lParam), MouseY(lParam), button, ShiftState(wParam));
+  if (alive.expired() || !hwnd_) return;
+  if (!model_.HasCapture() && GetCapture() == hwnd_) ReleaseCapture();
+}
+
+void MacWindowControl::OnButtonUp(std::int16_t button, WPARAM wParam, LPARAM lParam) {
+  const std::weak_ptr<char> alive = alive_;
+  // wParam no longer holds the button released: what it holds is still down.
+  model_.PointerUp(MouseX(lParam), MouseY(lParam), button, ShiftState(wParam), ButtonsHeld(wParam));
+  if (alive.expired() || !hwnd_) return;
+  if (!model_.HasCapture() && GetCapture() == hwnd_) ReleaseCapture();
+}
+
+void MacWindowControl::OnTimer() {
+  // Timer1: is the pointer still over the control? Two system calls, nothing allocated.
+  POINT p{0, 0};
+  GetCursorPos(&p);
+  ScreenToClient(hwnd_, &p);
+  model_.TimerTick(p.x, p.y);
+}
+
+LRESULT MacWindowControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd_, &ps);
+      Render(dc);
+      EndPaint(hwnd_, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      Render(reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_SIZE:
+      if (initialized_)
+        model_.OnResized(LOWORD(lParam) * kTwipsPerPixel, HIWORD(lParam) * kTwipsPerPixel);
+      return 0;
+    case WM_SHOWWINDOW:
+      if (wParam && initialized_) model_.UserControl_Show();
+      break;
+    case WM_MOUSEMOVE:
+      model_.PointerMove(MouseX(lParam), MouseY(lParam), ButtonsHeld(wParam), ShiftState(wParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnButtonDown(1, wParam, lParam);
+      return 0;
+    case WM_RBUTTONDOWN:
+      OnButtonDown(2, wParam, lParam);
+      return 0;
+    case WM_MBUTTONDOWN:
+      OnButtonDown(4, wParam, lParam);
+      return 0;
+    case WM_LBUTTONUP:
+      OnButtonUp(1, wParam, lParam);
+      return 0;
+    case WM_RBUTTONUP:
+      OnButtonUp(2, wParam, lParam);
+      return 0;
+    case WM_MBUTTONUP:
+      OnButtonUp(4, wParam, lParam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      // Someone else has the mouse now (the host's window move, a menu, a message box): the part
+      // that was pressed gets no release, and the next press goes where the pointer is.
+      if (reinterpret_cast<HWND>(lParam) != hwnd_) model_.PointerCaptureLost();
+      return 0;
+    case WM_TIMER:
+      if (wParam == kTimer1) {
+        OnTimer();
+        return 0;
+      }
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MacWindowControl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MacWindowControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MacWindowControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    // Destroyed with the host window: the control object lives on without a window and asks the
+    // system for nothing more.
+    KillTimer(hwnd, kTimer1);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    self->initialized_ = false;
+    self->window_.release();
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  return self->Handle(message, wParam, lParam);
+}
+
+}  // namespace vantrel::skin
