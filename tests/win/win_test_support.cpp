@@ -69,6 +69,7 @@ std::string Unescape(const std::string& value) {
 struct FindData {
   const wchar_t* cls;
   const wchar_t* caption;
+  const std::function<bool(HWND)>* match;
   HWND found;
 };
 
@@ -81,6 +82,23 @@ BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam) {
   GetClassNameW(hwnd, cls, 256);
   if (data->cls && lstrcmpW(cls, data->cls) != 0) return TRUE;
   if (data->caption && TextOf(hwnd) != data->caption) return TRUE;
+  if (data->match && (!IsWindowVisible(hwnd) || !(*data->match)(hwnd))) return TRUE;
+  data->found = hwnd;
+  return FALSE;
+}
+
+struct ChildData {
+  const wchar_t* cls;
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK ChildProc(HWND hwnd, LPARAM lParam) {
+  auto* data = reinterpret_cast<ChildData*>(lParam);
+  wchar_t cls[256] = {};
+  GetClassNameW(hwnd, cls, 256);
+  if (lstrcmpiW(cls, data->cls) != 0) return TRUE;
+  if (data->id != -1 && GetDlgCtrlID(hwnd) != data->id) return TRUE;
   data->found = hwnd;
   return FALSE;
 }
@@ -88,9 +106,45 @@ BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam) {
 }  // namespace
 
 HWND FindTopLevel(const wchar_t* cls, const wchar_t* caption) {
-  FindData data{cls, caption, nullptr};
+  FindData data{cls, caption, nullptr, nullptr};
   EnumWindows(FindProc, reinterpret_cast<LPARAM>(&data));
   return data.found;
+}
+
+HWND FindTopLevel(const wchar_t* cls, const std::function<bool(HWND)>& match) {
+  FindData data{cls, nullptr, &match, nullptr};
+  EnumWindows(FindProc, reinterpret_cast<LPARAM>(&data));
+  return data.found;
+}
+
+HWND FindChild(HWND parent, const wchar_t* cls, int id) {
+  ChildData data{cls, id, nullptr};
+  EnumChildWindows(parent, ChildProc, reinterpret_cast<LPARAM>(&data));
+  return data.found;
+}
+
+bool RunXdotool(const std::wstring& commands, std::chrono::milliseconds timeout) {
+  // Wine starts a Linux program by its Z: path, but the handle it returns for it never signals; xdotool
+  // itself marks the end of its commands by touching a file.
+  static int runs = 0;
+  const std::wstring marker = L"/tmp/vantrel-xdotool-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++runs);
+  std::wstring markerPath = L"Z:" + marker;
+  for (wchar_t& c : markerPath)
+    if (c == L'/') c = L'\\';
+  DeleteFileW(markerPath.c_str());
+  const std::wstring program = L"Z:\\usr\\bin\\xdotool";
+  std::wstring line = L"xdotool " + commands + L" exec --sync /usr/bin/touch " + marker;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  const bool done = WaitUntil([&] { return GetFileAttributesW(markerPath.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeout);
+  DeleteFileW(markerPath.c_str());
+  return done;
 }
 
 ToolLog::ToolLog() {
@@ -99,6 +153,17 @@ ToolLog::ToolLog() {
   path_ = std::wstring(temp) + L"vantrel-imagex-" + std::to_wstring(GetCurrentProcessId()) + L".log";
   DeleteFileW(path_.c_str());
   SetEnvironmentVariableW(L"VANTREL_IMAGEX_LOG", path_.c_str());
+}
+
+ToolLog::ToolLog(Beside, std::wstring path) : path_(std::move(path)) {
+  DeleteFileW(path_.c_str());
+  SetEnvironmentVariableW(L"VANTREL_IMAGEX_LOG", nullptr);
+}
+
+ToolLog ToolLog::BesideTool(const std::wstring& folder) {
+  std::wstring path = folder;
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  return ToolLog(Beside{}, path + L"imagex.log");
 }
 
 std::vector<ToolRun> ToolLog::Runs() const {
@@ -144,7 +209,11 @@ DialogAnswerer::DialogAnswerer(std::wstring caption, int button)
       }) {}
 
 DialogAnswerer::DialogAnswerer(std::wstring caption, std::function<void(HWND)> action)
-    : caption_(std::move(caption)), action_(std::move(action)) {
+    : DialogAnswerer([caption = std::move(caption)](HWND dialog) { return TextOf(dialog) == caption; },
+                     std::move(action)) {}
+
+DialogAnswerer::DialogAnswerer(std::function<bool(HWND)> match, std::function<void(HWND)> action)
+    : match_(std::move(match)), action_(std::move(action)) {
   stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   thread_ = CreateThread(nullptr, 0, &DialogAnswerer::Run, this, 0, nullptr);
 }
@@ -159,11 +228,14 @@ DialogAnswerer::~DialogAnswerer() {
 DWORD WINAPI DialogAnswerer::Run(void* param) {
   auto* self = static_cast<DialogAnswerer*>(param);
   while (WaitForSingleObject(self->stop_, 10) == WAIT_TIMEOUT) {
-    HWND dialog = FindTopLevel(L"#32770", self->caption_.c_str());
-    if (!dialog || !IsWindowVisible(dialog)) continue;
+    HWND dialog = FindTopLevel(L"#32770", self->match_);
+    if (!dialog) continue;
     // A message box keeps its text in the static control with id 0xFFFF.
     HWND text = GetDlgItem(dialog, 0xFFFF);
     self->text_ = text ? TextOf(text) : std::wstring();
+    self->owner_ = GetWindow(dialog, GW_OWNER);
+    self->ownerDisabled_ = self->owner_ && !IsWindowEnabled(self->owner_);
+    self->found_ = true;
     self->action_(dialog);
     self->seen_ = true;
     return 0;
@@ -172,7 +244,7 @@ DWORD WINAPI DialogAnswerer::Run(void* param) {
 }
 
 bool DialogAnswerer::Wait(std::chrono::milliseconds timeout) {
-  return WaitUntil([this] { return seen_; }, timeout);
+  return WaitUntil([this] { return seen_.load(); }, timeout);
 }
 
 }  // namespace vantrel::wintest

@@ -1,0 +1,427 @@
+// The two panels driven like a user would: fields typed, buttons clicked, message boxes read and closed, the
+// folder browser and the file dialogs answered. What reaches the imaging tool is read from the stand-in's
+// record of its own argument vector.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window_win32.h"
+#include "runtime/runtime.h"
+#include "tests/win/win_test_support.h"
+
+namespace {
+
+using vantrel::runtime::LoadResString;
+using vantrel::wintest::DialogAnswerer;
+using vantrel::wintest::FindChild;
+using vantrel::wintest::TextOf;
+using vantrel::wintest::ToolLog;
+using vantrel::wintest::ToolRun;
+using Args = std::vector<std::wstring>;
+
+int g_ended = 0;
+void RecordEnd() { ++g_ended; }
+
+// A scratch folder of this test run, with a space and Chinese in its name; removed with its files.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::wstring& parent) {
+    path_ = parent + L"vantrel 选择 " + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  ~ScratchFolder() {
+    for (const std::wstring& file : files_) DeleteFileW(file.c_str());
+    RemoveDirectoryW(path_.c_str());
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::wstring& path() const { return path_; }
+  std::wstring Name() const { return path_.substr(path_.find_last_of(L'\\') + 1); }
+  // A path inside the folder; `create` makes the file (empty).
+  std::wstring File(const std::wstring& name, bool create = false) {
+    std::wstring file = path_ + L"\\" + name;
+    files_.push_back(file);
+    if (create) {
+      HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    return file;
+  }
+
+ private:
+  std::wstring path_;
+  std::vector<std::wstring> files_;
+};
+
+std::wstring TempFolder() {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return temp;
+}
+
+class PanelsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    g_ended = 0;
+    previousEnd_ = vantrel::runtime::SetEndProgramHandler(&RecordEnd);
+    window_ = vantrel::app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
+    ASSERT_TRUE(window_);
+    main_ = window_->hwnd();
+  }
+  void TearDown() override {
+    EXPECT_EQ(g_ended, 0) << "a panel operation ended the program";
+    if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
+    window_.reset();
+    vantrel::runtime::SetEndProgramHandler(previousEnd_);
+  }
+
+  HWND Ctl(const char* name) const {
+    HWND control = window_->Control(name);
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+  void Set(const char* field, const std::wstring& text) { SendMessageW(Ctl(field), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+  std::wstring Text(const char* field) const { return TextOf(Ctl(field)); }
+  // A click, as the button's own click would come; returns when the handler has returned.
+  void Click(const char* button) { SendMessageW(Ctl(button), BM_CLICK, 0, 0); }
+  void Tick(const char* box, bool ticked) {
+    if ((SendMessageW(Ctl(box), BM_GETCHECK, 0, 0) == BST_CHECKED) != ticked) Click(box);
+    ASSERT_EQ(SendMessageW(Ctl(box), BM_GETCHECK, 0, 0) == BST_CHECKED, ticked) << box;
+  }
+
+  // Clicks `button` and expects exactly one message box, modal to the main window, with string `id`.
+  void ExpectMessage(const char* button, std::uint16_t id) {
+    DialogAnswerer box(vantrel::runtime::kAppTitle);
+    Click(button);
+    ASSERT_TRUE(box.Wait()) << button << ": no message box";
+    EXPECT_EQ(box.Text(), LoadResString(id)) << button;
+    EXPECT_EQ(box.Owner(), main_) << button;
+    EXPECT_TRUE(box.OwnerWasDisabled()) << button << ": the box is not modal";
+  }
+  void ExpectNoMessage(const char* button) {
+    DialogAnswerer box(vantrel::runtime::kAppTitle);
+    Click(button);
+    EXPECT_FALSE(box.Found()) << button << " showed: " << testing::PrintToString(box.Text());
+  }
+  // Clicks `button` and returns the run it starts (the stand-in's record), waiting for it.
+  ToolRun Launch(const char* button) {
+    const std::size_t before = log_.Runs().size();
+    ExpectNoMessage(button);
+    EXPECT_TRUE(log_.WaitForRuns(before + 1)) << button << " launched nothing";
+    std::vector<ToolRun> runs = log_.Runs();
+    return runs.size() > before ? runs[before] : ToolRun{};
+  }
+  // The tool started is the one in the program folder (the test program's folder), by its full name.
+  static void ExpectToolOfProgramFolder(const ToolRun& run) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(run.line.c_str(), &count);
+    ASSERT_NE(argv, nullptr);
+    EXPECT_EQ(std::wstring(argv[0]), vantrel::wintest::BinDir() + L"\\imagex");
+    LocalFree(argv);
+  }
+
+  ToolLog log_;
+  std::unique_ptr<vantrel::app::MainWindow> window_;
+  HWND main_ = nullptr;
+  vantrel::runtime::EndProgramHandler previousEnd_ = nullptr;
+};
+
+TEST_F(PanelsTest, MountPanelChecksItsFieldsInOrderAndLaunchesNothingUntilValid) {
+  Set("WIMindex", L"");
+  ExpectMessage("MountWim", 20108);  // everything empty: only the file is reported
+  EXPECT_EQ(Text("WIMindex"), L"");  // and nothing changed
+
+  Set("WIMPath", L"C:\\images\\base.wim");
+  ExpectNoMessage("MountWim");  // empty index: "1" written, nothing else this click
+  EXPECT_EQ(Text("WIMindex"), L"1");
+
+  ExpectMessage("MountWim", 20109);  // file and index, no folder
+  Set("WIMPath", L"");
+  ExpectMessage("ExtWIM", 20102);  // apply without a file
+  EXPECT_TRUE(log_.Runs().empty());
+
+  // The next click with every field given mounts image 1, and it is the only run there has been.
+  Set("WIMPath", L"C:\\images\\base.wim");
+  Set("MountPath", L"C:\\mnt");
+  ToolRun run = Launch("MountWim");
+  EXPECT_EQ(run.args, (Args{L"/mount", L"C:\\images\\base.wim", L"1", L"C:\\mnt"}));
+  EXPECT_EQ(log_.Runs().size(), 1u);
+}
+
+TEST_F(PanelsTest, MountUnmountAndApplyReachTheToolExactly) {
+  const std::wstring wim = L"D:\\My Images\\base image.wim", folder = L"C:\\mount dir\\";
+  Set("WIMPath", wim);
+  Set("WIMindex", L"2");
+  Set("MountPath", folder);
+
+  ToolRun run = Launch("MountWim");
+  EXPECT_EQ(run.args, (Args{L"/mount", wim, L"2", folder}));
+  EXPECT_EQ(run.show, SW_SHOWMINIMIZED);
+  ExpectToolOfProgramFolder(run);
+
+  Tick("WIMR_Check", true);
+  run = Launch("MountWim");
+  EXPECT_EQ(run.args, (Args{L"/mountrw", wim, L"2", folder}));
+  EXPECT_EQ(run.show, SW_SHOWMINIMIZED);
+
+  run = Launch("unMountWim");
+  EXPECT_EQ(run.args, (Args{L"/unmount", L"/commit", folder}));
+  EXPECT_EQ(run.show, SW_SHOWMINIMIZED);
+
+  // The commit follows the box at the time of the unmount, not at the mount.
+  Tick("WIMR_Check", false);
+  run = Launch("unMountWim");
+  EXPECT_EQ(run.args, (Args{L"/unmount", folder}));
+
+  // Unmount checks nothing: an empty folder leaves the line ending in the prefix's space.
+  Set("MountPath", L"");
+  run = Launch("unMountWim");
+  EXPECT_EQ(run.args, (Args{L"/unmount"}));
+  EXPECT_EQ(run.line.substr(run.line.size() - 9), L"/unmount ");
+
+  // Apply with an empty index: "1" is written and applied in the same click; the empty target folder
+  // leaves the line ending in the space after the index.
+  Set("WIMindex", L"");
+  run = Launch("ExtWIM");
+  EXPECT_EQ(Text("WIMindex"), L"1");
+  EXPECT_EQ(run.args, (Args{L"/apply", wim, L"1"}));
+  EXPECT_EQ(run.line.substr(run.line.size() - 3), L" 1 ");
+  EXPECT_EQ(run.show, SW_SHOWMINIMIZED);
+
+  // Text is passed as typed: an index of letters, a field of spaces.
+  Set("WIMindex", L"two");
+  Set("MountPath", L"  ");
+  run = Launch("ExtWIM");
+  EXPECT_EQ(run.args, (Args{L"/apply", wim, L"two", L"  "}));
+}
+
+TEST_F(PanelsTest, CapturePanelChecksInOrderThenCapturesBootsOrAppends) {
+  Click("Option2");
+  ASSERT_TRUE(IsWindowVisible(Ctl("WIM_Makes")));
+  ExpectMessage("MakeWimImage", 20103);
+  Set("mk_WIMPath", L"C:\\source dir");
+  ExpectMessage("MakeWimImage", 20104);
+  Set("WIMSavePath", L"E:\\backups\\system.wim");
+  ExpectMessage("MakeWimImage", 20105);
+  EXPECT_TRUE(log_.Runs().empty());
+
+  // Plain capture: the one run shown in a normal window. The comment stays one argument.
+  Set("WIM_Info", L"weekly full backup");
+  ToolRun run = Launch("MakeWimImage");
+  EXPECT_EQ(run.args, (Args{L"/capture", L"/compress", L"maximum", L"C:\\source dir", L"E:\\backups\\system.wim",
+                            L"weekly full backup"}));
+  EXPECT_EQ(run.show, SW_SHOWNORMAL);
+  ExpectToolOfProgramFolder(run);
+  EXPECT_EQ(log_.Runs().size(), 1u) << "a refused click launched something";
+
+  Tick("WimBoot", true);
+  run = Launch("MakeWimImage");
+  EXPECT_EQ(run.args, (Args{L"/capture", L"/boot", L"/compress", L"maximum", L"C:\\source dir",
+                            L"E:\\backups\\system.wim", L"weekly full backup"}));
+  EXPECT_EQ(run.show, SW_SHOWMINIMIZED);
+
+  // Append wins over boot, which is then not part of the line at all.
+  Tick("WIM_add_c", true);
+  run = Launch("MakeWimImage");
+  EXPECT_EQ(run.args, (Args{L"/append", L"C:\\source dir", L"E:\\backups\\system.wim", L"weekly full backup"}));
+  EXPECT_EQ(run.show, SW_SHOWMINIMIZED);
+}
+
+// --- The folder browser -----------------------------------------------------------------------------
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+  wchar_t text[MAX_PATH] = {};
+  TVITEMW tv{};
+  tv.mask = TVIF_TEXT;
+  tv.hItem = item;
+  tv.pszText = text;
+  tv.cchTextMax = MAX_PATH;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+  return text;
+}
+
+// Expands `parent` (the browser fills its children then) and returns its child item named `name`.
+HTREEITEM ChildItem(HWND tree, HTREEITEM parent, const std::wstring& name) {
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+  auto next = [&](HTREEITEM item, WPARAM how) {
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+  };
+  for (HTREEITEM item = next(parent, TVGN_CHILD); item; item = next(item, TVGN_NEXT))
+    if (ItemText(tree, item) == name) return item;
+  return nullptr;
+}
+
+// Answers the folder browser: records the prompt it shows, then picks the item at `path` (names from the
+// top of the tree down) and presses OK, or presses Cancel when `path` is empty.
+struct BrowserAnswer {
+  explicit BrowserAnswer(std::vector<std::wstring> itemPath = {}) : path(std::move(itemPath)) {}
+  std::vector<std::wstring> path;
+  std::wstring prompt;
+  HWND owner = nullptr;
+  bool picked = false;
+
+  std::unique_ptr<DialogAnswerer> Start() {
+    return std::make_unique<DialogAnswerer>(
+        [](HWND dialog) { return FindChild(dialog, L"SysTreeView32") != nullptr; },
+        [this](HWND dialog) {
+          owner = GetWindow(dialog, GW_OWNER);
+          // The prompt is the dialog's one visible text other than its buttons.
+          for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t cls[32] = {};
+            GetClassNameW(child, cls, 32);
+            if (lstrcmpiW(cls, L"Static") == 0 && IsWindowVisible(child) && !TextOf(child).empty()) prompt = TextOf(child);
+          }
+          HWND tree = FindChild(dialog, L"SysTreeView32");
+          HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+          for (std::size_t i = 1; item && i < path.size(); ++i) item = ChildItem(tree, item, path[i]);
+          if (!path.empty() && item) {
+            picked = SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+          } else {
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+          }
+        });
+  }
+};
+
+TEST_F(PanelsTest, FolderBrowserFillsTheFolderFieldAndACancelEmptiesIt) {
+  // A folder reached through the browser's view of the Unix file system: Desktop, "/", tmp, ours.
+  ScratchFolder folder(L"Z:\\tmp\\");
+  BrowserAnswer pick({L"Desktop", L"/", L"tmp", folder.Name()});
+  {
+    auto answerer = pick.Start();
+    Click("MountB");
+    ASSERT_TRUE(answerer->Wait());
+  }
+  EXPECT_TRUE(pick.picked);
+  EXPECT_EQ(pick.prompt, LoadResString(20107));
+  EXPECT_EQ(pick.owner, main_);
+  EXPECT_EQ(Text("MountPath"), folder.path());
+
+  BrowserAnswer cancel;
+  {
+    auto answerer = cancel.Start();
+    Click("MountB");
+    ASSERT_TRUE(answerer->Wait());
+  }
+  EXPECT_EQ(Text("MountPath"), L"");
+
+  // The capture panel's source browser: its own prompt; an item with no file-system path empties the field.
+  Click("Option2");
+  Set("mk_WIMPath", L"C:\\old source");
+  BrowserAnswer virtualItem({L"Desktop", L"My Computer"});
+  {
+    auto answerer = virtualItem.Start();
+    Click("mk_WimB01");
+    ASSERT_TRUE(answerer->Wait());
+  }
+  EXPECT_TRUE(virtualItem.picked);
+  EXPECT_EQ(virtualItem.prompt, LoadResString(20106));
+  EXPECT_EQ(Text("mk_WIMPath"), L"");
+  EXPECT_TRUE(log_.Runs().empty()) << "a picker started an operation";
+}
+
+// --- The file dialogs ---------------------------------------------------------------------------------
+
+// Answers the next file dialog: records what it shows, types `name` into its file name box and presses
+// the dialog's OK button, or presses Cancel when `name` is empty.
+struct FileDialogAnswer {
+  explicit FileDialogAnswer(std::wstring typed = {}) : name(std::move(typed)) {}
+  std::wstring name;
+  HWND owner = nullptr;
+  std::wstring caption, shownName, filter;
+  bool readOnlyBoxShown = true;
+
+  std::unique_ptr<DialogAnswerer> Start() {
+    return std::make_unique<DialogAnswerer>(
+        [](HWND dialog) { return FindChild(dialog, L"ComboBoxEx32") != nullptr || FindChild(dialog, L"Edit", 0x480); },
+        [this](HWND dialog) {
+          owner = GetWindow(dialog, GW_OWNER);
+          caption = TextOf(dialog);
+          HWND edit = FindChild(dialog, L"Edit", 0x47c);  // the file name box (cmb13's edit)
+          if (!edit) edit = FindChild(dialog, L"Edit", 0x480);
+          shownName = TextOf(edit);
+          filter = TextOf(GetDlgItem(dialog, 0x470));  // "Files of type" (cmb1)
+          readOnlyBoxShown = IsWindowVisible(GetDlgItem(dialog, 0x410)) != FALSE;  // chx1
+          if (name.empty()) {
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+          }
+          SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+          PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        });
+  }
+};
+
+// Any further dialog (an overwrite question, an error) opened by a file dialog: recorded and dismissed.
+std::unique_ptr<DialogAnswerer> WatchForQuestions(HWND main) {
+  return std::make_unique<DialogAnswerer>(
+      [main](HWND dialog) {
+        HWND owner = GetWindow(dialog, GW_OWNER);
+        return owner != nullptr && owner != main && GetWindow(owner, GW_OWNER) == main;
+      },
+      [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDYES, 0); });
+}
+
+TEST_F(PanelsTest, FileDialogsFillTheirFieldsAndCarryTheNameOver) {
+  ScratchFolder folder(TempFolder());
+  const std::wstring typed = folder.File(L"new image.wim");          // does not exist: still accepted
+  const std::wstring existing = folder.File(L"backup 镜像", true);   // exists, no extension
+
+  // Open: a typed name is written as the full path.
+  FileDialogAnswer open(typed);
+  {
+    auto questions = WatchForQuestions(main_);
+    auto answerer = open.Start();
+    Click("WimB");
+    ASSERT_TRUE(answerer->Wait());
+    EXPECT_FALSE(questions->Found()) << "the open dialog asked: " << testing::PrintToString(questions->Text());
+  }
+  EXPECT_EQ(open.owner, main_);
+  EXPECT_EQ(open.filter, L"Windows AIK(*.wim)");
+  EXPECT_FALSE(open.readOnlyBoxShown);
+  EXPECT_EQ(Text("WIMPath"), typed);
+
+  // Save: opens with the name chosen in the open dialog; an existing file is taken without a question,
+  // and no extension is added.
+  Click("Option2");
+  FileDialogAnswer save(existing);
+  {
+    auto questions = WatchForQuestions(main_);
+    auto answerer = save.Start();
+    Click("mk_WimB02");
+    ASSERT_TRUE(answerer->Wait());
+    EXPECT_FALSE(questions->Found()) << "the save dialog asked: " << testing::PrintToString(questions->Text());
+  }
+  EXPECT_EQ(save.owner, main_);
+  EXPECT_NE(save.caption, open.caption);  // the system's own "open" and "save" titles
+  EXPECT_NE(save.shownName.find(L"new image.wim"), std::wstring::npos) << testing::PrintToString(save.shownName);
+  EXPECT_EQ(Text("WIMSavePath"), existing);
+
+  // Cancel leaves each field as it was; the open dialog now offers the saved name.
+  Click("Option1");
+  FileDialogAnswer cancelOpen;
+  {
+    auto answerer = cancelOpen.Start();
+    Click("WimB");
+    ASSERT_TRUE(answerer->Wait());
+  }
+  EXPECT_NE(cancelOpen.shownName.find(L"backup 镜像"), std::wstring::npos)
+      << testing::PrintToString(cancelOpen.shownName);
+  EXPECT_EQ(Text("WIMPath"), typed);
+  FileDialogAnswer cancelSave;
+  {
+    auto answerer = cancelSave.Start();
+    Click("mk_WimB02");
+    ASSERT_TRUE(answerer->Wait());
+  }
+  EXPECT_EQ(Text("WIMSavePath"), existing);
+  EXPECT_TRUE(log_.Runs().empty()) << "a picker started an operation";
+}
+
+}  // namespace
