@@ -262,7 +262,13 @@ void MainWindow::StartWindowMove() {
   SendMessageW(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
 }
 
-void MainWindow::Image1_MouseDown() { StartWindowMove(); }
+void MainWindow::Image1_MouseDown(std::int16_t& Button, std::int16_t&, float&, float&) {
+  if (Button == skin::kLeftButton)
+    StartWindowMove();
+  else
+    FollowPointerWhileHeld(Button);
+}
+
 // A press of any button on the title strip or caption moves the window.
 void MainWindow::MacWindow_MoveWindow(std::int16_t& Button, std::int16_t&, float&, float&) {
   if (Button == skin::kLeftButton)
@@ -280,8 +286,10 @@ void MainWindow::FollowPointerWhileHeld(std::int16_t button) {
   const WPARAM held = button == 2 ? MK_RBUTTON : MK_MBUTTON;
   // Only a button that is really down has a drag to follow (a press sent as a message has none).
   if (!key || !(GetKeyState(key) & 0x8000) || !hwnd_) return;
-  POINT start{};
-  GetCursorPos(&start);
+  // Positions are those of the messages, not of the pointer now: input that has already arrived (a quick
+  // drag and release) is followed step by step, and a move after the release is not.
+  const DWORD pressedAt = GetMessagePos();
+  const POINT start{static_cast<short>(LOWORD(pressedAt)), static_cast<short>(HIWORD(pressedAt))};
   RECT origin{};
   GetWindowRect(hwnd_, &origin);
   const HWND window = hwnd_;
@@ -298,9 +306,7 @@ void MainWindow::FollowPointerWhileHeld(std::int16_t button) {
       break;
     }
     if (msg.hwnd == window && (msg.message == WM_MOUSEMOVE || msg.message == release)) {
-      POINT p{};
-      GetCursorPos(&p);
-      moveTo(origin.left + p.x - start.x, origin.top + p.y - start.y);
+      moveTo(origin.left + msg.pt.x - start.x, origin.top + msg.pt.y - start.y);
       if (msg.message == release || !(msg.wParam & held)) break;
       continue;
     }
@@ -404,13 +410,17 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
       return self->OnControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-    case WM_XBUTTONDOWN: {
+    case WM_MBUTTONDOWN: {
       // Image1: the picture-less band under the title bar drags the window, with any mouse button.
       const ControlDef* image = FindControl("Image1");
       int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
-      if (x >= image->left && x < image->left + image->width && y >= image->top && y < image->top + image->height)
-        self->Image1_MouseDown();
+      if (x >= image->left && x < image->left + image->width && y >= image->top && y < image->top + image->height) {
+        std::int16_t button = message == WM_LBUTTONDOWN ? 1 : message == WM_RBUTTONDOWN ? 2 : 4;
+        std::int16_t shift = static_cast<std::int16_t>(((wParam & MK_SHIFT) ? 1 : 0) | ((wParam & MK_CONTROL) ? 2 : 0) |
+                                                       (GetKeyState(VK_MENU) < 0 ? 4 : 0));
+        float imageX = static_cast<float>(x - image->left), imageY = static_cast<float>(y - image->top);
+        self->Image1_MouseDown(button, shift, imageX, imageY);
+      }
       return 0;
     }
     case WM_CLOSE:

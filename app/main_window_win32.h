@@ -33,7 +33,9 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   void LoadCaptions();
   void Option1_Click();
   void Option2_Click();
-  void Image1_MouseDown();
+  // A press on the header band; the same move as the title strip's: the system's own for the left button,
+  // the window following the pointer until the release for the right and middle buttons.
+  void Image1_MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
   // Handlers of the title-bar control's events; its other events have no handler here.
   void MacWindow_MoveWindow(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
   void MacWindow_CloseWindow();

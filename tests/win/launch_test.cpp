@@ -1,8 +1,10 @@
 // Launching the imaging tool: composed lines survive the platform's own argument splitting, the tool is
 // started by its full path and never searched for, a missing tool is reported, and long or non-ANSI paths
 // reach it whole.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -32,7 +34,9 @@ constexpr Operation kAllOperations[] = {Operation::MountReadOnly, Operation::Mou
                                         Operation::CaptureBoot,   Operation::Append};
 
 int g_ended = 0;
-void RecordEnd() { ++g_ended; }
+void RecordEnd() {
+  ++g_ended;
+}
 
 // The switches of an operation as separate arguments ("imagex /unmount /commit " gives /unmount, /commit).
 std::vector<std::wstring> Switches(Operation op) {
@@ -111,8 +115,8 @@ class ToolInFolderWithSpace : public testing::Test {
     decoyLog_ = std::make_unique<ToolLog>(ToolLog::BesideTool(base_));
   }
   void TearDown() override {
-    for (const std::wstring& file : {folder_ + L"\\imagex.exe", folder_ + L"\\imagex.log", decoy_,
-                                     base_ + L"imagex.log"})
+    for (const std::wstring& file :
+         {folder_ + L"\\imagex.exe", folder_ + L"\\imagex.log", decoy_, base_ + L"imagex.log"})
       RemoveFile(file);
     RemoveDirectoryW(folder_.c_str());
     RemoveDirectoryW(base_.c_str());
@@ -133,7 +137,8 @@ TEST_F(ToolInFolderWithSpace, TheToolItselfRunsWithExactArgumentsAndShowState) {
   ASSERT_EQ(runs.size(), 2u);
   // The two runs are independent processes; sort them by their first switch.
   if (runs[0].args.at(0) != L"/mount") std::swap(runs[0], runs[1]);
-  EXPECT_EQ(runs[0].args, (std::vector<std::wstring>{L"/mount", L"E:\\My Images\\base.wim", L"2", L"C:\\mount here\\"}));
+  EXPECT_EQ(runs[0].args,
+            (std::vector<std::wstring>{L"/mount", L"E:\\My Images\\base.wim", L"2", L"C:\\mount here\\"}));
   EXPECT_EQ(runs[0].show, SW_SHOWMINIMIZED);
   EXPECT_EQ(runs[1].args, (std::vector<std::wstring>{L"/capture", L"/compress", L"maximum", L"C:\\source dir",
                                                      L"D:\\out.wim", L"weekly backup"}));
@@ -148,7 +153,8 @@ TEST_F(ToolInFolderWithSpace, TheToolItselfRunsWithExactArgumentsAndShowState) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, unquoted.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, unquoted.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   EXPECT_TRUE(decoyLog_->WaitForRuns(1));
@@ -207,7 +213,8 @@ TEST_F(LaunchFromProgram, AMissingToolIsReportedAndTheProgramGoesOn) {
 TEST_F(LaunchFromProgram, LongAndNonAnsiPathsReachTheToolWhole) {
   // A 300-character folder with spaces, one without, and a file name outside every ANSI code page.
   std::wstring longWithSpaces = L"C:\\";
-  while (longWithSpaces.size() < 300) longWithSpaces += L"镜像 folder " + std::to_wstring(longWithSpaces.size()) + L"\\";
+  while (longWithSpaces.size() < 300)
+    longWithSpaces += L"镜像 folder " + std::to_wstring(longWithSpaces.size()) + L"\\";
   longWithSpaces.resize(300);
   std::wstring longPlain = L"D:\\";
   while (longPlain.size() < 300) longPlain += L"abcdefghij\\";
@@ -218,8 +225,8 @@ TEST_F(LaunchFromProgram, LongAndNonAnsiPathsReachTheToolWhole) {
   ASSERT_TRUE(vantrel::runtime::Shell(main, Compose(Utf16(vantrel::runtime::ProgramFolder()), Operation::Apply,
                                                     {Utf16(unicodeFile), u"1", Utf16(longWithSpaces)})));
   ASSERT_TRUE(log_->WaitForRuns(1));
-  ASSERT_TRUE(vantrel::runtime::Shell(main, Compose(Utf16(vantrel::runtime::ProgramFolder()),
-                                                    Operation::UnmountCommit, {Utf16(longPlain)})));
+  ASSERT_TRUE(vantrel::runtime::Shell(
+      main, Compose(Utf16(vantrel::runtime::ProgramFolder()), Operation::UnmountCommit, {Utf16(longPlain)})));
   ASSERT_TRUE(log_->WaitForRuns(2));
   const std::vector<ToolRun> runs = log_->Runs();
   ASSERT_EQ(runs.size(), 2u);

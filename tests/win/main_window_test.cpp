@@ -17,7 +17,9 @@ using vantrel::wintest::PumpMessages;
 using vantrel::wintest::TextOf;
 
 int g_ended = 0;
-void RecordEnd() { ++g_ended; }
+void RecordEnd() {
+  ++g_ended;
+}
 
 // Position of a child window in its parent's client area.
 POINT PositionInParent(HWND child) {
@@ -56,8 +58,7 @@ LRESULT CALLBACK WatchFirstShow(int code, WPARAM wParam, LPARAM lParam) {
     g_firstShow.size = SizeOf(call->hwnd);
     g_firstShow.layered = (GetWindowLongPtrW(call->hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
     // The mode button's caption, found by the text it has after loading.
-    g_firstShow.captionsLoaded =
-        FindWindowExW(call->hwnd, nullptr, L"Button", LoadResString(10102).c_str()) != nullptr;
+    g_firstShow.captionsLoaded = FindWindowExW(call->hwnd, nullptr, L"Button", LoadResString(10102).c_str()) != nullptr;
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -216,8 +217,7 @@ TEST_F(MainWindowTest, TabWalksTheMountPanelInDesignOrder) {
   // The dialog manager's own walk, forwards and backwards, wrapping round.
   EXPECT_EQ(GetNextDlgTabItem(main_, nullptr, FALSE), Ctl(order[0]));
   for (std::size_t i = 0; i < n; ++i) {
-    EXPECT_EQ(GetNextDlgTabItem(main_, Ctl(order[i]), FALSE), Ctl(order[(i + 1) % n]))
-        << "after " << order[i];
+    EXPECT_EQ(GetNextDlgTabItem(main_, Ctl(order[i]), FALSE), Ctl(order[(i + 1) % n])) << "after " << order[i];
     EXPECT_EQ(GetNextDlgTabItem(main_, Ctl(order[(i + 1) % n]), TRUE), Ctl(order[i]))
         << "before " << order[(i + 1) % n];
   }

@@ -1,9 +1,11 @@
 // The two panels driven like a user would: fields typed, buttons clicked, message boxes read and closed, the
 // folder browser and the file dialogs answered. What reaches the imaging tool is read from the stand-in's
 // record of its own argument vector.
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+// clang-format on
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -25,7 +27,9 @@ using vantrel::wintest::ToolRun;
 using Args = std::vector<std::wstring>;
 
 int g_ended = 0;
-void RecordEnd() { ++g_ended; }
+void RecordEnd() {
+  ++g_ended;
+}
 
 // A scratch folder of this test run, with a space and Chinese in its name; removed with its files.
 class ScratchFolder {
@@ -85,7 +89,9 @@ class PanelsTest : public testing::Test {
     EXPECT_NE(control, nullptr) << name;
     return control;
   }
-  void Set(const char* field, const std::wstring& text) { SendMessageW(Ctl(field), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+  void Set(const char* field, const std::wstring& text) {
+    SendMessageW(Ctl(field), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
   std::wstring Text(const char* field) const { return TextOf(Ctl(field)); }
   // A click, as the button's own click would come; returns when the handler has returned.
   void Click(const char* button) { SendMessageW(Ctl(button), BM_CLICK, 0, 0); }
@@ -274,7 +280,8 @@ struct BrowserAnswer {
           for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             wchar_t cls[32] = {};
             GetClassNameW(child, cls, 32);
-            if (lstrcmpiW(cls, L"Static") == 0 && IsWindowVisible(child) && !TextOf(child).empty()) prompt = TextOf(child);
+            if (lstrcmpiW(cls, L"Static") == 0 && IsWindowVisible(child) && !TextOf(child).empty())
+              prompt = TextOf(child);
           }
           HWND tree = FindChild(dialog, L"SysTreeView32");
           HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
@@ -346,7 +353,7 @@ struct FileDialogAnswer {
           HWND edit = FindChild(dialog, L"Edit", 0x47c);  // the file name box (cmb13's edit)
           if (!edit) edit = FindChild(dialog, L"Edit", 0x480);
           shownName = TextOf(edit);
-          filter = TextOf(GetDlgItem(dialog, 0x470));  // "Files of type" (cmb1)
+          filter = TextOf(GetDlgItem(dialog, 0x470));                              // "Files of type" (cmb1)
           readOnlyBoxShown = IsWindowVisible(GetDlgItem(dialog, 0x410)) != FALSE;  // chx1
           if (name.empty()) {
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -370,8 +377,8 @@ std::unique_ptr<DialogAnswerer> WatchForQuestions(HWND main) {
 
 TEST_F(PanelsTest, FileDialogsFillTheirFieldsAndCarryTheNameOver) {
   ScratchFolder folder(TempFolder());
-  const std::wstring typed = folder.File(L"new image.wim");          // does not exist: still accepted
-  const std::wstring existing = folder.File(L"backup 镜像", true);   // exists, no extension
+  const std::wstring typed = folder.File(L"new image.wim");         // does not exist: still accepted
+  const std::wstring existing = folder.File(L"backup 镜像", true);  // exists, no extension
 
   // Open: a typed name is written as the full path.
   FileDialogAnswer open(typed);

@@ -127,8 +127,8 @@ bool RunXdotool(const std::wstring& commands, std::chrono::milliseconds timeout)
   // Wine starts a Linux program by its Z: path, but the handle it returns for it never signals; xdotool
   // itself marks the end of its commands by touching a file.
   static int runs = 0;
-  const std::wstring marker = L"/tmp/vantrel-xdotool-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(++runs);
+  const std::wstring marker =
+      L"/tmp/vantrel-xdotool-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs);
   std::wstring markerPath = L"Z:" + marker;
   for (wchar_t& c : markerPath)
     if (c == L'/') c = L'\\';
@@ -142,7 +142,8 @@ bool RunXdotool(const std::wstring& commands, std::chrono::milliseconds timeout)
     return false;
   if (process.hThread) CloseHandle(process.hThread);
   if (process.hProcess) CloseHandle(process.hProcess);
-  const bool done = WaitUntil([&] { return GetFileAttributesW(markerPath.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeout);
+  const bool done =
+      WaitUntil([&] { return GetFileAttributesW(markerPath.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeout);
   DeleteFileW(markerPath.c_str());
   return done;
 }
