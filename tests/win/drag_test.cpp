@@ -1,5 +1,7 @@
 // Dragging the window by its header band, with real X input from xdotool: Wine's window-move loop only
-// follows real pointer events.
+// follows real pointer events. Wine's desktop process must be on this test's X display: a wineserver of the
+// same prefix started from another display (a concurrent run elsewhere) makes the move loop die of an X
+// BadWindow error.
 #include <gtest/gtest.h>
 #include <windows.h>
 
