@@ -378,6 +378,45 @@ void Session::StopWine() {
   RunCommand({server, "-k"}, 60s, {"WINEPREFIX=" + prefix_});
 }
 
+namespace {
+
+long ResidentKiBOf(const std::string& pid) {
+  std::ifstream status("/proc/" + pid + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+// Process ids of the suite's Wine session whose process name satisfies `match`.
+std::vector<std::string> WineProcesses(const std::function<bool(const std::string&)>& match) {
+  const std::string prefix = "WINEPREFIX=" + Session::Get().prefix();
+  std::vector<std::string> pids;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+    std::ifstream comm(entry.path() / "comm");
+    std::string name;
+    if (!std::getline(comm, name) || !match(name)) continue;
+    std::ifstream environ(entry.path() / "environ", std::ios::binary);
+    for (std::string var; std::getline(environ, var, '\0');)
+      if (var == prefix) {
+        pids.push_back(entry.path().filename().string());
+        break;
+      }
+  }
+  return pids;
+}
+
+}  // namespace
+
+int WineProcessesNamed(const std::string& exeName) {
+  return static_cast<int>(WineProcesses([&](const std::string& name) { return name == exeName; }).size());
+}
+
+long WineServerResidentKiB() {
+  auto pids = WineProcesses([](const std::string& name) { return name.rfind("wineserver", 0) == 0; });
+  return pids.size() == 1 ? ResidentKiBOf(pids[0]) : -1;
+}
+
 void MouseMove(int x, int y) { XOrFail({"xdotool", "mousemove", std::to_string(x), std::to_string(y)}); }
 void MouseDown(int button) { XOrFail({"xdotool", "mousedown", std::to_string(button)}); }
 void MouseUp(int button) { XOrFail({"xdotool", "mouseup", std::to_string(button)}); }
@@ -661,12 +700,7 @@ bool App::WaitForRuns(std::size_t count, std::chrono::milliseconds timeout) cons
   return WaitUntil([&] { return Runs().size() >= count; }, timeout, 100ms);
 }
 
-long App::ResidentKiB() const {
-  std::ifstream status("/proc/" + std::to_string(process_.pid()) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
+long App::ResidentKiB() const { return ResidentKiBOf(std::to_string(process_.pid())); }
 
 std::optional<App::State> App::SystemState() const {
   Session& session = Session::Get();

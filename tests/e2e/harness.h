@@ -102,6 +102,12 @@ class Session {
   std::optional<Child> xvfb_;
 };
 
+// How many processes of the suite's Wine session run the Windows program `exeName` (e.g. "imagex.exe").
+int WineProcessesNamed(const std::string& exeName);
+// Resident memory of the suite's wineserver in KiB (-1 when none runs). It holds every kernel object, so
+// handles a program leaks show here.
+long WineServerResidentKiB();
+
 struct Rect {
   int x = 0, y = 0, width = 0, height = 0;
   int CentreX() const { return x + width / 2; }
