@@ -57,6 +57,8 @@ MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  // The window and its controls go first, while the fonts, brushes and pictures they use still exist.
+  window_.reset();
 }
 
 std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showCommand) {
