@@ -560,6 +560,7 @@ std::vector<ToolRun> ParseToolLog(const std::string& content) {
 }
 
 App::App() {
+  auto started = Clock::now();
   Session& session = Session::Get();
   std::string base = Getenv("TMPDIR").empty() ? "/tmp" : Getenv("TMPDIR");
   std::string templ = base + "/Vantrel 测试 XXXXXX";
@@ -594,6 +595,9 @@ App::App() {
         return same;
       },
       20s, 150ms);
+  if (!Getenv("VANTREL_E2E_TRACE").empty())
+    std::cerr << "e2e: Vantrel.exe ready after "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count() << " ms\n";
 }
 
 App::~App() {
