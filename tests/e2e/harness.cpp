@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -460,6 +461,12 @@ std::optional<Rect> WindowGeometry(const std::string& window) {
 std::string WindowName(const std::string& window) { return Trim(X({"xdotool", "getwindowname", window}).out); }
 
 std::optional<Rect> WineTrayWindow() {
+  std::string window = WineTrayWindowId();
+  if (window.empty()) return std::nullopt;
+  return WindowGeometry(window);
+}
+
+std::string WineTrayWindowId() {
   std::string prefix = "WINEPREFIX=" + Session::Get().prefix();
   for (const std::string& window :
        Lines(X({"xdotool", "search", "--onlyvisible", "--name", "^Wine System Tray$"}).out)) {
@@ -467,9 +474,9 @@ std::optional<Rect> WineTrayWindow() {
     std::ifstream environ("/proc/" + pid + "/environ", std::ios::binary);
     bool ours = false;
     for (std::string entry; std::getline(environ, entry, '\0');) ours = ours || entry == prefix;
-    if (ours) return WindowGeometry(window);
+    if (ours) return window;
   }
-  return std::nullopt;
+  return {};
 }
 
 resources::Image Screenshot() {
@@ -506,7 +513,9 @@ WindowEvents::WindowEvents(const std::string& window) {
   if (fd < 0) throw std::runtime_error("mkstemp");
   close(fd);
   file_ = name;
-  xev_ = Child({"xev", "-id", window, "-event", "structure"}, {"DISPLAY=" + Session::Get().display()}, file_);
+  std::vector<std::string> argv = {"xev", "-id", window, "-event", "structure"};
+  if (window == "root") argv = {"xev", "-root", "-event", "substructure"};
+  xev_ = Child(argv, {"DISPLAY=" + Session::Get().display()}, file_);
   // xev prints nothing until the first event: wait until it holds its connection to the display.
   std::string fds = "/proc/" + std::to_string(xev_.pid()) + "/fd";
   WaitUntil(
@@ -529,6 +538,25 @@ std::string WindowEvents::Text() const {
   std::stringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+bool GoneBefore(const std::string& rootEvents, const std::string& first, const std::string& second) {
+  // A record reads "UnmapNotify event, serial ..., window <root>,\n    event <root>, window <child>, ...".
+  auto goneAt = [&](const std::string& window) -> std::optional<std::size_t> {
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "window 0x%lx", std::stoul(window));
+    std::vector<std::string> lines = Lines(rootEvents);
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+      bool gone = lines[i].rfind("UnmapNotify event", 0) == 0 || lines[i].rfind("DestroyNotify event", 0) == 0;
+      std::string child = lines[i + 1];
+      std::size_t at = child.find(hex);
+      if (gone && at != std::string::npos && !std::isxdigit(static_cast<unsigned char>(child[at + std::strlen(hex)])))
+        return i;
+    }
+    return std::nullopt;
+  };
+  auto a = goneAt(first), b = goneAt(second);
+  return a && b && *a < *b;
 }
 
 std::vector<ToolRun> ParseToolLog(const std::string& content) {

@@ -129,6 +129,7 @@ std::optional<Rect> WindowGeometry(const std::string& window);
 std::string WindowName(const std::string& window);
 // The visible X window named "Wine System Tray" of the suite's own desktop process, if any.
 std::optional<Rect> WineTrayWindow();
+std::string WineTrayWindowId();
 
 // The whole screen, as `import -window root` sees it.
 resources::Image Screenshot();
@@ -146,7 +147,8 @@ class ClipboardOffer {
   Child xclip_;
 };
 
-// The structure events (map, unmap, configure) of one X window, recorded by xev from now on.
+// The structure events (map, unmap, configure, destroy) of one X window, or with "root" of every top-level
+// window, recorded by xev from now on.
 class WindowEvents {
  public:
   explicit WindowEvents(const std::string& window);
@@ -159,6 +161,11 @@ class WindowEvents {
   std::string file_;
   Child xev_;
 };
+
+// True when the top-level window `first` was taken off the screen (unmapped or destroyed) before the
+// top-level window `second`, as told by root events recorded by WindowEvents("root"); false while either
+// is still there.
+bool GoneBefore(const std::string& rootEvents, const std::string& first, const std::string& second);
 
 // One run of the stand-in imagex.exe, as recorded in its log.
 struct ToolRun {

@@ -103,11 +103,17 @@ TEST(TitleBar, CloseButtonEndsTheProgramAndRemovesTheIcon) {
   Deadline deadline(TestName(), std::chrono::seconds(120));
   App app;
   ASSERT_TRUE(WaitUntil([] { return WineTrayWindow().has_value(); }, 20s)) << "no tray icon to begin with";
+  std::string trayWindow = WineTrayWindowId();
+  WindowEvents screen("root");
   Rect close = CloseButton();
   FocusWindow(app.window());
   ClickAt(app.ScreenX(close.CentreX()), app.ScreenY(close.CentreY()));
   EXPECT_TRUE(app.WaitExit(15s)) << "the program is still running";
   EXPECT_TRUE(WaitUntil([] { return !WineTrayWindow().has_value(); }, 10s)) << "the tray still shows an icon";
+  // The program took its icon away itself, before its window went: Wine would also clear the icon of a
+  // program that died, but only after the program's windows are gone.
+  EXPECT_TRUE(WaitUntil([&] { return GoneBefore(screen.Text(), trayWindow, app.window()); }, 10s))
+      << screen.Text();
 }
 
 // The minimise button minimises the window; a left click on the tray icon brings it back, where it was.

@@ -286,10 +286,15 @@ TEST(Tray, ExitWithTheAccessKeyEndsTheProgramAndRemovesTheIcon) {
         return !menu.empty();
       },
       10s));
+  std::string trayWindow = WineTrayWindowId();
+  WindowEvents screen("root");
   FocusWindow(menu);
   Keys({"x"});
   EXPECT_TRUE(app.WaitExit(15s)) << "the program is still running";
   EXPECT_TRUE(WaitUntil([] { return !WineTrayWindow().has_value(); }, 10s)) << "the tray still shows an icon";
+  // Taken away by the program, before its window went (see TitleBar.CloseButtonEndsTheProgramAndRemovesTheIcon).
+  EXPECT_TRUE(WaitUntil([&] { return GoneBefore(screen.Text(), trayWindow, app.window()); }, 10s))
+      << screen.Text();
 }
 
 }  // namespace
