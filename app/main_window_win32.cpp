@@ -21,34 +21,20 @@ COLORREF ColourOf(const Colour& c) {
 }
 
 bool RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC panelProc) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, kWindowClass, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);  // hidden everywhere by the picture
-    wc.lpszClassName = kWindowClass;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), LR_SHARED));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    if (!RegisterClassExW(&wc)) return false;
-  }
-  wc = WNDCLASSEXW{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, kPanelClass, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = panelProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kPanelClass;
-    if (!RegisterClassExW(&wc)) return false;
-  }
-  return true;
+  WNDCLASSEXW window{};
+  window.lpfnWndProc = windowProc;
+  window.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);  // hidden everywhere by the picture
+  window.lpszClassName = kWindowClass;
+  window.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                               GetSystemMetrics(SM_CYICON), LR_SHARED));
+  window.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  WNDCLASSEXW panel{};
+  panel.lpfnWndProc = panelProc;
+  panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  panel.lpszClassName = kPanelClass;
+  return runtime::EnsureWindowClass(window) && runtime::EnsureWindowClass(panel);
 }
 
 }  // namespace

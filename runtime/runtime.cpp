@@ -15,6 +15,15 @@ std::wstring LoadResString(std::uint16_t id) {
   return std::wstring(text, static_cast<std::size_t>(length));
 }
 
+bool EnsureWindowClass(WNDCLASSEXW wc) {
+  wc.cbSize = sizeof wc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
+  if (GetClassInfoExW(wc.hInstance, wc.lpszClassName, &existing)) return true;
+  return RegisterClassExW(&wc) != 0;
+}
+
 void MsgBox(HWND owner, const std::wstring& text) { MessageBoxW(owner, text.c_str(), kAppTitle, MB_OK); }
 
 std::wstring ProgramFolder() {

@@ -22,6 +22,10 @@ inline std::u16string Utf16(std::wstring_view text) { return std::u16string(text
 // Every id the program uses is in the table; a missing one is a build fault and yields the empty text.
 std::wstring LoadResString(std::uint16_t id);
 
+// Registers a window class of this module unless it is registered already (windows of a class can be made
+// again, e.g. by tests, after the first ones are gone). cbSize and hInstance are filled in here.
+bool EnsureWindowClass(WNDCLASSEXW wc);
+
 // A modal message box owned by `owner`: the text, one OK button, no icon, caption "Vantrel".
 void MsgBox(HWND owner, const std::wstring& text);
 

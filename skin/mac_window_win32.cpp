@@ -49,17 +49,12 @@ std::int16_t ShiftState(WPARAM wParam) {
                                    (GetKeyState(VK_MENU) < 0 ? 4 : 0));
 }
 
-bool RegisterControlClass(HINSTANCE instance, WNDPROC proc) {
+bool RegisterControlClass(HINSTANCE, WNDPROC proc) {
   WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(instance, MacWindowControl::kClassName, &wc)) return true;
-  wc = WNDCLASSEXW{};
-  wc.cbSize = sizeof wc;
   wc.lpfnWndProc = proc;
-  wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = MacWindowControl::kClassName;
-  return RegisterClassExW(&wc) != 0;
+  return runtime::EnsureWindowClass(wc);
 }
 
 }  // namespace

@@ -201,15 +201,9 @@ std::wstring Widen(std::string_view ascii) {
 MenuForm::MenuForm() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, kMenuFormClass, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = instance;
-    wc.lpszClassName = kMenuFormClass;
-    RegisterClassExW(&wc);
-  }
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpszClassName = kMenuFormClass;
+  runtime::EnsureWindowClass(wc);
   // Loaded, never shown: it only owns the menu.
   window_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kMenuFormClass, Widen(kMenuFormName).c_str(), WS_OVERLAPPED, 0, 0, 0,
                                 0, nullptr, nullptr, instance, nullptr));
