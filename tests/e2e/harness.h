@@ -142,8 +142,13 @@ class ClipboardOffer {
   ~ClipboardOffer();
   ClipboardOffer(const ClipboardOffer&) = delete;
   ClipboardOffer& operator=(const ClipboardOffer&) = delete;
+  // Waits until a program has fetched the text since the offer was made or last waited for.
+  bool WaitForPaste(std::chrono::milliseconds timeout);
  private:
+  int Served() const;
   std::string file_;
+  std::string log_;
+  int served_ = 0;
   Child xclip_;
 };
 
