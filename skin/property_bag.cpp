@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <system_error>
 
 namespace vantrel::skin {
@@ -73,11 +75,36 @@ void AppendKey(std::string& out, std::u16string_view name) {
   for (char16_t c : name) out += char(c);
 }
 
-template <class T>
-void AppendNumber(std::string& out, T value) {
-  char buf[64];
+void AppendNumber(std::string& out, int value) {
+  char buf[16];
   const auto result = std::to_chars(buf, buf + sizeof buf, value);
   out.append(buf, result.ptr);
+}
+
+// Font sizes are kept to four decimals, as form files store them (8.25, 9.75, 10.5 all exact). Written in
+// plain decimal, trailing zeros dropped: "9", "10.5", "0.3333". A size that cannot be a font's (not finite,
+// or beyond a trillion points) is written as 0, the font's default height, rather than as text the reader
+// would refuse.
+constexpr int kPointDecimals = 4;
+constexpr std::int64_t kPointScale = 10000;
+constexpr double kLargestPoints = 1e12;
+
+void AppendPoints(std::string& out, double points) {
+  if (!(std::fabs(points) < kLargestPoints)) points = 0;
+  std::int64_t scaled = std::llround(points * kPointScale);
+  if (scaled < 0) {
+    out += '-';
+    scaled = -scaled;
+  }
+  out += std::to_string(scaled / kPointScale);
+  std::int64_t fraction = scaled % kPointScale;
+  if (fraction == 0) return;
+  char digits[kPointDecimals];
+  for (int i = kPointDecimals - 1; i >= 0; --i, fraction /= 10) digits[i] = char('0' + fraction % 10);
+  int length = kPointDecimals;
+  while (digits[length - 1] == '0') --length;
+  out += '.';
+  out.append(digits, std::size_t(length));
 }
 
 void AppendValue(std::string& out, const PropertyValue& value) {
@@ -96,7 +123,7 @@ void AppendValue(std::string& out, const PropertyValue& value) {
     out += "font(";
     AppendQuoted(out, font->face);
     out += ", ";
-    AppendNumber(out, font->points);
+    AppendPoints(out, font->points);
     out += ", ";
     AppendNumber(out, font->weight);
     out += ", ";
@@ -164,14 +191,43 @@ class LineParser {
     return s_.substr(start, pos_ - start);
   }
 
-  template <class T>
-  T Number() {
+  std::int32_t Number() {
     const std::string_view word = Word();
-    T value{};
+    std::int32_t value{};
     const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
     if (word.empty() || ec != std::errc() || end != word.data() + word.size())
       Fail("bad number '" + std::string(word) + "'");
     return value;
+  }
+
+  // A size in points: an optional minus, digits, and optionally a point and more digits ("9", "10.5",
+  // "-0.25"); at most 15 digits in all, so that the digits and their power of ten are both exact doubles and
+  // one division gives the nearest double to the decimal written.
+  double Points() {
+    const std::string_view word = Word();
+    std::size_t i = 0;
+    const bool negative = !word.empty() && word[0] == '-';
+    if (negative) ++i;
+    std::int64_t digits = 0;
+    double scale = 1;
+    int count = 0;
+    bool point = false;
+    for (; i < word.size(); ++i) {
+      const char c = word[i];
+      if (c == '.' && !point) {
+        point = true;
+      } else if (c >= '0' && c <= '9' && count < 15) {
+        digits = digits * 10 + (c - '0');
+        if (point) scale *= 10;
+        ++count;
+      } else {
+        count = 0;
+        break;
+      }
+    }
+    if (count == 0 || word.back() == '.') Fail("bad number '" + std::string(word) + "'");
+    const double value = double(digits) / scale;
+    return negative ? -value : value;
   }
 
   char32_t Utf8CodePoint() {
@@ -257,11 +313,11 @@ class LineParser {
       SkipSpaces();
     };
     next();
-    font.points = Number<double>();
+    font.points = Points();
     next();
-    font.weight = Number<int>();
+    font.weight = Number();
     next();
-    font.charset = Number<int>();
+    font.charset = Number();
     for (SkipSpaces(); Peek() == ','; SkipSpaces()) {
       next();
       const std::string_view flag = Word();
@@ -286,7 +342,7 @@ class LineParser {
       return Font();
     }
     pos_ = start;
-    return Number<std::int32_t>();
+    return Number();
   }
 
   std::string_view s_;

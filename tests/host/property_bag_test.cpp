@@ -76,6 +76,36 @@ TEST(PropertyBag, NamesMatchWithoutRegardToCase) {
   EXPECT_THROW(bag.ReadNumber(u"ENABLED", 0), PropertyTypeError);
 }
 
+TEST(PropertyBag, FontSizesAreStoredToFourDecimals) {
+  auto written = [](double points) {
+    PropertyBag bag;
+    bag.WriteProperty(u"Font", MakeFont({u"a", points, 400, 0}));
+    const std::string text = bag.Serialize();
+    return text.substr(text.find(", ") + 2, text.find(", 400") - text.find(", ") - 2);
+  };
+  auto read = [](const std::string& points) {
+    return PropertyBag::Parse("Font = font(\"a\", " + points + ", 400, 0)").ReadFont(u"Font", nullptr)->points;
+  };
+  // Sizes a font dialog gives read back as the same double.
+  for (double points : {9.0, 0.0, 8.25, 9.75, 10.5, 7.8, 11.0001, 2048.0, -3.5}) {
+    EXPECT_EQ(read(written(points)), points) << written(points);
+  }
+  EXPECT_EQ(written(9), "9");
+  EXPECT_EQ(written(10.5), "10.5");
+  EXPECT_EQ(written(7.8), "7.8");
+  EXPECT_EQ(written(1.0 / 3), "0.3333");
+  EXPECT_EQ(written(9.99999), "10");
+  EXPECT_EQ(written(-0.00001), "0");
+  EXPECT_EQ(written(std::numeric_limits<double>::infinity()), "0");
+  EXPECT_EQ(written(std::numeric_limits<double>::quiet_NaN()), "0");
+  EXPECT_EQ(read("0.1"), 0.1);
+  EXPECT_EQ(read("123456789012.345"), 123456789012.345);
+  EXPECT_EQ(read("-0.25"), -0.25);
+  EXPECT_EQ(read(".5"), 0.5);
+  for (const char* bad : {".", "-", "12.", "1.2.3", "1e3", "+1", "0x10", "1234567890123456", "inf", "nan"})
+    EXPECT_THROW(read(bad), PropertyBagFormatError) << bad;
+}
+
 TEST(PropertyBag, ParseRejectsMalformedText) {
   const char* bad[] = {
       "Caption = \"unterminated",
