@@ -60,6 +60,21 @@ struct Rect {
 
 constexpr int kSubsamples = 8;  // per axis: 64 samples a pixel
 
+// The pixels of `clip` that a shape lying within [x0, x1] x [y0, y1] can touch, with a pixel to
+// spare on each side for rounding in the shape's own test. Filling only these gives the same
+// picture as filling all of `clip`, as no subsample outside them is inside the shape, and takes a
+// fraction of the time.
+Rect Near(Rect clip, double x0, double y0, double x1, double y1) {
+  return {std::max(clip.x0, static_cast<int>(std::floor(x0)) - 1),
+          std::max(clip.y0, static_cast<int>(std::floor(y0)) - 1),
+          std::min(clip.x1, static_cast<int>(std::floor(x1)) + 2),
+          std::min(clip.y1, static_cast<int>(std::floor(y1)) + 2)};
+}
+
+Rect NearEllipse(Rect clip, double cx, double cy, double rx, double ry) {
+  return Near(clip, cx - rx, cy - ry, cx + rx, cy + ry);
+}
+
 class Canvas {
  public:
   Canvas(int width, int height, Colour fill)
@@ -206,10 +221,14 @@ void DrawPlatterStack(Canvas& canvas, Rect clip, const StackGeometry& s) {
         return std::abs(x - s.cx) <= rx && y >= cy && y <= cy + s.thickness;
       };
     };
-    canvas.Fill(clip, silhouette(o), outline);
+    auto nearSilhouette = [&](double grow) {
+      return Near(clip, s.cx - s.rx - grow, cy - s.ry - grow, s.cx + s.rx + grow,
+                  cy + s.thickness + s.ry + grow);
+    };
+    canvas.Fill(nearSilhouette(o), silhouette(o), outline);
 
     // Side: lit from the upper left, so lightest a little left of the middle.
-    canvas.Fill(clip, silhouette(0), [&](double x, double y) {
+    canvas.Fill(nearSilhouette(0), silhouette(0), [&](double x, double y) {
       const double u = (x - s.cx) / s.rx + 0.3;
       const double light = std::clamp(1 - u * u, 0.0, 1.0);
       const double down = std::clamp((y - cy) / (s.thickness + s.ry), 0.0, 1.0);
@@ -218,7 +237,8 @@ void DrawPlatterStack(Canvas& canvas, Rect clip, const StackGeometry& s) {
 
     // Face: vertical gradient, darker towards its rim.
     const Colour hi = top ? accentTop : faceTop, lo = top ? accentBottom : faceBottom;
-    canvas.Fill(clip, Ellipse(s.cx, cy, s.rx, s.ry), [&](double x, double y) {
+    const Rect nearFace = NearEllipse(clip, s.cx, cy, s.rx, s.ry);
+    canvas.Fill(nearFace, Ellipse(s.cx, cy, s.rx, s.ry), [&](double x, double y) {
       const double dx = (x - s.cx) / s.rx, dy = (y - cy) / s.ry;
       const double r = std::sqrt(dx * dx + dy * dy);
       const Colour base = Mix(hi, lo, (dy + 1) / 2);
@@ -232,13 +252,13 @@ void DrawPlatterStack(Canvas& canvas, Rect clip, const StackGeometry& s) {
         return Ellipse(s.cx, cy, s.rx * 0.62, s.ry * 0.62)(x, y) &&
                !Ellipse(s.cx, cy, s.rx * 0.62 - w, s.ry * 0.62 - w * s.ry / s.rx)(x, y);
       };
-      canvas.Fill(clip, ring, WithAlpha(outline, 0.22));
-      canvas.Fill(clip, Ellipse(s.cx, cy, s.rx * 0.2, s.ry * 0.2),
+      canvas.Fill(nearFace, ring, WithAlpha(outline, 0.22));
+      canvas.Fill(nearFace, Ellipse(s.cx, cy, s.rx * 0.2, s.ry * 0.2),
                   WithAlpha(Scaled(lo, 0.55), 0.85));
     }
 
     // Gloss on the upper left of the face.
-    canvas.Fill(clip, Ellipse(s.cx - s.rx * 0.3, cy - s.ry * 0.35, s.rx * 0.45, s.ry * 0.4),
+    canvas.Fill(nearFace, Ellipse(s.cx - s.rx * 0.3, cy - s.ry * 0.35, s.rx * 0.45, s.ry * 0.4),
                 [&](double, double y) {
                   const double t = (y - (cy - s.ry * 0.75)) / (s.ry * 0.8);
                   return Colour{255, 255, 255, 0.45 * (1 - std::clamp(t, 0.0, 1.0))};
@@ -277,7 +297,8 @@ void DrawHeaderArt(Canvas& canvas) {
   const StackGeometry stack{/*cx=*/35, /*topFaceY=*/34, /*rx=*/21, /*ry=*/6.5, /*thickness=*/3.5,
                             /*gap=*/9, /*count=*/3, /*outline=*/1, /*grooves=*/true};
   // Soft shadow under the stack.
-  canvas.Fill(clip, Ellipse(36, 62, 23, 2.6), Colour{40, 48, 60, 0.16});
+  canvas.Fill(NearEllipse(clip, 36, 62, 23, 2.6), Ellipse(36, 62, 23, 2.6),
+              Colour{40, 48, 60, 0.16});
   DrawPlatterStack(canvas, clip, stack);
 
   // One engraved bar beside each platter, like the lines of a list of images.
@@ -289,10 +310,12 @@ void DrawHeaderArt(Canvas& canvas) {
     const double cy = stack.topFaceY + i * stack.gap;
     const double x1 = barsLeft + lengths[static_cast<std::size_t>(i)];
     // Light lip below, then the bar itself, then a thin top highlight.
-    canvas.Fill(clip, RoundRect(barsLeft, cy - 1.5, x1, cy + 3.0, 2.25),
+    canvas.Fill(Near(clip, barsLeft, cy - 1.5, x1, cy + 3.0),
+                RoundRect(barsLeft, cy - 1.5, x1, cy + 3.0, 2.25),
                 Colour{255, 255, 255, 0.55});
     const Colour c = colours[static_cast<std::size_t>(i)];
-    canvas.Fill(clip, RoundRect(barsLeft, cy - 2.5, x1, cy + 2.0, 2.25), [&](double, double y) {
+    canvas.Fill(Near(clip, barsLeft, cy - 2.5, x1, cy + 2.0),
+                RoundRect(barsLeft, cy - 2.5, x1, cy + 2.0, 2.25), [&](double, double y) {
       return Mix(Scaled(c, 1.12), Scaled(c, 0.88), (y - (cy - 2.5)) / 4.5);
     });
   }
