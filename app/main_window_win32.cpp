@@ -377,13 +377,9 @@ void MainWindow::PaintWindow() {
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self = runtime::WindowObject<MainWindow>(hwnd, message, lParam);
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCCREATE) self->hwnd_ = hwnd;
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
@@ -403,9 +399,8 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
       const ControlDef* image = FindControl("Image1");
       int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
       if (x >= image->left && x < image->left + image->width && y >= image->top && y < image->top + image->height) {
-        std::int16_t button = message == WM_LBUTTONDOWN ? 1 : message == WM_RBUTTONDOWN ? 2 : 4;
-        std::int16_t shift = static_cast<std::int16_t>(((wParam & MK_SHIFT) ? 1 : 0) | ((wParam & MK_CONTROL) ? 2 : 0) |
-                                                       (GetKeyState(VK_MENU) < 0 ? 4 : 0));
+        std::int16_t button = runtime::MouseButtonOf(message);
+        std::int16_t shift = runtime::ShiftState(wParam);
         float imageX = static_cast<float>(x - image->left), imageY = static_cast<float>(y - image->top);
         self->Image1_MouseDown(button, shift, imageX, imageY);
       }
@@ -426,10 +421,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 }
 
 LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE)
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self = runtime::WindowObject<MainWindow>(hwnd, message, lParam);
   if (self) {
     switch (message) {
       case WM_ERASEBKGND:

@@ -26,6 +26,46 @@ std::wstring LoadResString(std::uint16_t id);
 // again, e.g. by tests, after the first ones are gone). cbSize and hInstance are filled in here.
 bool EnsureWindowClass(WNDCLASSEXW wc);
 
+// The object a window of ours belongs to: taken from CreateWindowExW's last argument when the window is made
+// (WM_NCCREATE), kept in GWLP_USERDATA and read back for every later message. Null before WM_NCCREATE and
+// after the window procedure has cleared the slot.
+template <class T>
+T* WindowObject(HWND hwnd, UINT message, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+// Mouse messages as the program's handlers count them: buttons 1 left, 2 right, 4 middle; modifier keys
+// 1 Shift, 2 Ctrl, 4 Alt.
+// The button a WM_xBUTTONDOWN / WM_xBUTTONUP is about (left, right, middle), 0 for any other message.
+inline std::int16_t MouseButtonOf(UINT message) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      return 1;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return 2;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      return 4;
+  }
+  return 0;
+}
+// The buttons held, from a mouse message's wParam.
+inline std::int16_t ButtonsHeld(WPARAM wParam) {
+  return static_cast<std::int16_t>(((wParam & MK_LBUTTON) ? 1 : 0) | ((wParam & MK_RBUTTON) ? 2 : 0) |
+                                   ((wParam & MK_MBUTTON) ? 4 : 0));
+}
+// The modifier keys: Shift and Ctrl from a mouse message's wParam, Alt from the keyboard state.
+inline std::int16_t ShiftState(WPARAM wParam) {
+  return static_cast<std::int16_t>(((wParam & MK_SHIFT) ? 1 : 0) | ((wParam & MK_CONTROL) ? 2 : 0) |
+                                   (GetKeyState(VK_MENU) < 0 ? 4 : 0));
+}
+
 // A modal message box owned by `owner`: the text, one OK button, no icon, caption "Vantrel".
 void MsgBox(HWND owner, const std::wstring& text);
 

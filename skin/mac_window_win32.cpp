@@ -37,18 +37,6 @@ int Px(float value) { return static_cast<int>(std::lround(value)); }
 float MouseX(LPARAM lParam) { return static_cast<float>(static_cast<short>(LOWORD(lParam))); }
 float MouseY(LPARAM lParam) { return static_cast<float>(static_cast<short>(HIWORD(lParam))); }
 
-// The buttons held, as the control's events count them: 1 left, 2 right, 4 middle.
-std::int16_t ButtonsHeld(WPARAM wParam) {
-  return static_cast<std::int16_t>(((wParam & MK_LBUTTON) ? 1 : 0) | ((wParam & MK_RBUTTON) ? 2 : 0) |
-                                   ((wParam & MK_MBUTTON) ? 4 : 0));
-}
-
-// The modifier keys: 1 Shift, 2 Ctrl, 4 Alt.
-std::int16_t ShiftState(WPARAM wParam) {
-  return static_cast<std::int16_t>(((wParam & MK_SHIFT) ? 1 : 0) | ((wParam & MK_CONTROL) ? 2 : 0) |
-                                   (GetKeyState(VK_MENU) < 0 ? 4 : 0));
-}
-
 bool RegisterControlClass(HINSTANCE, WNDPROC proc) {
   WNDCLASSEXW wc{};
   wc.lpfnWndProc = proc;
@@ -257,7 +245,7 @@ void MacWindowControl::OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM l
   // The pressed part keeps the mouse until every button is up. The capture is taken before the
   // event, so a host that starts a window move (and lets go of the capture) is seen to have done so.
   if (GetCapture() != hwnd_) SetCapture(hwnd_);
-  model_.PointerDown(MouseX(lParam), MouseY(lParam), button, ShiftState(wParam));
+  model_.PointerDown(MouseX(lParam), MouseY(lParam), button, runtime::ShiftState(wParam));
   if (alive.expired() || !hwnd_) return;
   if (!model_.HasCapture() && GetCapture() == hwnd_) ReleaseCapture();
 }
@@ -265,7 +253,7 @@ void MacWindowControl::OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM l
 void MacWindowControl::OnButtonUp(std::int16_t button, WPARAM wParam, LPARAM lParam) {
   const std::weak_ptr<char> alive = alive_;
   // wParam no longer holds the button released: what it holds is still down.
-  model_.PointerUp(MouseX(lParam), MouseY(lParam), button, ShiftState(wParam), ButtonsHeld(wParam));
+  model_.PointerUp(MouseX(lParam), MouseY(lParam), button, runtime::ShiftState(wParam), runtime::ButtonsHeld(wParam));
   if (alive.expired() || !hwnd_) return;
   if (!model_.HasCapture() && GetCapture() == hwnd_) ReleaseCapture();
 }
@@ -300,25 +288,17 @@ LRESULT MacWindowControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam && initialized_) model_.UserControl_Show();
       break;
     case WM_MOUSEMOVE:
-      model_.PointerMove(MouseX(lParam), MouseY(lParam), ButtonsHeld(wParam), ShiftState(wParam));
+      model_.PointerMove(MouseX(lParam), MouseY(lParam), runtime::ButtonsHeld(wParam), runtime::ShiftState(wParam));
       return 0;
     case WM_LBUTTONDOWN:
-      OnButtonDown(1, wParam, lParam);
-      return 0;
     case WM_RBUTTONDOWN:
-      OnButtonDown(2, wParam, lParam);
-      return 0;
     case WM_MBUTTONDOWN:
-      OnButtonDown(4, wParam, lParam);
+      OnButtonDown(runtime::MouseButtonOf(message), wParam, lParam);
       return 0;
     case WM_LBUTTONUP:
-      OnButtonUp(1, wParam, lParam);
-      return 0;
     case WM_RBUTTONUP:
-      OnButtonUp(2, wParam, lParam);
-      return 0;
     case WM_MBUTTONUP:
-      OnButtonUp(4, wParam, lParam);
+      OnButtonUp(runtime::MouseButtonOf(message), wParam, lParam);
       return 0;
     case WM_CAPTURECHANGED:
       // Someone else has the mouse now (the host's window move, a menu, a message box): the part
@@ -336,13 +316,9 @@ LRESULT MacWindowControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK MacWindowControl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<MacWindowControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MacWindowControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self = runtime::WindowObject<MacWindowControl>(hwnd, message, lParam);
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCCREATE) self->hwnd_ = hwnd;
   if (message == WM_NCDESTROY) {
     // Destroyed with the host window: the control object lives on without a window and asks the
     // system for nothing more.
