@@ -10,6 +10,7 @@
 
 #include "app/main_window_win32.h"
 #include "runtime/runtime.h"
+#include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
 
 namespace {
@@ -17,26 +18,15 @@ namespace {
 using vantrel::wintest::RunXdotool;
 using vantrel::wintest::WaitUntil;
 
-int g_ended = 0;
-void RecordEnd() {
-  ++g_ended;
-}
+using vantrel::wintest::g_ended;
 
-class HeaderDrag : public testing::Test {
+class HeaderDrag : public vantrel::wintest::MainWindowFixture {
  protected:
   void SetUp() override {
-    g_ended = 0;
-    previousEnd_ = vantrel::runtime::SetEndProgramHandler(&RecordEnd);
-    window_ = vantrel::app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
-    ASSERT_TRUE(window_);
-    main_ = window_->hwnd();
+    MainWindowFixture::SetUp();
+    if (HasFatalFailure()) return;
     SetForegroundWindow(main_);
     vantrel::wintest::PumpMessages();
-  }
-  void TearDown() override {
-    if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
-    window_.reset();
-    vantrel::runtime::SetEndProgramHandler(previousEnd_);
   }
 
   RECT Rect() const {
@@ -58,10 +48,6 @@ class HeaderDrag : public testing::Test {
       return r.left == left && r.top == top;
     });
   }
-
-  std::unique_ptr<vantrel::app::MainWindow> window_;
-  HWND main_ = nullptr;
-  vantrel::runtime::EndProgramHandler previousEnd_ = nullptr;
 };
 
 TEST_F(HeaderDrag, LeftButtonOnTheBandMovesTheWindow) {

@@ -7,6 +7,7 @@
 
 #include "app/main_window_win32.h"
 #include "runtime/runtime.h"
+#include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
 
 namespace {
@@ -16,10 +17,8 @@ using vantrel::runtime::LoadResString;
 using vantrel::wintest::PumpMessages;
 using vantrel::wintest::TextOf;
 
-int g_ended = 0;
-void RecordEnd() {
-  ++g_ended;
-}
+using vantrel::wintest::g_ended;
+using vantrel::wintest::RecordEnd;
 
 // Position of a child window in its parent's client area.
 POINT PositionInParent(HWND child) {
@@ -63,29 +62,14 @@ LRESULT CALLBACK WatchFirstShow(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public vantrel::wintest::MainWindowFixture {
  protected:
   void SetUp() override {
-    g_ended = 0;
-    previousEnd_ = vantrel::runtime::SetEndProgramHandler(&RecordEnd);
-    window_ = MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
-    ASSERT_TRUE(window_);
-    main_ = window_->hwnd();
+    MainWindowFixture::SetUp();
+    if (HasFatalFailure()) return;
     PumpMessages();
   }
-  void TearDown() override {
-    // Leave by the program's own way out (tray icon removed, window destroyed, program ended), which the
-    // handler above turns into a record instead of an exit.
-    if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
-    window_.reset();
-    vantrel::runtime::SetEndProgramHandler(previousEnd_);
-  }
 
-  HWND Ctl(const char* name) const {
-    HWND control = window_->Control(name);
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-  }
   void Click(const char* name) { SendMessageW(Ctl(name), BM_CLICK, 0, 0); }
   bool Checked(const char* name) const { return SendMessageW(Ctl(name), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool MountShown() const { return IsWindowVisible(Ctl("WIM_Mount")) && !IsWindowVisible(Ctl("WIM_Makes")); }
@@ -101,10 +85,6 @@ class MainWindowTest : public testing::Test {
     PumpMessages();
     return handled != FALSE;
   }
-
-  std::unique_ptr<MainWindow> window_;
-  HWND main_ = nullptr;
-  vantrel::runtime::EndProgramHandler previousEnd_ = nullptr;
 };
 
 TEST(MainWindowStartUp, IsShownOnlyAfterItIsLoaded) {

@@ -14,6 +14,7 @@
 
 #include "app/main_window_win32.h"
 #include "runtime/runtime.h"
+#include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
 
 namespace {
@@ -26,10 +27,7 @@ using vantrel::wintest::ToolLog;
 using vantrel::wintest::ToolRun;
 using Args = std::vector<std::wstring>;
 
-int g_ended = 0;
-void RecordEnd() {
-  ++g_ended;
-}
+using vantrel::wintest::g_ended;
 
 // A scratch folder of this test run, with a space and Chinese in its name; removed with its files.
 class ScratchFolder {
@@ -68,27 +66,13 @@ std::wstring TempFolder() {
   return temp;
 }
 
-class PanelsTest : public testing::Test {
+class PanelsTest : public vantrel::wintest::MainWindowFixture {
  protected:
-  void SetUp() override {
-    g_ended = 0;
-    previousEnd_ = vantrel::runtime::SetEndProgramHandler(&RecordEnd);
-    window_ = vantrel::app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
-    ASSERT_TRUE(window_);
-    main_ = window_->hwnd();
-  }
   void TearDown() override {
     EXPECT_EQ(g_ended, 0) << "a panel operation ended the program";
-    if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
-    window_.reset();
-    vantrel::runtime::SetEndProgramHandler(previousEnd_);
+    MainWindowFixture::TearDown();
   }
 
-  HWND Ctl(const char* name) const {
-    HWND control = window_->Control(name);
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-  }
   void Set(const char* field, const std::wstring& text) {
     SendMessageW(Ctl(field), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
@@ -132,9 +116,6 @@ class PanelsTest : public testing::Test {
   }
 
   ToolLog log_;
-  std::unique_ptr<vantrel::app::MainWindow> window_;
-  HWND main_ = nullptr;
-  vantrel::runtime::EndProgramHandler previousEnd_ = nullptr;
 };
 
 TEST_F(PanelsTest, MountPanelChecksItsFieldsInOrderAndLaunchesNothingUntilValid) {

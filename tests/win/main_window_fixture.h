@@ -1,0 +1,49 @@
+// The program's main window opened for a test, as the program opens it, with the program's end recorded
+// instead of carried out; closed again after the test by the program's own way out (tray icon removed,
+// window destroyed, program ended).
+#pragma once
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/main_window_win32.h"
+#include "runtime/runtime.h"
+
+namespace vantrel::wintest {
+
+// How many times the program has asked to end since the last fixture set-up.
+inline int g_ended = 0;
+inline void RecordEnd() { ++g_ended; }
+
+class MainWindowFixture : public testing::Test {
+ protected:
+  void SetUp() override {
+    g_ended = 0;
+    previousEnd_ = runtime::SetEndProgramHandler(&RecordEnd);
+    window_ = app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
+    ASSERT_TRUE(window_);
+    main_ = window_->hwnd();
+  }
+  void TearDown() override {
+    if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
+    window_.reset();
+    runtime::SetEndProgramHandler(previousEnd_);
+  }
+
+  // A control of the main window by its name.
+  HWND Ctl(const char* name) const {
+    HWND control = window_->Control(name);
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+
+  std::unique_ptr<app::MainWindow> window_;
+  HWND main_ = nullptr;
+
+ private:
+  runtime::EndProgramHandler previousEnd_ = nullptr;
+};
+
+}  // namespace vantrel::wintest
