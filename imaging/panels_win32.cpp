@@ -1,12 +1,12 @@
 #include "imaging/panels_win32.h"
 
-#include <commdlg.h>
 #include <shlobj.h>
 
 #include <vector>
 
 #include "imaging/imaging_commands.h"
 #include "imaging/panel_decisions.h"
+#include "runtime/file_dialogs.h"
 #include "runtime/handles.h"
 #include "runtime/runtime.h"
 
@@ -51,19 +51,12 @@ std::wstring SystemFilter(const std::wstring& filter) {
 }
 
 void ShowFileDialog(const PanelHost& host, FilesDialog& dialog, bool save, const char* field) {
-  dialog.CancelError = true;
-  try {
-    dialog.Flags = OFN_HIDEREADONLY;
-    dialog.Filter = L"Windows AIK(*.wim)|*.wim|All Files (*.*)|*.*";
-    dialog.FilterIndex = 1;
-    if (save)
-      dialog.ShowSave(host.Owner());
-    else
-      dialog.ShowOpen(host.Owner());
+  dialog.Flags = OFN_HIDEREADONLY;
+  dialog.Filter = L"Windows AIK(*.wim)|*.wim|All Files (*.*)|*.*";
+  dialog.FilterIndex = 1;
+  // A cancel leaves the field as it was.
+  if (save ? dialog.ShowSave(host.Owner()) : dialog.ShowOpen(host.Owner()))
     SetWindowTextW(host.Control(field), dialog.FileName.c_str());
-  } catch (const FilesDialog::Cancelled&) {
-    // A cancel leaves the field as it was.
-  }
 }
 
 void BrowseInto(const PanelHost& host, std::uint16_t titleId, const char* field) {
@@ -119,10 +112,12 @@ std::wstring BrowseFolder(HWND owner, const std::wstring& title) {
   return std::wstring(buffer.data());
 }
 
-void FilesDialog::ShowOpen(HWND owner) { Show(owner, false); }
-void FilesDialog::ShowSave(HWND owner) { Show(owner, true); }
+bool FilesDialog::ShowOpen(HWND owner) { return Show(owner, false); }
+bool FilesDialog::ShowSave(HWND owner) { return Show(owner, true); }
 
-void FilesDialog::Show(HWND owner, bool save) {
+bool FilesDialog::Show(HWND owner, bool save) {
+  const runtime::FileDialogApi* api = runtime::FileDialogs(owner);
+  if (!api) return false;
   std::vector<wchar_t> file(32768, L'\0');
   FileName.copy(file.data(), file.size() - 1);
   std::wstring filter = SystemFilter(Filter);
@@ -134,13 +129,10 @@ void FilesDialog::Show(HWND owner, bool save) {
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.Flags = Flags;
-  BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-  if (!ok) {
-    if (CancelError) throw Cancelled{};
-    return;
-  }
+  if (!(save ? api->getSaveFileName(&ofn) : api->getOpenFileName(&ofn))) return false;
   FileName = file.data();
   FilterIndex = static_cast<int>(ofn.nFilterIndex);
+  return true;
 }
 
 }  // namespace vantrel::imaging

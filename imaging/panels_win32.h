@@ -21,22 +21,19 @@ class PanelHost {
 // properties do: in particular the last file name is offered again the next time.
 class FilesDialog {
  public:
-  // A cancel (when CancelError is set) or a failure of the dialog itself.
-  struct Cancelled {};
-
-  bool CancelError = false;
   DWORD Flags = 0;
   std::wstring Filter;  // "description|pattern|description|pattern"
   int FilterIndex = 0;
   std::wstring FileName;
 
-  // Show the system's open or save dialog owned by `owner`. On OK, FileName holds the chosen path.
-  // On cancel or error, throws Cancelled when CancelError is set and returns otherwise.
-  void ShowOpen(HWND owner);
-  void ShowSave(HWND owner);
+  // Show the system's open or save dialog owned by `owner`. Returns true on OK, and FileName holds the
+  // chosen path; false on cancel, when the dialog fails, or when the dialogs cannot be loaded (the user has
+  // been told), and nothing changes.
+  bool ShowOpen(HWND owner);
+  bool ShowSave(HWND owner);
 
  private:
-  void Show(HWND owner, bool save);
+  bool Show(HWND owner, bool save);
 };
 
 // Shows the shell's folder browser, modal to owner, titled `title` (string 20101 when empty). Returns the

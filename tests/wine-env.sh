@@ -22,25 +22,28 @@ vantrel_wine_loader() {
   fi
 }
 
-# Makes the prefix once: wineboot, then Chinese-capable font replacements for the fonts the program asks for.
+# Makes the prefix once: wineboot, then Chinese-capable font replacements for the fonts the program asks for,
+# and no crash dialog: a program that crashes gets a backtrace on the error stream and ends, instead of a
+# dialog that waits on the display for a click (and stands in front of the next test's windows).
 vantrel_prefix_ready() {
   local loader="${1:-}"
   if [[ -z "$loader" ]]; then
     if vantrel_can_run_32bit; then loader=/usr/lib/wine/wine; else loader=/usr/lib/wine/wine64; fi
   fi
-  [[ -f "$WINEPREFIX/.vantrel-ready" ]] && return 0
+  [[ -f "$WINEPREFIX/.vantrel-ready-2" ]] && return 0
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
-    [[ -f "$WINEPREFIX/.vantrel-ready" ]] && exit 0
+    [[ -f "$WINEPREFIX/.vantrel-ready-2" ]] && exit 0
     DISPLAY= "$loader" wineboot -i >/dev/null 2>&1 || true
     local key='HKCU\Software\Wine\Fonts\Replacements'
     for f in SimSun "宋体" Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
       DISPLAY= "$loader" reg add "$key" /v "$f" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
     done
+    DISPLAY= "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     DISPLAY= "$loader" wineboot -s >/dev/null 2>&1 || true
     "${loader%/*}/wineserver" -w 2>/dev/null || wineserver -w || true
-    touch "$WINEPREFIX/.vantrel-ready"
+    touch "$WINEPREFIX/.vantrel-ready-2"
   ) 9>"$(dirname "$WINEPREFIX")/.wineprefix.lock"
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "runtime/runtime.h"
 
@@ -24,6 +25,10 @@ static_assert(offsetof(NOTIFYICONDATAA, hWnd) == 4 && offsetof(NOTIFYICONDATAA, 
               offsetof(NOTIFYICONDATAA, hIcon) == 20 && offsetof(NOTIFYICONDATAA, szTip) == tray::kTipOffset);
 #endif
 static_assert(sizeof(NOTIFYICONDATAA{}.szTip) >= tray::kTipSize);
+// The procedure goes into the window through SetWindowLongPtrW, which takes any integer: it must have the
+// window procedure's exact type (CALLBACK is stdcall on 32-bit Windows), and the decision gets lParam whole.
+static_assert(std::is_same_v<decltype(&TrayWndProc), WNDPROC>);
+static_assert(sizeof(LPARAM) == sizeof(std::intptr_t) && std::is_signed_v<LPARAM>);
 
 namespace {
 

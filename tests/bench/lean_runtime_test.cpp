@@ -2,16 +2,19 @@
 // decimal formatter and the terminate handler. These tests check that the replacements behave: numbers come
 // out as the library prints them, and an uncaught exception still ends the program at once with a clear
 // report (on the error stream, or in a message box when there is none) and abort()'s exit code 3.
-// The build binds comdlg32 on first use (root CMakeLists.txt); this program is linked the same way.
+// The file dialogs bind comdlg32 on first use (runtime/file_dialogs.cpp): it must not be loaded at start-up,
+// and a binding that fails is reported, not a crash. And a test program that crashes must end at once
+// (tests/common/quiet_crash_win32.cpp, linked into every Windows test program).
 #include <windows.h>
-#include <commdlg.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
+#include "runtime/file_dialogs.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -37,12 +40,6 @@ TEST(DecimalText, NamesAnErrorThatHasNoSystemText) {
   // Codes with the customer bit set have no system message, so the program falls back to the number.
   const DWORD code = 0x2000ABCDu;
   EXPECT_EQ(vantrel::runtime::SystemErrorText(code), L"Error " + std::to_wstring(code));
-}
-
-TEST(DelayedImports, TheFileDialogLibraryLoadsOnFirstUse) {
-  EXPECT_EQ(GetModuleHandleW(L"comdlg32.dll"), nullptr) << "comdlg32 was loaded at start-up";
-  EXPECT_EQ(CommDlgExtendedError(), 0u);  // the first call binds it
-  EXPECT_NE(GetModuleHandleW(L"comdlg32.dll"), nullptr);
 }
 
 struct ChildResult {
@@ -138,6 +135,62 @@ ChildResult RunChild(const char* mode, bool withErrorStream) {
   return result;
 }
 
+// Presses OK on the "Vantrel" message box this process shows next (from another thread, while the box's
+// own loop runs) and returns its text; empty when none came within five seconds.
+class BoxAnswerer {
+ public:
+  BoxAnswerer()
+      : thread_([this] {
+          BoxSearch search{GetCurrentProcessId(), nullptr};
+          for (int i = 0; i < 500 && !search.found; ++i) {
+            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+            if (!search.found) Sleep(10);
+          }
+          if (!search.found) return;
+          EnumChildWindows(search.found, CollectText, reinterpret_cast<LPARAM>(&text_));
+          PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+        }) {}
+  std::wstring Text() {
+    thread_.join();
+    return text_;
+  }
+
+ private:
+  std::wstring text_;
+  std::thread thread_;
+};
+
+TEST(DelayedImports, TheFileDialogsBindOnFirstUseAndAFailedBindingIsReported) {
+  using vantrel::runtime::BindFileDialogs;
+  using vantrel::runtime::FileDialogApi;
+  EXPECT_EQ(GetModuleHandleW(L"comdlg32.dll"), nullptr) << "comdlg32 was loaded at start-up";
+
+  // A library that is not in the system folder, and one that lacks the functions: each is a message that
+  // names what was missing, with the system's reason, and no functions.
+  FileDialogApi api;
+  BoxAnswerer missingLibrary;
+  EXPECT_FALSE(BindFileDialogs(nullptr, L"vantrel-no-such-library.dll", api));
+  std::wstring text = missingLibrary.Text();
+  EXPECT_NE(text.find(L"\\vantrel-no-such-library.dll"), std::wstring::npos) << std::string(text.begin(), text.end());
+  EXPECT_GT(text.size(), std::wstring(L"vantrel-no-such-library.dll").size() + 20);  // and a reason after it
+  BoxAnswerer missingFunction;
+  EXPECT_FALSE(BindFileDialogs(nullptr, L"kernel32.dll", api));
+  text = missingFunction.Text();
+  EXPECT_NE(text.find(L"kernel32.dll: GetOpenFileNameW"), std::wstring::npos) << std::string(text.begin(), text.end());
+  EXPECT_EQ(api.getOpenFileName, nullptr);
+
+  // The real binding: comdlg32 from the system folder, the two dialogs' entry points, bound once.
+  const FileDialogApi* bound = vantrel::runtime::FileDialogs(nullptr);
+  ASSERT_NE(bound, nullptr);
+  HMODULE comdlg = GetModuleHandleW(L"comdlg32.dll");
+  ASSERT_NE(comdlg, nullptr);
+  EXPECT_EQ(reinterpret_cast<void*>(bound->getOpenFileName),
+            reinterpret_cast<void*>(GetProcAddress(comdlg, "GetOpenFileNameW")));
+  EXPECT_EQ(reinterpret_cast<void*>(bound->getSaveFileName),
+            reinterpret_cast<void*>(GetProcAddress(comdlg, "GetSaveFileNameW")));
+  EXPECT_EQ(vantrel::runtime::FileDialogs(nullptr), bound);
+}
+
 TEST(TerminateHandler, NamesAnUncaughtStandardExceptionAndItsTextOnTheErrorStream) {
   ChildResult r = RunChild("runtime_error", true);
   EXPECT_EQ(r.exitCode, 3u);
@@ -165,9 +218,23 @@ TEST(TerminateHandler, ShowsAMessageBoxWhenThereIsNoErrorStream) {
   EXPECT_NE(r.boxText.find(L"the disk is on fire"), std::wstring::npos) << r.boxText;
 }
 
+TEST(TestPrograms, ACrashEndsTheProgramAtOnceWithoutWaitingForTheDebugger) {
+  // A call through a null pointer, as a broken import would make. Wine's debugger and its crash dialog
+  // would keep the child alive (and on the screen) until someone clicks; the child must end by itself.
+  const DWORD started = GetTickCount();
+  ChildResult r = RunChild("crash", true);
+  EXPECT_LT(GetTickCount() - started, 10000u);
+  EXPECT_EQ(r.exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+  EXPECT_NE(r.errorText.find("the test program crashed: exception 0xC0000005"), std::string::npos) << r.errorText;
+}
+
 [[noreturn]] void RunChildMode(const char* mode) {
   if (std::strcmp(mode, "runtime_error") == 0) throw std::runtime_error("the disk is on fire");
   if (std::strcmp(mode, "int") == 0) throw 42;
+  if (std::strcmp(mode, "crash") == 0) {
+    void (*volatile nowhere)() = nullptr;
+    nowhere();
+  }
   std::terminate();
 }
 
