@@ -2,23 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
+#include <bits/functexcept.h>  // the standard library's own argument checks: they throw, or in the program
+                                // report and end (runtime/lean_runtime.cpp)
 #include <string>
 
 namespace vantrel::resources {
 
 std::uint32_t Image::at(int x, int y) const {
   if (x < 0 || y < 0 || x >= width || y >= height) {
-    throw std::out_of_range("pixel (" + std::to_string(x) + ", " + std::to_string(y) +
-                            ") outside a " + std::to_string(width) + " x " +
-                            std::to_string(height) + " image");
+    std::__throw_out_of_range("Image::at: pixel outside the image");
   }
   return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                 static_cast<std::size_t>(x)];
 }
 
 Image MakeImage(int width, int height, std::uint32_t fill) {
-  if (width < 0 || height < 0) throw std::invalid_argument("negative image size");
+  if (width < 0 || height < 0) std::__throw_invalid_argument("MakeImage: negative image size");
   Image image;
   image.width = width;
   image.height = height;
@@ -475,13 +474,12 @@ Image TitleBarPicture(TitlePicture which) {
     case TitlePicture::WindowImg:
       return TitleBackground(23).ToImage();
   }
-  throw std::invalid_argument("unknown title-bar picture");
+  std::__throw_invalid_argument("TitleBarPicture: unknown title-bar picture");
 }
 
 Image IconImage(int size) {
   if (size != 48 && size != 32 && size != 16) {
-    throw std::invalid_argument("the icon has 48, 32 and 16 pixel images only, not " +
-                                std::to_string(size));
+    std::__throw_invalid_argument("IconImage: the icon has 48, 32 and 16 pixel images only");
   }
   Canvas canvas(size, size, Colour{0, 0, 0, 0});
   const Rect all{0, 0, size, size};

@@ -1,23 +1,21 @@
-// Small replacements for two heavy pieces of the C++ runtime, so that the static Vantrel.exe stays small.
+// Small replacements for heavy pieces of the C++ runtime, so that the static Vantrel.exe stays small.
 //
 // 1. DecimalText instead of std::to_wstring: libstdc++ formats wide numbers with vswprintf, which links the
 //    whole MinGW printf engine (floating-point conversion included) into the program for one error number.
 //
-// 2. The terminate handler. libstdc++'s default handler, __gnu_cxx::__verbose_terminate_handler, demangles
-//    the type name of the uncaught exception and so links the C++ demangler and the printf family: about a
-//    sixth of the program, for a message that a windowed program cannot show anyway (it writes to a console
-//    that is usually not there). Defining the handler here replaces the library's one at link time. This
-//    file is always linked because the runtime uses DecimalText.
+// 2. The program is built without C++ exceptions. What the standard library would throw on (a length error,
+//    an index out of range, a failed allocation) goes through its throw hooks, std::__throw_length_error and
+//    kin, and through operator new. Defined here, they replace the library's at link time, and with them the
+//    exception classes, the std::string instantiations those drag in, the unwinder and the thread library it
+//    needs. Each one ends the program at once with a clear failure: the report names what failed on the
+//    standard error stream when the process has one, and otherwise in a message box; then the process ends
+//    with exit code 3, as abort() would, without running any further program code. The terminate handler
+//    (reached, for instance, by a call to a pure virtual function) reports and ends the same way.
 //
-//    The replacement still ends the program at once with a clear failure: it names the exception (its raw
-//    type name and, for a std::exception, its what() text) on the standard error stream when the process
-//    has one, and otherwise in a message box; then the process ends with exit code 3, as abort() would,
-//    without running any further program code.
-#include <cxxabi.h>
-
+//    This file is always linked because the runtime uses DecimalText.
 #include <cstdlib>
 #include <exception>
-#include <typeinfo>
+#include <new>
 
 #include "runtime/runtime.h"
 
@@ -35,7 +33,7 @@ std::wstring DecimalText(unsigned long long value) {
 
 namespace {
 
-// A fixed buffer: the handler must not allocate (it may run because memory ran out).
+// A fixed buffer: the report must not allocate (it may run because memory ran out).
 class FailureText {
  public:
   void Append(const char* text) {
@@ -64,35 +62,64 @@ void ShowMessageBox(const FailureText& text) {
   MessageBoxW(nullptr, wide, kAppTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
+// "Vantrel stopped because of an unexpected error: <what>: <detail>.", then the end.
+[[noreturn]] void StopWithReport(const char* what, const char* detail = nullptr) {
+  static bool stopping = false;
+  if (stopping) std::_Exit(3);  // a second failure while reporting the first one
+  stopping = true;
+  FailureText text;
+  text.Append("Vantrel stopped because of an unexpected error: ");
+  text.Append(what);
+  if (detail && *detail) {
+    text.Append(": ");
+    text.Append(detail);
+  }
+  text.Append(".\r\n");
+  if (!WriteToStandardError(text)) ShowMessageBox(text);
+  std::_Exit(3);
+}
+
 }  // namespace
 }  // namespace vantrel::runtime
 
+namespace std {
+
+using vantrel::runtime::StopWithReport;
+
+void __throw_bad_exception() { StopWithReport("bad exception"); }
+void __throw_bad_alloc() { StopWithReport("out of memory"); }
+void __throw_bad_array_new_length() { StopWithReport("bad array length"); }
+void __throw_bad_cast() { StopWithReport("bad cast"); }
+void __throw_bad_typeid() { StopWithReport("bad typeid"); }
+void __throw_logic_error(const char* what) { StopWithReport("logic error", what); }
+void __throw_domain_error(const char* what) { StopWithReport("domain error", what); }
+void __throw_invalid_argument(const char* what) { StopWithReport("invalid argument", what); }
+void __throw_length_error(const char* what) { StopWithReport("length error", what); }
+void __throw_out_of_range(const char* what) { StopWithReport("out of range", what); }
+// The format's arguments are left out: formatting them would bring the printf engine back.
+void __throw_out_of_range_fmt(const char* format, ...) { StopWithReport("out of range", format); }
+void __throw_runtime_error(const char* what) { StopWithReport("runtime error", what); }
+void __throw_range_error(const char* what) { StopWithReport("range error", what); }
+void __throw_overflow_error(const char* what) { StopWithReport("overflow error", what); }
+void __throw_underflow_error(const char* what) { StopWithReport("underflow error", what); }
+
+}  // namespace std
+
+// Allocation: memory from the C runtime's heap, and a report and the end when there is none left.
+void* operator new(std::size_t size) {
+  if (void* memory = std::malloc(size ? size : 1)) return memory;
+  vantrel::runtime::StopWithReport("out of memory");
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+
 namespace __gnu_cxx {
 
-void __verbose_terminate_handler() {
-  using vantrel::runtime::FailureText;
-  static bool terminating = false;
-  if (terminating) std::_Exit(3);  // a second failure while reporting the first one
-  terminating = true;
-
-  FailureText text;
-  text.Append("Vantrel stopped because of an unexpected error");
-  if (const std::type_info* type = abi::__cxa_current_exception_type()) {
-    text.Append(": uncaught exception of type ");
-    text.Append(type->name());  // the raw (mangled) name; the demangler is what this handler leaves out
-    try {
-      throw;
-    } catch (const std::exception& e) {
-      text.Append(": ");
-      text.Append(e.what());
-    } catch (...) {
-    }
-  } else {
-    text.Append(" (terminate called without an active exception)");
-  }
-  text.Append(".\r\n");
-  if (!vantrel::runtime::WriteToStandardError(text)) vantrel::runtime::ShowMessageBox(text);
-  std::_Exit(3);
-}
+// The library's default handler demangles the type of the exception in flight, which links the demangler
+// and the printf family; the program has no exceptions, so there is nothing to name.
+void __verbose_terminate_handler() { vantrel::runtime::StopWithReport("terminate called"); }
 
 }  // namespace __gnu_cxx

@@ -61,9 +61,14 @@ void MacWindow::UserControl_InitProperties() {
   SetFont(host_.AmbientFont());
 }
 
-void MacWindow::UserControl_ReadProperties(const PropertyBag& bag) {
-  SetCaption(bag.ReadText(u"Caption", host_.AmbientDisplayName()));
-  SetFont(bag.ReadFont(u"Font", host_.AmbientFont()));
+bool MacWindow::UserControl_ReadProperties(const PropertyBag& bag) {
+  // Both are read before either is set: a bag with a value of the wrong kind changes nothing.
+  std::optional<std::u16string> caption = bag.ReadText(u"Caption", host_.AmbientDisplayName());
+  std::optional<FontRef> font = bag.ReadFont(u"Font", host_.AmbientFont());
+  if (!caption || !font) return false;
+  SetCaption(std::move(*caption));
+  SetFont(std::move(*font));
+  return true;
 }
 
 void MacWindow::UserControl_WriteProperties(PropertyBag& bag) {

@@ -133,8 +133,8 @@ class MacWindow {
   // instance) or ReadProperties (stored instance); Show. WriteProperties when the host saves.
   void UserControl_Initialize();
   void UserControl_InitProperties();
-  // Throws PropertyTypeError when "Caption" is not text or "Font" is not a font.
-  void UserControl_ReadProperties(const PropertyBag& bag);
+  // False, with nothing changed, when "Caption" is not text or "Font" is not a font.
+  bool UserControl_ReadProperties(const PropertyBag& bag);
   void UserControl_WriteProperties(PropertyBag& bag);
   void UserControl_Show();
   // Lays the control out; run by OnResized and by the hooks above.

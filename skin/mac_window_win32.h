@@ -49,8 +49,8 @@ class MacWindowControl final : private MacWindowHost {
 
   // Lifecycle hooks as the host's framework runs them.
   void InitProperties() { model_.UserControl_InitProperties(); }
-  // Throws PropertyTypeError for a stored "Caption" that is not text or "Font" that is not a font.
-  void ReadProperties(const PropertyBag& bag) { model_.UserControl_ReadProperties(bag); }
+  // False, with nothing changed, for a stored "Caption" that is not text or "Font" that is not a font.
+  bool ReadProperties(const PropertyBag& bag) { return model_.UserControl_ReadProperties(bag); }
   void WriteProperties(PropertyBag& bag) { model_.UserControl_WriteProperties(bag); }
   // Makes the window visible; becoming visible runs UserControl_Show (layout, normal pictures).
   void Show();

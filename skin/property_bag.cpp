@@ -158,9 +158,15 @@ class LineParser {
     return entry;
   }
 
-  [[noreturn]] void Fail(const std::string& what) const {
-    throw PropertyBagFormatError("property bag line " + std::to_string(line_) + ": " + what);
+  // The first fault of the line is kept and ends the reading: the rest of the line counts as read, so every
+  // step after it returns at once with an empty value.
+  void Fail(std::string_view what) {
+    if (!failed_) error_ = "property bag line " + std::to_string(line_) + ": " + std::string(what);
+    failed_ = true;
+    pos_ = s_.size();
   }
+  bool Failed() const { return failed_; }
+  const std::string& Error() const { return error_; }
 
  private:
   char Peek() const { return pos_ < s_.size() ? s_[pos_] : '\0'; }
@@ -168,7 +174,7 @@ class LineParser {
     while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t')) ++pos_;
   }
   void Expect(char c) {
-    if (Peek() != c) Fail(std::string("expected '") + c + "'");
+    if (Peek() != c) return Fail(std::string("expected '") + c + "'");
     ++pos_;
   }
 
@@ -195,8 +201,10 @@ class LineParser {
     const std::string_view word = Word();
     std::int32_t value{};
     const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
-    if (word.empty() || ec != std::errc() || end != word.data() + word.size())
+    if (word.empty() || ec != std::errc() || end != word.data() + word.size()) {
       Fail("bad number '" + std::string(word) + "'");
+      return 0;
+    }
     return value;
   }
 
@@ -225,7 +233,10 @@ class LineParser {
         break;
       }
     }
-    if (count == 0 || word.back() == '.') Fail("bad number '" + std::string(word) + "'");
+    if (count == 0 || word.back() == '.') {
+      Fail("bad number '" + std::string(word) + "'");
+      return 0;
+    }
     const double value = double(digits) / scale;
     return negative ? -value : value;
   }
@@ -243,10 +254,13 @@ class LineParser {
       more = 3, cp = lead & 0x07, min = 0x10000;
     } else {
       Fail("invalid UTF-8");
+      return 0;
     }
     for (int i = 0; i < more; ++i) {
-      if (pos_ >= s_.size() || (static_cast<unsigned char>(s_[pos_]) & 0xC0) != 0x80)
+      if (pos_ >= s_.size() || (static_cast<unsigned char>(s_[pos_]) & 0xC0) != 0x80) {
         Fail("invalid UTF-8");
+        return 0;
+      }
       cp = (cp << 6) | (static_cast<unsigned char>(s_[pos_++]) & 0x3F);
     }
     if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) Fail("invalid UTF-8");
@@ -261,7 +275,10 @@ class LineParser {
       if (c >= '0' && c <= '9') digit = c - '0';
       else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
       else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-      else Fail("\\u needs four hexadecimal digits");
+      else {
+        Fail("\\u needs four hexadecimal digits");
+        return 0;
+      }
       unit = char16_t(unit * 16 + digit);
       ++pos_;
     }
@@ -272,7 +289,10 @@ class LineParser {
     Expect('"');
     std::u16string text;
     for (;;) {
-      if (pos_ >= s_.size()) Fail("unterminated text");
+      if (pos_ >= s_.size()) {
+        Fail("unterminated text");
+        return text;
+      }
       const char c = s_[pos_];
       if (c == '"') {
         ++pos_;
@@ -287,7 +307,7 @@ class LineParser {
           case 'r': text += u'\r'; break;
           case 't': text += u'\t'; break;
           case 'u': ++pos_; text += HexUnit(); continue;
-          default: Fail("unknown escape");
+          default: Fail("unknown escape"); return text;
         }
         ++pos_;
         continue;
@@ -346,6 +366,8 @@ class LineParser {
   }
 
   std::string_view s_;
+  bool failed_ = false;
+  std::string error_;
   std::size_t pos_ = 0;
   int line_;
 };
@@ -379,32 +401,29 @@ PropertyValue PropertyBag::ReadProperty(std::u16string_view name,
 namespace {
 
 template <class T>
-T ReadAs(const PropertyBag& bag, std::u16string_view name, T defaultValue, const char* kind) {
+std::optional<T> ReadAs(const PropertyBag& bag, std::u16string_view name, T defaultValue) {
   const PropertyValue* stored = bag.Find(name);
   if (!stored) return defaultValue;
   if (const T* value = std::get_if<T>(stored)) return *value;
-  std::string ascii;
-  for (char16_t c : name) ascii += c < 0x80 ? char(c) : '?';
-  throw PropertyTypeError("property \"" + ascii + "\" is not " + kind);
+  return std::nullopt;  // stored, but of another kind
 }
 
 }  // namespace
 
-bool PropertyBag::ReadBool(std::u16string_view name, bool defaultValue) const {
-  return ReadAs(*this, name, defaultValue, "a boolean");
+std::optional<bool> PropertyBag::ReadBool(std::u16string_view name, bool defaultValue) const {
+  return ReadAs(*this, name, defaultValue);
 }
 
-std::int32_t PropertyBag::ReadNumber(std::u16string_view name, std::int32_t defaultValue) const {
-  return ReadAs(*this, name, defaultValue, "a number");
+std::optional<std::int32_t> PropertyBag::ReadNumber(std::u16string_view name, std::int32_t defaultValue) const {
+  return ReadAs(*this, name, defaultValue);
 }
 
-std::u16string PropertyBag::ReadText(std::u16string_view name,
-                                     std::u16string defaultValue) const {
-  return ReadAs(*this, name, std::move(defaultValue), "text");
+std::optional<std::u16string> PropertyBag::ReadText(std::u16string_view name, std::u16string defaultValue) const {
+  return ReadAs(*this, name, std::move(defaultValue));
 }
 
-FontRef PropertyBag::ReadFont(std::u16string_view name, FontRef defaultValue) const {
-  return ReadAs(*this, name, std::move(defaultValue), "a font");
+std::optional<FontRef> PropertyBag::ReadFont(std::u16string_view name, FontRef defaultValue) const {
+  return ReadAs(*this, name, std::move(defaultValue));
 }
 
 void PropertyBag::WriteProperty(std::u16string_view name, PropertyValue value) {
@@ -434,7 +453,7 @@ std::string PropertyBag::Serialize() const {
   return out;
 }
 
-PropertyBag PropertyBag::Parse(std::string_view text) {
+std::optional<PropertyBag> PropertyBag::Parse(std::string_view text, std::string* error) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   PropertyBag bag;
   int number = 0;
@@ -447,7 +466,11 @@ PropertyBag PropertyBag::Parse(std::string_view text) {
     LineParser parser(line, number);
     if (parser.Blank()) continue;
     Entry entry = parser.Entry();
-    if (bag.Find(entry.name)) parser.Fail("the name appears twice");
+    if (!parser.Failed() && bag.Find(entry.name)) parser.Fail("the name appears twice");
+    if (parser.Failed()) {
+      if (error) *error = parser.Error();
+      return std::nullopt;
+    }
     bag.entries_.push_back(std::move(entry));
   }
   return bag;

@@ -18,7 +18,7 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -33,18 +33,6 @@ using PropertyValue = std::variant<bool, std::int32_t, std::u16string, FontRef>;
 // Values are equal when they are of the same kind and equal; fonts compare by description.
 bool SameValue(const PropertyValue& a, const PropertyValue& b);
 
-// A stored value is not of the kind the reader asked for (a "Font" entry that holds text).
-class PropertyTypeError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// The text given to PropertyBag::Parse is not a bag; what() names the line.
-class PropertyBagFormatError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 class PropertyBag {
  public:
   struct Entry {
@@ -54,11 +42,12 @@ class PropertyBag {
 
   // The stored value, or defaultValue when there is none.
   PropertyValue ReadProperty(std::u16string_view name, PropertyValue defaultValue) const;
-  // The same, for a value of one kind; a stored value of another kind throws PropertyTypeError.
-  bool ReadBool(std::u16string_view name, bool defaultValue) const;
-  std::int32_t ReadNumber(std::u16string_view name, std::int32_t defaultValue) const;
-  std::u16string ReadText(std::u16string_view name, std::u16string defaultValue) const;
-  FontRef ReadFont(std::u16string_view name, FontRef defaultValue) const;
+  // The same, for a value of one kind; nothing when the stored value is of another kind (a "Font" entry
+  // that holds text).
+  std::optional<bool> ReadBool(std::u16string_view name, bool defaultValue) const;
+  std::optional<std::int32_t> ReadNumber(std::u16string_view name, std::int32_t defaultValue) const;
+  std::optional<std::u16string> ReadText(std::u16string_view name, std::u16string defaultValue) const;
+  std::optional<FontRef> ReadFont(std::u16string_view name, FontRef defaultValue) const;
 
   // Stores value under name. With a default: a value equal to it is not stored, and an entry
   // already under that name is removed, so that reading gives back what was written last.
@@ -72,7 +61,9 @@ class PropertyBag {
   const std::vector<Entry>& Entries() const { return entries_; }
 
   std::string Serialize() const;                  // UTF-8, one entry a line
-  static PropertyBag Parse(std::string_view text);  // throws PropertyBagFormatError
+  // The bag the text form describes, or nothing when the text is not a bag; then *error (when given)
+  // names the first faulty line and what is wrong with it.
+  static std::optional<PropertyBag> Parse(std::string_view text, std::string* error = nullptr);
 
  private:
   std::vector<Entry> entries_;

@@ -228,15 +228,21 @@ TEST(IconImage, SizesWithRealTransparency) {
       ASSERT_NE(px & 0xFFFFFF, 0xFF00FFu);
     }
   }
+#if !defined(_WIN32)  // see AtChecksBounds
   for (int bad : {0, -16, 24, 64, 256}) EXPECT_THROW(IconImage(bad), std::invalid_argument) << bad;
+#endif
 }
 
 TEST(Image, AtChecksBounds) {
   const Image p = MakeImage(3, 2, 7);
   EXPECT_EQ(p.at(2, 1), 7u);
+  // The checks are the standard library's own (its throw hooks). Natively they throw; the Windows build has
+  // no exceptions, and there the hooks report and end the program (lean_runtime_test checks that path).
+#if !defined(_WIN32)
   for (auto [x, y] : {std::pair{3, 0}, {0, 2}, {-1, 0}, {0, -1}})
     EXPECT_THROW(p.at(x, y), std::out_of_range) << x << "," << y;
   EXPECT_THROW(MakeImage(-1, 2, 0), std::invalid_argument);
+#endif
 }
 
 TEST(Ppm, RoundTripAndTheHeaderVariantsScreenshotsUse) {

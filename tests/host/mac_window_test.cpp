@@ -437,10 +437,15 @@ TEST(MacWindowProperties, NewAndLoadedInstancesTakeTheirDefaultsFromTheHost) {
     if (!c.bag) {
       mw.UserControl_InitProperties();
     } else if (c.throws) {
-      EXPECT_THROW(mw.UserControl_ReadProperties(*c.bag), PropertyTypeError);
+      // Refused as a whole: the caption and font stay as they were.
+      const std::u16string caption = mw.Caption();
+      const FontRef font = mw.Font();
+      EXPECT_FALSE(mw.UserControl_ReadProperties(*c.bag));
+      EXPECT_EQ(mw.Caption(), caption);
+      EXPECT_EQ(mw.Font(), font);
       continue;
     } else {
-      mw.UserControl_ReadProperties(*c.bag);
+      EXPECT_TRUE(mw.UserControl_ReadProperties(*c.bag));
     }
     EXPECT_EQ(mw.Enabled(), !c.bag.has_value());
     EXPECT_EQ(mw.Caption(), c.caption);
@@ -477,7 +482,7 @@ TEST(MacWindowProperties, WritesOnlyWhatDiffersFromTheDefaultsInOrder) {
   // What was saved loads back into a fresh instance.
   Recorder host2;
   MacWindow loaded(host2);
-  loaded.UserControl_ReadProperties(PropertyBag::Parse(bag.Serialize()));
+  EXPECT_TRUE(loaded.UserControl_ReadProperties(PropertyBag::Parse(bag.Serialize()).value()));
   EXPECT_EQ(loaded.Caption(), u"标题");
   EXPECT_EQ(loaded.Font()->weight, 700);
 }
