@@ -175,19 +175,25 @@ int Startup(int runs, const std::vector<Program>& programs) {
     }
   }
   for (std::size_t i = 0; i < programs.size(); ++i) {
-    std::vector<double> start, ws, startRatio, wsRatio;
+    // Ratios run by run against the first program and, when there are three or more, the second as well.
+    std::vector<double> start, ws, startRatio, wsRatio, startRatio2, wsRatio2;
+    const std::size_t second = programs.size() >= 3 ? 1 : 0;
     for (int run = 0; run < runs; ++run) {
       const Sample& s = samples[i][static_cast<std::size_t>(run)];
       const Sample& base = samples[0][static_cast<std::size_t>(run)];
+      const Sample& base2 = samples[second][static_cast<std::size_t>(run)];
       start.push_back(s.startMs);
       ws.push_back(s.workingSetKiB);
       startRatio.push_back(s.startMs / base.startMs);
       wsRatio.push_back(s.workingSetKiB / base.workingSetKiB);
+      startRatio2.push_back(s.startMs / base2.startMs);
+      wsRatio2.push_back(s.workingSetKiB / base2.workingSetKiB);
     }
     // The fastest start is the one least disturbed by other work on the machine.
-    std::wprintf(L"median %ls start_ms %.1f ws_kib %.0f start_ratio %.3f ws_ratio %.3f runs %d fastest_ms %.1f\n",
+    std::wprintf(L"median %ls start_ms %.1f ws_kib %.0f start_ratio %.3f ws_ratio %.3f runs %d fastest_ms %.1f "
+                 L"start_ratio2 %.3f ws_ratio2 %.3f\n",
                  programs[i].label.c_str(), Median(start), Median(ws), Median(startRatio), Median(wsRatio), runs,
-                 *std::min_element(start.begin(), start.end()));
+                 *std::min_element(start.begin(), start.end()), Median(startRatio2), Median(wsRatio2));
   }
   return 0;
 }
