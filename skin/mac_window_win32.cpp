@@ -56,13 +56,8 @@ MacWindowControl::MacWindowControl(HINSTANCE, const Site& site)
       events_(site.events),
       displayName_(site.displayName),
       ambientFont_(site.ambientFont) {
-  // The seven pictures, made once; showing one only selects it for drawing.
-  for (Picture p : {Picture::U_Img1, Picture::M_Img1, Picture::D_Img1, Picture::U_Img2, Picture::M_Img2,
-                    Picture::D_Img2, Picture::WindowImg}) {
-    const resources::Image image = resources::TitleBarPicture(ArtworkOf(p));
-    pictures_[Index(p)] = runtime::MakeBitmap(image);
-    pictureSizes_[Index(p)] = SIZE{image.width, image.height};
-  }
+  // The seven pictures are drawn when first shown (PictureBitmap): the hover and pressed ones wait for the
+  // pointer, and most runs never show some of them.
   pictureDc_.reset(CreateCompatibleDC(nullptr));
   backDc_.reset(CreateCompatibleDC(nullptr));
   // The strip picture is the same in every column, so plain column copies stretch it exactly.
@@ -195,9 +190,20 @@ bool MacWindowControl::EnsureBackBuffer(int width, int height) {
 
 // ---- painting ----
 
+// A picture's bitmap, drawn the first time it is asked for and kept for the life of the control.
+HGDIOBJ MacWindowControl::PictureBitmap(Picture picture) {
+  runtime::UniqueGdiObject& bitmap = pictures_[Index(picture)];
+  if (!bitmap) {
+    const resources::Image image = resources::TitleBarPicture(ArtworkOf(picture));
+    bitmap = runtime::MakeBitmap(image);
+    pictureSizes_[Index(picture)] = SIZE{image.width, image.height};
+  }
+  return bitmap.get();
+}
+
 void MacWindowControl::DrawPicture(HDC dc, Part part, bool stretch) {
   const Picture picture = model_.PictureOf(part);
-  HGDIOBJ bitmap = pictures_[Index(picture)].get();
+  HGDIOBJ bitmap = PictureBitmap(picture);
   if (!bitmap || !pictureDc_) return;
   const Rect box = model_.Box(part);
   // Rounding both edges (not the width) keeps neighbouring parts edge to edge.

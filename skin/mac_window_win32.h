@@ -99,6 +99,7 @@ class MacWindowControl final : private MacWindowHost {
   void OnTimer();
   void Render(HDC target);
   void DrawPicture(HDC dc, Part part, bool stretch);
+  HGDIOBJ PictureBitmap(Picture picture);
   HFONT FontFor(const FontRef& font);
   bool EnsureBackBuffer(int width, int height);
 
