@@ -13,6 +13,9 @@
 //       title bar's screen rectangle and the process id.
 //   bench_probe close SECONDS
 //       Closes Vantrel's main window with WM_CLOSE and waits until its process has ended.
+//   bench_probe loaded SECONDS DLL
+//       Waits for Vantrel's main window and prints "DLL loaded yes" or "DLL loaded no": whether that DLL is
+//       among the modules of Vantrel's process.
 #include <windows.h>
 #include <psapi.h>
 
@@ -241,11 +244,32 @@ int Close(double seconds) {
   return CloseAndWait(main, process.get(), static_cast<DWORD>(seconds * 1000)) ? 0 : 1;
 }
 
+int Loaded(double seconds, const std::wstring& dll) {
+  HWND main = WaitForMainWindow(seconds);
+  if (!main) return 1;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  if (!process.get()) return 1;
+  std::vector<HMODULE> modules(1024);
+  DWORD bytes = 0;
+  if (!EnumProcessModules(process.get(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &bytes))
+    return 1;
+  bool found = false;
+  for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < modules.size(); ++i) {
+    wchar_t name[MAX_PATH];
+    if (GetModuleBaseNameW(process.get(), modules[i], name, MAX_PATH) && lstrcmpiW(name, dll.c_str()) == 0) found = true;
+  }
+  std::wprintf(L"%ls loaded %ls\n", dll.c_str(), found ? L"yes" : L"no");
+  return 0;
+}
+
 int Usage() {
   std::fwprintf(stderr,
                 L"usage: bench_probe startup RUNS LABEL EXE CLASS [LABEL EXE CLASS]...\n"
                 L"       bench_probe bar SECONDS\n"
-                L"       bench_probe close SECONDS\n");
+                L"       bench_probe close SECONDS\n"
+                L"       bench_probe loaded SECONDS DLL\n");
   return 2;
 }
 
@@ -263,5 +287,6 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"bar" && argc == 3) return Bar(_wtof(argv[2]));
   if (command == L"close" && argc == 3) return Close(_wtof(argv[2]));
+  if (command == L"loaded" && argc == 4) return Loaded(_wtof(argv[2]), argv[3]);
   return Usage();
 }
