@@ -38,7 +38,7 @@ void ProcessWatch::ReportEnded() {
 }
 
 void ProcessWatch::WaitForMessagesOrProcesses(DWORD timeoutMs) {
-  ProcessWatch* watch = g_active;
+  ProcessWatch* watch = g_active && g_active->thread_ == GetCurrentThreadId() ? g_active : nullptr;
   HANDLE handles[kHandlesPerWait];
   DWORD count = 0;
   bool taking_turns = false;

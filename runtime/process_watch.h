@@ -17,6 +17,7 @@ class ProcessWatch {
   using Ended = std::function<void(DWORD exitCode)>;
 
   // The watch the message loop waits for, from construction to destruction (one at a time: the main window's).
+  // Only the thread that made it waits for it and reports from it.
   ProcessWatch();
   ~ProcessWatch();
   ProcessWatch(const ProcessWatch&) = delete;
@@ -47,7 +48,8 @@ class ProcessWatch {
     Ended ended;
   };
   std::vector<Entry> entries_;
-  std::size_t turn_ = 0;  // where the next wait starts when not all handles fit
+  std::size_t turn_ = 0;                 // where the next wait starts when not all handles fit
+  DWORD thread_ = GetCurrentThreadId();  // the thread that waits for this watch
 };
 
 }  // namespace vantrel::runtime
