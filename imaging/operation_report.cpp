@@ -4,14 +4,22 @@ namespace vantrel::imaging {
 
 std::uint16_t ReportTitleId(Operation op) {
   switch (op) {
-    case Operation::MountReadOnly: return kCaptionMount;
-    case Operation::MountReadWrite: return kTitleMountReadWrite;
-    case Operation::UnmountDiscard: return kCaptionUnmount;
-    case Operation::UnmountCommit: return kTitleUnmountCommit;
-    case Operation::Apply: return kCaptionApply;
-    case Operation::Capture: return kCaptionCapture;
-    case Operation::CaptureBoot: return kTitleCaptureBoot;
-    case Operation::Append: return kTitleAppend;
+    case Operation::MountReadOnly:
+      return kCaptionMount;
+    case Operation::MountReadWrite:
+      return kTitleMountReadWrite;
+    case Operation::UnmountDiscard:
+      return kCaptionUnmount;
+    case Operation::UnmountCommit:
+      return kTitleUnmountCommit;
+    case Operation::Apply:
+      return kCaptionApply;
+    case Operation::Capture:
+      return kCaptionCapture;
+    case Operation::CaptureBoot:
+      return kTitleCaptureBoot;
+    case Operation::Append:
+      return kTitleAppend;
   }
   return kCaptionCapture;
 }

@@ -15,15 +15,15 @@
 namespace vantrel::imaging {
 
 // String-table identifiers of the reports.
-inline constexpr std::uint16_t kTitleUnmountCommit = 50101;    // unmount that commits the changes
-inline constexpr std::uint16_t kTitleMountReadWrite = 50102;   // read-write mount
-inline constexpr std::uint16_t kTitleCaptureBoot = 50103;      // bootable capture
-inline constexpr std::uint16_t kTitleAppend = 50104;           // append to an existing image
-inline constexpr std::uint16_t kTextFinished = 50105;          // the run ended with exit code 0
-inline constexpr std::uint16_t kTextFailed = 50106;            // "%1" = the exit code as ExitCodeText gives it
-inline constexpr std::uint16_t kTextCodeWithHex = 50107;       // "%1" decimal, "%2" hexadecimal
-inline constexpr std::uint16_t kTipRunning = 50108;            // "%1" = how many runs are in flight
-inline constexpr std::uint16_t kTipIdle = 40101;               // the tip while nothing runs
+inline constexpr std::uint16_t kTitleUnmountCommit = 50101;   // unmount that commits the changes
+inline constexpr std::uint16_t kTitleMountReadWrite = 50102;  // read-write mount
+inline constexpr std::uint16_t kTitleCaptureBoot = 50103;     // bootable capture
+inline constexpr std::uint16_t kTitleAppend = 50104;          // append to an existing image
+inline constexpr std::uint16_t kTextFinished = 50105;         // the run ended with exit code 0
+inline constexpr std::uint16_t kTextFailed = 50106;           // "%1" = the exit code as ExitCodeText gives it
+inline constexpr std::uint16_t kTextCodeWithHex = 50107;      // "%1" decimal, "%2" hexadecimal
+inline constexpr std::uint16_t kTipRunning = 50108;           // "%1" = how many runs are in flight
+inline constexpr std::uint16_t kTipIdle = 40101;              // the tip while nothing runs
 
 // The captions of the buttons that start the runs.
 inline constexpr std::uint16_t kCaptionMount = 10109, kCaptionUnmount = 10110, kCaptionApply = 10111,
@@ -34,7 +34,9 @@ std::uint16_t ReportTitleId(Operation op);
 
 // An exit code "looks like an HRESULT" when its severity bit is set (failure HRESULTs and NTSTATUS errors such
 // as 0xC0000005): such codes are known by their hexadecimal form.
-constexpr bool LooksLikeHResult(std::uint32_t code) { return (code & 0x80000000u) != 0; }
+constexpr bool LooksLikeHResult(std::uint32_t code) {
+  return (code & 0x80000000u) != 0;
+}
 
 // "%1", "%2", ... of `pattern` replaced by values[0], values[1], ...; "%%" stays as it is written.
 std::u16string FillIn(std::u16string_view pattern, std::initializer_list<std::u16string_view> values);

@@ -8,7 +8,9 @@ ProcessWatch* g_active = nullptr;
 constexpr DWORD kTurnMs = 500;
 }  // namespace
 
-ProcessWatch::ProcessWatch() { g_active = this; }
+ProcessWatch::ProcessWatch() {
+  g_active = this;
+}
 
 ProcessWatch::~ProcessWatch() {
   if (g_active == this) g_active = nullptr;
