@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "imaging/operation_report.h"
 #include "resources/artwork.h"
 #include "runtime/bitmaps.h"
 #include "runtime/runtime.h"
@@ -308,9 +309,33 @@ void MainWindow::FollowPointerWhileHeld(std::int16_t button) {
   if (GetCapture() == window) ReleaseCapture();
 }
 
+void MainWindow::Launched(imaging::Operation op, runtime::UniqueKernelHandle process) const {
+  processes_->Watch(std::move(process), [this, op](DWORD exitCode) { RunEnded(op, exitCode); });
+  ShowRunsInTip();
+}
+
+namespace {
+std::u16string TableText(std::uint16_t id) { return runtime::Utf16(runtime::LoadResString(id)); }
+}  // namespace
+
+void MainWindow::RunEnded(imaging::Operation op, DWORD exitCode) const {
+  const std::wstring systemText = exitCode ? runtime::SystemMessageText(exitCode) : std::wstring();
+  const imaging::Balloon balloon = imaging::DecideBalloon(op, exitCode, TableText, runtime::Utf16(systemText));
+  tray::APIStuff::ShowBalloon(runtime::LoadResString(balloon.titleId), runtime::Wide(balloon.text),
+                              balloon.icon == imaging::BalloonIcon::Error);
+  ShowRunsInTip();
+}
+
+void MainWindow::ShowRunsInTip() const {
+  if (tray::APIStuff::TrayIconInstalled())
+    tray::APIStuff::SetTrayTip(runtime::Wide(imaging::TrayTip(processes_->InFlight(), TableText)));
+}
+
 void MainWindow::MacWindow_CloseWindow() {
-  // The tray icon goes first (it needs the window), then the window, then the program.
+  // The tray icon goes first (it needs the window), then the window, then the program. The tools still
+  // running go on; only their handles are let go.
   tray::APIStuff::RemoveTrayIcon();
+  processes_->Forget();
   window_.reset();
   hwnd_ = nullptr;
   runtime::EndProgram();
@@ -448,13 +473,19 @@ LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 int MainWindow::RunMessageLoop(HWND window) {
+  // Messages and the ends of the launched tools, together: the loop sleeps until either comes. Nested loops
+  // (message boxes, dialogs, the tray menu, a window move) do not look at the tools; a tool that ends meanwhile
+  // is reported here once they are over.
   MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (IsWindow(window) && IsDialogMessageW(window, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+  for (;;) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+      if (IsWindow(window) && IsDialogMessageW(window, &msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    runtime::ProcessWatch::WaitForMessagesOrProcesses(INFINITE);
   }
-  return static_cast<int>(msg.wParam);
 }
 
 }  // namespace vantrel::app

@@ -10,6 +10,7 @@
 #include "app/control_tree.h"
 #include "imaging/panels_win32.h"
 #include "runtime/handles.h"
+#include "runtime/process_watch.h"
 #include "skin/mac_window_win32.h"
 
 namespace vantrel::app {
@@ -27,6 +28,11 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   // The window of a control by its name (a text box, button, panel, label), or null.
   HWND Control(std::string_view name) const override;
   HWND Owner() const override { return hwnd_; }
+  // A launched run is watched until the tool ends; the tray tip counts the runs in flight and a balloon on the
+  // tray icon tells how each one ended.
+  void Launched(imaging::Operation op, runtime::UniqueKernelHandle process) const override;
+  // How many launched runs have not ended yet.
+  std::size_t RunsInFlight() const { return processes_->InFlight(); }
 
   // Handlers of the main window, named after their widget and event.
   void Form_Load();
@@ -59,6 +65,8 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   void OnCommand(HWND control, int notification);
   LRESULT OnControlColour(UINT message, HDC dc, HWND control);
   void PaintWindow();
+  void RunEnded(imaging::Operation op, DWORD exitCode) const;
+  void ShowRunsInTip() const;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -72,6 +80,8 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   runtime::UniqueGdiObject panelBrush_;     // RGB(236,236,236) behind check boxes
   runtime::UniqueGdiObject optionBrush_;    // system colour 5 behind the mode buttons
   imaging::FilesDialog filesDialog_;
+  // The launched runs not yet reported; their handles close when reported or when the window object goes.
+  std::unique_ptr<runtime::ProcessWatch> processes_ = std::make_unique<runtime::ProcessWatch>();
   // The title-bar control. Declared after window_, so it goes (with its window) before the main window.
   std::unique_ptr<skin::MacWindowControl> macWindow_;
   void MacWindowEvent(skin::Event e, skin::MouseArgs& args) override;

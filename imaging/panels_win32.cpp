@@ -36,7 +36,8 @@ void Apply(const PanelHost& host, const Decision& decision) {
   if (decision.setIndexToOne) SetWindowTextW(host.Control("WIMindex"), Wide(kDefaultIndex).c_str());
   if (decision.launch) {
     CommandLine command = Compose(Utf16(runtime::ProgramFolder()), decision.launch->op, decision.launch->args);
-    runtime::Shell(host.Owner(), command);
+    runtime::UniqueKernelHandle process;
+    if (runtime::Shell(host.Owner(), command, &process)) host.Launched(decision.launch->op, std::move(process));
   }
 }
 

@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "imaging/imaging_commands.h"
+#include "runtime/handles.h"
+
 namespace vantrel::imaging {
 
 // What the handlers need of the window that holds the panels.
@@ -13,6 +16,8 @@ class PanelHost {
  public:
   virtual HWND Control(std::string_view name) const = 0;  // a control by name
   virtual HWND Owner() const = 0;                          // owner of message boxes and dialogs
+  // A run of `op` that Windows started; `process` is its handle, to be watched until the tool ends.
+  virtual void Launched(Operation op, runtime::UniqueKernelHandle process) const = 0;
  protected:
   ~PanelHost() = default;
 };

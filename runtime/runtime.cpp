@@ -43,17 +43,22 @@ std::wstring ProgramFolder() {
   }
 }
 
-std::wstring SystemErrorText(DWORD error) {
+std::wstring SystemMessageText(DWORD code) {
   wchar_t* text = nullptr;
   DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-  std::wstring result = length && text ? std::wstring(text, length) : L"Error " + DecimalText(error);
+                                nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+  std::wstring result = length && text ? std::wstring(text, length) : std::wstring();
   if (text) LocalFree(text);
   while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) result.pop_back();
   return result;
 }
 
-bool Shell(HWND owner, const imaging::CommandLine& command) {
+std::wstring SystemErrorText(DWORD error) {
+  std::wstring text = SystemMessageText(error);
+  return text.empty() ? L"Error " + DecimalText(error) : text;
+}
+
+bool Shell(HWND owner, const imaging::CommandLine& command, UniqueKernelHandle* process_out) {
   std::wstring application = Wide(command.application);
   std::wstring line = Wide(command.line);  // CreateProcessW may write into the command line buffer
   STARTUPINFOW startup{};
@@ -69,9 +74,12 @@ bool Shell(HWND owner, const imaging::CommandLine& command) {
     MsgBox(owner, application + L"\r\n\r\n" + SystemErrorText(error));
     return false;
   }
-  // The tool runs on its own; the program never waits for it or reads its result.
+  // The tool runs on its own; nothing here waits for it. Its handle is kept only for the caller's watch.
   CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  if (process_out)
+    process_out->reset(process.hProcess);
+  else
+    CloseHandle(process.hProcess);
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "imaging/imaging_commands.h"
+#include "runtime/handles.h"
 
 namespace vantrel::runtime {
 
@@ -75,14 +76,17 @@ std::wstring ProgramFolder();
 
 // Starts `command` without waiting for it. Returns true when Windows started the process. When Windows
 // refuses (the tool is missing, access denied), a message box owned by `owner` names the program tried and
-// gives the system's own reason; the caller carries on either way.
-bool Shell(HWND owner, const imaging::CommandLine& command);
+// gives the system's own reason; the caller carries on either way. With `process` given, the started
+// process's handle goes there (to be watched until the tool ends); otherwise it is closed at once.
+bool Shell(HWND owner, const imaging::CommandLine& command, UniqueKernelHandle* process = nullptr);
 
 // The decimal digits of `value` (a small stand-in for std::to_wstring, see lean_runtime.cpp).
 std::wstring DecimalText(unsigned long long value);
 
 // The system's text for a Win32 error code, without the trailing line break.
 std::wstring SystemErrorText(DWORD error);
+// The same, or the empty text when the system has none for the code.
+std::wstring SystemMessageText(DWORD code);
 
 // Ends the program at once: the process exits and every remaining window goes with it. Returns only when a
 // test has installed its own handler through SetEndProgramHandler (which then records the ending).

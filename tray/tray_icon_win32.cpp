@@ -29,12 +29,31 @@ static_assert(sizeof(NOTIFYICONDATAA{}.szTip) >= tray::kTipSize);
 // window procedure's exact type (CALLBACK is stdcall on 32-bit Windows), and the decision gets lParam whole.
 static_assert(std::is_same_v<decltype(&TrayWndProc), WNDPROC>);
 static_assert(sizeof(LPARAM) == sizeof(std::intptr_t) && std::is_signed_v<LPARAM>);
+// The balloon's record: NOTIFYICONDATAW up to dwInfoFlags (the size Windows 2000 and later read balloons
+// from). Its handle fields are pointer-sized, so its size differs between the two builds.
+#if defined(_WIN64)
+static_assert(NOTIFYICONDATAW_V2_SIZE == 952);
+#else
+static_assert(NOTIFYICONDATAW_V2_SIZE == 936);
+#endif
+static_assert(sizeof(NOTIFYICONDATAW{}.szInfoTitle) / sizeof(wchar_t) == 64 &&
+              sizeof(NOTIFYICONDATAW{}.szInfo) / sizeof(wchar_t) == 256);
 
 namespace {
 
 bool g_installed = false;   // TrayWndProc is the main window's procedure and the icon was added
 UINT g_taskbarCreated = 0;  // Explorer's broadcast after it (re)starts
 NotifyObserver g_observer = nullptr;
+BalloonObserver g_balloonObserver = nullptr;
+
+// `text` cut to a NUL-terminated field of `N` units, never inside a surrogate pair.
+template <std::size_t N>
+void CopyField(wchar_t (&field)[N], std::wstring_view text) {
+  std::size_t length = text.size() < N - 1 ? text.size() : N - 1;
+  if (length < text.size() && length > 0 && IS_HIGH_SURROGATE(text[length - 1])) --length;
+  std::memcpy(field, text.data(), length * sizeof(wchar_t));
+  field[length] = L'\0';
+}
 
 // Window and icon handles keep their value in 32 bits on 64-bit Windows as well.
 std::uint32_t HandleBits(const void* handle) {
@@ -152,6 +171,29 @@ void SetTrayTip(std::wstring_view text) {
   PrepareTip(TrayIconData, TipField(EncodeTipCharacters(text)));
   Notify(NIM_MODIFY);
 }
+
+BalloonObserver SetBalloonObserver(BalloonObserver observer) {
+  BalloonObserver previous = g_balloonObserver;
+  g_balloonObserver = observer;
+  return previous;
+}
+
+void ShowBalloon(std::wstring_view title, std::wstring_view text, bool error) {
+  if (!g_installed) return;
+  NOTIFYICONDATAW record{};
+  record.cbSize = NOTIFYICONDATAW_V2_SIZE;
+  record.hWnd = HandleFromBits<HWND>(TrayIconData.hWnd);
+  record.uID = TrayIconData.uID;
+  record.uFlags = NIF_INFO;
+  CopyField(record.szInfoTitle, title);
+  CopyField(record.szInfo, text);
+  record.uTimeout = 10000;  // read by Windows before Vista only; later ones use the accessibility setting
+  record.dwInfoFlags = error ? NIIF_ERROR : NIIF_INFO;
+  const BOOL result = Shell_NotifyIconW(NIM_MODIFY, &record);
+  if (g_balloonObserver) g_balloonObserver(record, result);
+}
+
+bool TrayIconInstalled() { return g_installed; }
 
 void RemoveTrayIcon() {
   if (!g_installed) return;

@@ -30,9 +30,16 @@ extern tray::TrayIconData TrayIconData;  // the record shared by the add, the ti
 void AddTrayIcon(HWND form, HMENU menu);
 // Sets the icon's tip: the text in the system code page, cut to fit the 64-byte field whole.
 void SetTrayTip(std::wstring_view text);
+// Shows a balloon on the icon: `title` over `text`, with the information icon or the error icon. Both texts are
+// Unicode and cut to their fields (63 and 255 UTF-16 units). The balloon alone takes the larger Unicode record
+// (NOTIFYICONDATAW up to its fifth-version fields); the add, tip and delete keep the 88-byte one. Does nothing
+// while the icon is not installed.
+void ShowBalloon(std::wstring_view title, std::wstring_view text, bool error);
 // Deletes the icon and puts the previous window procedure back. Does nothing when the icon is not
 // installed, so a second way out cannot cut another procedure out of the window.
 void RemoveTrayIcon();
+// True from AddTrayIcon until RemoveTrayIcon.
+bool TrayIconInstalled();
 
 // The main window's procedure while the icon is installed: a left-button release over the icon brings
 // the window back and focuses it, a right-button release opens the popup menu, Explorer's restart adds
@@ -53,6 +60,9 @@ std::vector<std::string> EncodeTipCharacters(std::wstring_view text, UINT codePa
 // as sent and the call's result.
 using NotifyObserver = void (*)(DWORD message, const NOTIFYICONDATAA& record, BOOL result);
 NotifyObserver SetNotifyObserver(NotifyObserver observer);
+// Test hook: called after every balloon call, with the record as sent and the call's result.
+using BalloonObserver = void (*)(const NOTIFYICONDATAW& record, BOOL result);
+BalloonObserver SetBalloonObserver(BalloonObserver observer);
 
 }  // namespace APIStuff
 

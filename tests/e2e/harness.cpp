@@ -811,6 +811,35 @@ std::vector<App::MessageBox> App::MessageBoxes() const {
   return boxes;
 }
 
+std::vector<std::string> App::Tooltips() {
+  Session& session = Session::Get();
+  CommandResult probe =
+      RunCommand({session.loader(), session.winBin() + "/vantrel_probe.exe", "tooltips"}, 60s, session.WineEnv());
+  std::vector<std::string> texts;
+  for (const std::string& line : Lines(probe.out)) {
+    if (line.rfind("tooltip ", 0) != 0) continue;
+    std::istringstream fields(line.substr(8));
+    int x = 0, y = 0, width = 0, height = 0;
+    std::string text;
+    fields >> x >> y >> width >> height;
+    std::getline(fields >> std::ws, text);
+    texts.push_back(Unescape(text));
+  }
+  return texts;
+}
+
+std::optional<std::string> App::WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout) {
+  std::optional<std::string> found;
+  WaitUntil(
+      [&] {
+        for (const std::string& text : Tooltips())
+          if (text.rfind(prefix, 0) == 0) found = text;
+        return found.has_value();
+      },
+      timeout, 200ms);
+  return found;
+}
+
 std::vector<std::string> App::MessageBoxWindows() const {
   std::vector<std::string> windows;
   for (const std::string& w : VisibleWindowsOf(process_.pid()))

@@ -245,6 +245,11 @@ class App {
     std::vector<Button> buttons;
   };
   std::vector<MessageBox> MessageBoxes() const;
+  // The texts of the visible tooltip windows of the Wine session (read by the probe): the tray shows a
+  // balloon as one of them.
+  static std::vector<std::string> Tooltips();
+  // Waits until a visible tooltip's text starts with `prefix`; returns its whole text.
+  static std::optional<std::string> WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout = 20s);
   std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;
   // True once no message box is left: none in the program's windows and no X window of one on the screen
   // (Wine takes the X window down a moment after the dialog ends, and until then it takes the clicks).

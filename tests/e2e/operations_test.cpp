@@ -117,5 +117,24 @@ TEST_F(Operations, CommentWithQuotesTabsAndBackslashesReachesTheToolAsTyped) {
                             "hello\tworld", R"(C:\dir\)", "\"x"}));
 }
 
+// After a click the tray tells how the run ended, in a balloon the user (or a screen reader) can read.
+TEST_F(Operations, ABalloonOnTheTrayIconSaysWhetherTheRunFinishedOrFailed) {
+  app_.SetField("MountPath", R"(C:\mnt standin:sleep=300)");
+  Launch("unMountWim", 1);
+  auto finished = App::WaitForTooltip("操作已完成。");
+  EXPECT_TRUE(finished.has_value()) << "no balloon for a finished run; tooltips shown: "
+                                    << testing::PrintToString(App::Tooltips());
+
+  app_.SetField("MountPath", R"(C:\mnt standin:exit=0x80070005)");
+  Launch("unMountWim", 2);
+  auto failed = App::WaitForTooltip("操作失败，退出代码：-2147024891（0x80070005）。");
+  ASSERT_TRUE(failed.has_value()) << "no balloon for a failed run; tooltips shown: "
+                                  << testing::PrintToString(App::Tooltips());
+  // The system's own text for the code follows on a line of its own.
+  EXPECT_NE(failed->find("。\n"), std::string::npos) << *failed;
+  EXPECT_GT(failed->size(), std::string("操作失败，退出代码：-2147024891（0x80070005）。\n").size()) << *failed;
+  EXPECT_TRUE(app_.Running());
+}
+
 }  // namespace
 }  // namespace vantrel::e2e

@@ -7,6 +7,8 @@
 //                                  place on the screen ("button <x> <y> <width> <height> <t>")
 //   vantrel_probe windows CLASS    every top-level window of class CLASS as the system sees it:
 //                                  "window <visible 0/1> <minimised 0/1> <x> <y> <width> <height>"
+//   vantrel_probe tooltips         every visible tooltip window of any process (the tray's balloons among
+//                                  them) with its text: "tooltip <x> <y> <width> <height> <text>"
 #include <windows.h>
 
 #include <string>
@@ -98,6 +100,17 @@ BOOL CALLBACK VisitWindowOfClass(HWND window, LPARAM param) {
   return TRUE;
 }
 
+// Tooltips are top-level windows; the one showing a balloon answers WM_GETTEXT with the balloon's text.
+BOOL CALLBACK VisitTooltip(HWND window, LPARAM param) {
+  auto* out = reinterpret_cast<std::string*>(param);
+  if (!IsWindowVisible(window) || lstrcmpiW(ClassOf(window).c_str(), L"tooltips_class32") != 0) return TRUE;
+  RECT r{};
+  GetWindowRect(window, &r);
+  *out += "tooltip " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) +
+          " " + std::to_string(r.bottom - r.top) + " " + OneLine(TextOf(window)) + "\n";
+  return TRUE;
+}
+
 void Write(const std::string& text) {
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -118,6 +131,12 @@ int wmain(int argc, wchar_t** argv) {
     Write(query.out);
     return 0;
   }
-  Write("usage: vantrel_probe dialog CAPTION | windows CLASS\n");
+  if (argc == 2 && std::wstring(argv[1]) == L"tooltips") {
+    std::string out;
+    EnumWindows(VisitTooltip, reinterpret_cast<LPARAM>(&out));
+    Write(out);
+    return 0;
+  }
+  Write("usage: vantrel_probe dialog CAPTION | windows CLASS | tooltips\n");
   return 2;
 }

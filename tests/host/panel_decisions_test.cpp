@@ -1,4 +1,5 @@
 #include "imaging/panel_decisions.h"
+#include "imaging/operation_report.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,77 @@ TEST(PanelDecisionsTest, ClickSequences) {
   h.readWriteCheck = 0;
   EXPECT_EQ(Click(DecideUnmount, h), u"D:\\Tools\\imagex /unmount C:\\mnt");
 }
+
+
+// What the tray says when a launched run ends, with the program's own texts.
+namespace report {
+
+std::u16string Table(std::uint16_t id) {
+  switch (id) {
+    case 10109: return u"挂载 WIM 镜像";
+    case 10110: return u"卸载 WIM 镜像";
+    case 10111: return u"解开 WIM 镜像";
+    case 10117: return u"制作镜像";
+    case 40101: return u"Vantrel.";
+    case 50105: return u"操作已完成。";
+    case 50106: return u"操作失败，退出代码：%1。";
+    case 50107: return u"%1（%2）";
+    case 50108: return u"Vantrel：%1 个操作正在进行。";
+  }
+  return u"<missing>";
+}
+
+TEST(OperationReport, EachOperationHasItsOwnTitleAndTheOutcomeDecidesTextAndIcon) {
+  const std::pair<Operation, std::uint16_t> titles[] = {
+      {Operation::MountReadOnly, 10109}, {Operation::MountReadWrite, 50102}, {Operation::UnmountDiscard, 10110},
+      {Operation::UnmountCommit, 50101}, {Operation::Apply, 10111},          {Operation::Capture, 10117},
+      {Operation::CaptureBoot, 50103},   {Operation::Append, 50104}};
+  for (const auto& [op, id] : titles) {
+    EXPECT_EQ(DecideBalloon(op, 0, Table, u"").titleId, id);
+    EXPECT_EQ(DecideBalloon(op, 1, Table, u"").titleId, id) << "the title does not depend on the outcome";
+  }
+
+  const Balloon done = DecideBalloon(Operation::Apply, 0, Table, u"The operation completed successfully.");
+  EXPECT_EQ(done.text, u"操作已完成。") << "no system text for a success";
+  EXPECT_EQ(done.icon, BalloonIcon::Info);
+
+  const Balloon small = DecideBalloon(Operation::MountReadOnly, 2, Table, u"The system cannot find the file specified.");
+  EXPECT_EQ(small.text, u"操作失败，退出代码：2。\nThe system cannot find the file specified.");
+  EXPECT_EQ(small.icon, BalloonIcon::Error);
+  // Below the severity bit a code is plain decimal, whatever its size; no system text, no second line.
+  EXPECT_EQ(DecideBalloon(Operation::Capture, 0x7FFFFFFF, Table, u"").text, u"操作失败，退出代码：2147483647。");
+  // HRESULT and NTSTATUS failures: the decimal a command prompt shows and the hexadecimal form they are known by.
+  EXPECT_EQ(DecideBalloon(Operation::UnmountCommit, 0xC1420117u, Table, u"").text,
+            u"操作失败，退出代码：-1052638953（0xC1420117）。");
+  EXPECT_EQ(DecideBalloon(Operation::Append, 0x80070005u, Table, u"Access is denied.").text,
+            u"操作失败，退出代码：-2147024891（0x80070005）。\nAccess is denied.");
+  EXPECT_EQ(DecideBalloon(Operation::Apply, 0x80000000u, Table, u"").text,
+            u"操作失败，退出代码：-2147483648（0x80000000）。");
+  EXPECT_EQ(DecideBalloon(Operation::Apply, 0xFFFFFFFFu, Table, u"").icon, BalloonIcon::Error);
+  EXPECT_EQ(ExitCodeText(0x0000ABCDu, u"%1（%2）"), u"43981");
+  EXPECT_EQ(ExitCodeText(0xC000000Au, u"%1 [%2]"), u"-1073741814 [0xC000000A]");
+}
+
+TEST(OperationReport, TipCountsTheRunsAndFitsItsFieldAndFieldsAreCutWhole) {
+  EXPECT_EQ(TrayTip(0, Table), u"Vantrel.");
+  EXPECT_EQ(TrayTip(1, Table), u"Vantrel：1 个操作正在进行。");
+  EXPECT_EQ(TrayTip(63, Table), u"Vantrel：63 个操作正在进行。");
+  // In the Chinese code page an ASCII character is one byte and a Chinese one two: the largest count still
+  // leaves the tip, whole, within the 63 bytes before the field's NUL.
+  const std::u16string largest = TrayTip(4294967295u, Table);
+  std::size_t bytes = 0;
+  for (char16_t c : largest) bytes += c < 0x80 ? 1 : 2;
+  EXPECT_LE(bytes, 63u) << testing::PrintToString(std::string(largest.begin(), largest.end()));
+
+  EXPECT_EQ(FillIn(u"%2-%1-%3-%%-%", {u"a", u"b"}), u"b-a-%3-%%-%");
+  EXPECT_EQ(FitField(u"abc", 4), u"abc");
+  EXPECT_EQ(FitField(u"abcd", 4), u"abc");
+  EXPECT_EQ(FitField(u"ab\U0001F600", 4), u"ab") << "a surrogate pair is kept whole or dropped whole";
+  EXPECT_EQ(FitField(u"a\U0001F600b", 4), u"a\U0001F600");
+  EXPECT_EQ(FitField(u"abc", 0), u"");
+}
+
+}  // namespace report
 
 }  // namespace
 }  // namespace vantrel::imaging

@@ -13,8 +13,10 @@
 
 #include "app/main_window_win32.h"
 #include "imaging/imaging_commands.h"
+#include "runtime/process_watch.h"
 #include "runtime/runtime.h"
 #include "tests/common/random_fields.h"
+#include "tray/tray_icon_win32.h"
 #include "tests/win/win_test_support.h"
 
 namespace {
@@ -248,6 +250,193 @@ TEST_F(LaunchFromProgram, ManyRandomFieldsInOneLineReachTheToolThroughItsCRuntim
   std::vector<std::wstring> expected{L"/append"};
   for (const std::u16string& field : fields) expected.push_back(Wide(field));
   EXPECT_EQ(log_->Runs().at(0).args, expected);
+}
+
+// What the tray was told while a test ran: balloons (title, text, icon, record size) and tips, in order.
+struct Balloon {
+  std::wstring title, text;
+  DWORD icon = 0;
+  DWORD size = 0;
+  BOOL result = FALSE;
+};
+std::vector<Balloon> g_balloons;
+std::vector<std::string> g_tips;
+bool g_deleted = false;
+bool g_quitOnBalloon = false;
+
+void OnBalloon(const NOTIFYICONDATAW& record, BOOL result) {
+  g_balloons.push_back({record.szInfoTitle, record.szInfo, record.dwInfoFlags, record.cbSize, result});
+  if (g_quitOnBalloon) PostQuitMessage(0);
+}
+void OnNotify(DWORD message, const NOTIFYICONDATAA& record, BOOL) {
+  if (message == NIM_MODIFY && (record.uFlags & NIF_TIP)) g_tips.emplace_back(record.szTip);
+  if (message == NIM_DELETE) g_deleted = true;
+}
+
+// The tip field as the program makes it from `text` (the tip travels in the system code page).
+std::string Tip(const std::wstring& text) {
+  auto field = vantrel::tray::TipField(vantrel::tray::APIStuff::EncodeTipCharacters(text));
+  return std::string(field.data());
+}
+
+class ReportsFromProgram : public LaunchFromProgram {
+ protected:
+  void SetUp() override {
+    g_balloons.clear();
+    g_tips.clear();
+    g_deleted = false;
+    g_quitOnBalloon = false;
+    previousBalloon_ = vantrel::tray::APIStuff::SetBalloonObserver(&OnBalloon);
+    previousNotify_ = vantrel::tray::APIStuff::SetNotifyObserver(&OnNotify);
+    LaunchFromProgram::SetUp();
+    g_tips.clear();
+  }
+  void TearDown() override {
+    LaunchFromProgram::TearDown();
+    vantrel::tray::APIStuff::SetBalloonObserver(previousBalloon_);
+    vantrel::tray::APIStuff::SetNotifyObserver(previousNotify_);
+  }
+  void Set(const char* name, const wchar_t* text) { SetWindowTextW(window_->Control(name), text); }
+  void Click(const char* name) { SendMessageW(window_->Control(name), BM_CLICK, 0, 0); }
+  void Check(const char* name, bool on) {
+    SendMessageW(window_->Control(name), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  vantrel::tray::APIStuff::BalloonObserver previousBalloon_ = nullptr;
+  vantrel::tray::APIStuff::NotifyObserver previousNotify_ = nullptr;
+};
+
+TEST_F(ReportsFromProgram, EachRunIsReportedOnceWhenItsToolEndsAndAMessageBoxDelaysTheReport) {
+  using vantrel::runtime::LoadResString;
+  // Three runs in flight at once, ending in the reverse of the order they started in.
+  Set("MountPath", L"C:\\m1 standin:sleep=3000");
+  Click("unMountWim");  // unmount, discarding: succeeds last
+  Set("WIMPath", L"D:\\base.wim");
+  Set("WIMindex", L"1");
+  Set("MountPath", L"C:\\m2 standin:sleep=1800 standin:exit=0xC1420117");
+  Click("ExtWIM");  // apply: fails second with an HRESULT
+  Check("WIMR_Check", true);
+  Set("MountPath", L"C:\\m3 standin:sleep=600 standin:exit=2");
+  Click("MountWim");  // read-write mount: fails first with a small code
+  EXPECT_EQ(window_->RunsInFlight(), 3u);
+  EXPECT_TRUE(g_balloons.empty()) << "a report before any tool ended";
+  ASSERT_TRUE(WaitUntil([] { return g_balloons.size() >= 3; }, std::chrono::seconds(20)));
+  ASSERT_TRUE(log_->WaitForRuns(3));
+  Sleep(500);
+  vantrel::wintest::PumpMessages();
+  vantrel::runtime::ProcessWatch::WaitForMessagesOrProcesses(0);
+  ASSERT_EQ(g_balloons.size(), 3u) << "each run is reported once";
+  EXPECT_EQ(window_->RunsInFlight(), 0u);
+
+  const std::wstring systemText = vantrel::runtime::SystemMessageText(2);
+  ASSERT_FALSE(systemText.empty());
+  EXPECT_EQ(g_balloons[0].title, LoadResString(50102));
+  EXPECT_EQ(g_balloons[0].text, L"操作失败\uFF0C退出代码\uFF1A2\u3002\n" + systemText);
+  EXPECT_EQ(g_balloons[0].icon, static_cast<DWORD>(NIIF_ERROR));
+  EXPECT_EQ(g_balloons[1].title, LoadResString(10111));
+  EXPECT_EQ(g_balloons[1].text.rfind(L"操作失败\uFF0C退出代码\uFF1A-1052638953\uFF080xC1420117\uFF09\u3002", 0), 0u)
+      << testing::PrintToString(g_balloons[1].text);
+  EXPECT_EQ(g_balloons[1].icon, static_cast<DWORD>(NIIF_ERROR));
+  EXPECT_EQ(g_balloons[2].title, LoadResString(10110));
+  EXPECT_EQ(g_balloons[2].text, L"操作已完成\u3002");
+  EXPECT_EQ(g_balloons[2].icon, static_cast<DWORD>(NIIF_INFO));
+  for (const Balloon& b : g_balloons) {
+    EXPECT_EQ(b.size, static_cast<DWORD>(NOTIFYICONDATAW_V2_SIZE));
+    EXPECT_TRUE(b.result) << "the shell refused the balloon";
+  }
+  // The tip counted up with each launch and down with each end, then went back to the idle tip.
+  const std::wstring running = LoadResString(50108);
+  auto count = [&](const wchar_t* n) { return Tip(running.substr(0, running.find(L"%1")) + n +
+                                                  running.substr(running.find(L"%1") + 2)); };
+  EXPECT_EQ(g_tips, (std::vector<std::string>{count(L"1"), count(L"2"), count(L"3"), count(L"2"), count(L"1"),
+                                              Tip(LoadResString(40101))}));
+
+  // A run that ends while a message box is up is reported once the box has closed, not inside it.
+  g_balloons.clear();
+  Check("WIMR_Check", false);
+  Set("MountPath", L"C:\\m4 standin:sleep=200");
+  Click("unMountWim");
+  std::size_t balloonsWhileOpen = 99;
+  DialogAnswerer box(vantrel::runtime::kAppTitle, [&](HWND dialog) {
+    // Stays open until the tool has recorded its run and gone, and a while longer.
+    for (int i = 0; i < 500 && log_->Runs().size() < 4; ++i) Sleep(20);
+    Sleep(800);
+    balloonsWhileOpen = g_balloons.size();
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
+  Set("WIMPath", L"");
+  Click("MountWim");  // no image file: the message box, modal, until answered
+  ASSERT_TRUE(box.Wait());
+  EXPECT_EQ(log_->Runs().size(), 4u) << "the tool had not ended while the box was open";
+  EXPECT_EQ(balloonsWhileOpen, 0u) << "a report came while the message box was open";
+  ASSERT_TRUE(WaitUntil([] { return !g_balloons.empty(); }, std::chrono::seconds(5))) << "the report was lost";
+  EXPECT_EQ(g_balloons.at(0).title, LoadResString(10110));
+
+  // Ending the program while a tool runs: the icon goes, the tool goes on, and nothing is reported later.
+  g_balloons.clear();
+  Set("MountPath", L"C:\\m5 standin:sleep=700");
+  Click("unMountWim");
+  window_->MacWindow_CloseWindow();
+  EXPECT_TRUE(g_deleted);
+  EXPECT_EQ(g_ended, 1);
+  EXPECT_TRUE(log_->WaitForRuns(5)) << "the running tool was stopped";
+  Sleep(300);
+  vantrel::wintest::PumpMessages();
+  vantrel::runtime::ProcessWatch::WaitForMessagesOrProcesses(0);
+  EXPECT_TRUE(g_balloons.empty()) << "a report after the program ended";
+}
+
+int g_timers = 0, g_messages = 0;
+LRESULT CALLBACK CountMessages(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && wParam == PM_REMOVE) {
+    ++g_messages;
+    if (reinterpret_cast<MSG*>(lParam)->message == WM_TIMER) ++g_timers;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+DWORD WINAPI QuitLater(void* thread) {
+  Sleep(20000);
+  PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(thread)), WM_QUIT, 0, 0);
+  return 0;
+}
+
+// The message loop sleeps while tools run: no timer messages, hardly any messages at all, no CPU; then the
+// tool's end wakes it.
+TEST_F(ReportsFromProgram, TheMessageLoopSleepsWhileAToolRuns) {
+  Set("MountPath", L"C:\\idle standin:sleep=3000");
+  for (int i = 0; i < 20; ++i) {  // settle: paint, activation
+    vantrel::wintest::PumpMessages();
+    Sleep(10);
+  }
+  int& timers = g_timers;
+  int& messages = g_messages;
+  timers = messages = 0;
+  HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &CountMessages, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  // A guard ends the loop should the report never come.
+  const DWORD thread = GetCurrentThreadId();
+  HANDLE guard = CreateThread(nullptr, 0, &QuitLater, reinterpret_cast<void*>(static_cast<UINT_PTR>(thread)), 0, nullptr);
+  FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelBefore, &userBefore);
+  Click("unMountWim");
+  const int messagesAtLaunch = messages;
+  const auto started = std::chrono::steady_clock::now();
+  g_quitOnBalloon = true;
+  vantrel::app::MainWindow::RunMessageLoop(window_->hwnd());
+  g_quitOnBalloon = false;
+  const auto waited = std::chrono::steady_clock::now() - started;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelAfter, &userAfter);
+  UnhookWindowsHookEx(hook);
+  TerminateThread(guard, 0);
+  CloseHandle(guard);
+  auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  const ULONGLONG cpu100ns = ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter) - ticks(userBefore);
+
+  ASSERT_EQ(g_balloons.size(), 1u) << "the loop did not end on the report";
+  EXPECT_GE(waited, std::chrono::milliseconds(2500)) << "the loop ended before the tool";
+  EXPECT_LT(waited, std::chrono::milliseconds(10000));
+  EXPECT_EQ(timers, 0) << "timer messages while the tool ran";
+  EXPECT_LE(messages - messagesAtLaunch, 10) << "the loop was woken " << messages - messagesAtLaunch << " times";
+  EXPECT_LT(cpu100ns, 1500000u) << "CPU time " << cpu100ns / 10000 << " ms while a tool ran for 3 s";
 }
 
 }  // namespace

@@ -40,6 +40,15 @@ TEST(StringTable, EveryEntryHasItsExactText) {
       {30101, L"显示窗口"},
       {30102, L"退出(&X)"},
       {40101, L"Vantrel."},
+      // What the tray says about the launched runs.
+      {50101, L"卸载 WIM 镜像\uFF08提交更改\uFF09"},
+      {50102, L"挂载 WIM 镜像\uFF08可修改\uFF09"},
+      {50103, L"制作镜像\uFF08Boot\uFF09"},
+      {50104, L"制作镜像\uFF08以追加方式\uFF09"},
+      {50105, L"操作已完成\u3002"},
+      {50106, L"操作失败\uFF0C退出代码\uFF1A%1\u3002"},
+      {50107, L"%1\uFF08%2\uFF09"},
+      {50108, L"Vantrel\uFF1A%1 个操作正在进行\u3002"},
   };
   for (const Entry& e : expected) EXPECT_EQ(vantrel::runtime::LoadResString(e.id), e.text) << "id " << e.id;
 }

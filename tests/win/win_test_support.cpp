@@ -8,6 +8,8 @@
 #include <sstream>
 #include <thread>
 
+#include "runtime/process_watch.h"
+
 namespace vantrel::wintest {
 
 void PumpMessages() {
@@ -24,7 +26,8 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     PumpMessages();
     if (done()) return true;
     if (std::chrono::steady_clock::now() > deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    // The program's own wait: the runs it launched are reported here as in its message loop.
+    vantrel::runtime::ProcessWatch::WaitForMessagesOrProcesses(10);
   }
 }
 
