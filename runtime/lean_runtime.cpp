@@ -102,6 +102,7 @@ void __throw_runtime_error(const char* what) { StopWithReport("runtime error", w
 void __throw_range_error(const char* what) { StopWithReport("range error", what); }
 void __throw_overflow_error(const char* what) { StopWithReport("overflow error", what); }
 void __throw_underflow_error(const char* what) { StopWithReport("underflow error", what); }
+void __throw_bad_function_call() { StopWithReport("call of an empty std::function"); }
 
 }  // namespace std
 

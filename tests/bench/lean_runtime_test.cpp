@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -203,6 +204,7 @@ TEST(ThrowHooks, WhatTheLibraryWouldThrowOnEndsTheProgramWithAReportOnTheErrorSt
       {"length_error", "Vantrel stopped because of an unexpected error: length error: vector::reserve."},
       {"out_of_range", "Vantrel stopped because of an unexpected error: out of range: basic_string::at"},
       {"bad_alloc", "Vantrel stopped because of an unexpected error: out of memory."},
+      {"empty_function", "Vantrel stopped because of an unexpected error: call of an empty std::function."},
       {"terminate", "Vantrel stopped because of an unexpected error: terminate called."},
   };
   for (const Case& c : cases) {
@@ -245,6 +247,10 @@ TEST(TestPrograms, ACrashEndsTheProgramAtOnceWithoutWaitingForTheDebugger) {
   if (std::strcmp(mode, "bad_alloc") == 0) {
     void* volatile memory = ::operator new(std::size_t(-1) / 2);
     std::printf("%p", memory);
+  }
+  if (std::strcmp(mode, "empty_function") == 0) {
+    std::function<void()> nothing;
+    nothing();
   }
   if (std::strcmp(mode, "crash") == 0) {
     void (*volatile nowhere)() = nullptr;
