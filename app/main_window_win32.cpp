@@ -54,7 +54,9 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showComma
 
   // Artwork and GDI objects are made once for the life of the window.
   self->windowPicture_ = runtime::MakeBitmap(resources::WindowPicture());
-  self->panelPicture_ = runtime::MakeBitmap(resources::PanelPicture());
+  // Both panels have the same size and show the same corner of the panel picture.
+  const ControlDef* panel = FindControl("WIM_Mount");
+  self->panelPicture_ = runtime::MakeBitmap(resources::PanelPicture(panel->width, panel->height));
   self->panelBrush_.reset(CreateSolidBrush(RGB(236, 236, 236)));
   self->optionBrush_.reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
   // The window's default font: SimSun 9 pt, GB2312.

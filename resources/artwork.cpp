@@ -441,12 +441,15 @@ Image WindowPicture() {
   return canvas.ToImage();
 }
 
-Image PanelPicture() {
-  Image image = MakeImage(kPanelPictureWidth, kPanelPictureHeight, 0);
-  for (int y = 0; y < kPanelPictureHeight; ++y) {
+Image PanelPicture() { return PanelPicture(kPanelPictureWidth, kPanelPictureHeight); }
+
+Image PanelPicture(int width, int height) {
+  width = std::clamp(width, 0, kPanelPictureWidth);
+  height = std::clamp(height, 0, kPanelPictureHeight);
+  Image image = MakeImage(width, height, 0);
+  for (int y = 0; y < height; ++y) {
     const std::uint32_t colour = (y / 2) % 2 == 0 ? Grey(236) : Grey(240);
-    std::fill_n(image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * kPanelPictureWidth,
-                kPanelPictureWidth, colour);
+    std::fill_n(image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * width, width, colour);
   }
   return image;
 }

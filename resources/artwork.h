@@ -48,6 +48,9 @@ Image WindowPicture();
 // RGB(240,240,240), from the top row.
 constexpr int kPanelPictureWidth = 400, kPanelPictureHeight = 300;
 Image PanelPicture();
+// The part of the panel picture a panel of width x height shows (the top-left corner; the panels clip the
+// picture), drawn at that size only.
+Image PanelPicture(int width, int height);
 
 // The pictures of the title-bar control: normal (U_), hover (M_) and pressed (D_) for the close
 // button (_Img1, 17 x 18) and the minimise button (_Img2, 24 x 18), and the strip picture WindowImg

@@ -136,6 +136,14 @@ TEST(PanelPicture, TwoRowStripesFromTheTop) {
     const std::uint32_t expected = (y % 4 < 2) ? Grey(236) : Grey(240);
     for (int x = 0; x < 400; ++x) ASSERT_EQ(p.at(x, y), expected) << x << "," << y;
   }
+  // Drawn at the size a panel shows: the same pixels as the picture's top-left corner, never beyond it.
+  const Image shown = PanelPicture(392, 169);
+  ASSERT_EQ(shown.width, 392);
+  ASSERT_EQ(shown.height, 169);
+  for (int y = 0; y < 169; ++y)
+    for (int x = 0; x < 392; ++x) ASSERT_EQ(shown.at(x, y), p.at(x, y)) << x << "," << y;
+  EXPECT_EQ(PanelPicture(500, 400).width, 400);
+  EXPECT_EQ(PanelPicture(500, 400).height, 300);
 }
 
 // The title bar's background, top to bottom.
