@@ -1,6 +1,8 @@
 #include "app/control_tree.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 namespace vantrel::app {
 namespace {
@@ -71,5 +73,49 @@ const ControlDef* FindControl(std::string_view name) {
 }
 
 std::span<const CaptionStep> CaptionOrder() { return kCaptionOrder; }
+
+std::string_view NextTabStop(std::string_view from, bool backwards,
+                             const std::function<bool(std::string_view)>& available,
+                             const std::function<bool(std::string_view)>& checked) {
+  // The controls that can take the focus, in design tab order, each with the first of its group.
+  std::vector<const ControlDef*> order;
+  for (const ControlDef& c : kTree) {
+    const bool focusable = c.kind == Kind::TextBox || c.kind == Kind::CommandButton || c.kind == Kind::CheckBox ||
+                           c.kind == Kind::OptionButton;
+    if (focusable && c.tabIndex >= 0) order.push_back(&c);
+  }
+  std::sort(order.begin(), order.end(), [](const ControlDef* a, const ControlDef* b) { return a->tabIndex < b->tabIndex; });
+  const std::size_t n = order.size();
+  std::vector<std::size_t> group(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const bool joinsPrevious = i > 0 && order[i]->kind == Kind::OptionButton &&
+                               order[i - 1]->kind == Kind::OptionButton && order[i]->parent == order[i - 1]->parent;
+    group[i] = joinsPrevious ? group[i - 1] : i;
+  }
+  auto isStop = [&](std::size_t i) {
+    if (!available(order[i]->name)) return false;
+    if (order[i]->kind != Kind::OptionButton) return true;
+    if (checked(order[i]->name)) return true;
+    if (group[i] != i) return false;
+    for (std::size_t j = i + 1; j < n && group[j] == i; ++j)
+      if (available(order[j]->name) && checked(order[j]->name)) return false;
+    return true;
+  };
+
+  std::size_t at = n;
+  for (std::size_t i = 0; i < n; ++i)
+    if (order[i]->name == from) at = i;
+  // From none of them: as if from just before the first (Tab) or just after the last (Shift+Tab).
+  for (std::size_t step = 1; step <= n; ++step) {
+    std::size_t i;
+    if (at == n)
+      i = backwards ? n - step : step - 1;
+    else
+      i = backwards ? (at + n - step) % n : (at + step) % n;
+    if (at != n && group[i] == group[at]) continue;
+    if (isStop(i)) return order[i]->name;
+  }
+  return {};
+}
 
 }  // namespace vantrel::app

@@ -3,6 +3,7 @@
 // program repeats a position, a size or a caption id.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -46,6 +47,17 @@ const ControlDef* FindControl(std::string_view name);
 // The children of one container ("" = the main window) in tab order.
 template <typename F>
 void ForEachChildInTabOrder(std::string_view parent, F&& f);
+
+// Keyboard navigation in the design tab order, across the panels and the window: the control that Tab
+// (backwards: Shift+Tab) moves the focus to from the control `from` ("" when the focus is on none of them:
+// Tab then finds the first stop, Shift+Tab the last). Tab stops are the text boxes, buttons, check boxes
+// and mode buttons that `available` accepts (shown and enabled); of a group of mode buttons (option
+// buttons next to each other in the order, in the same container) only the one `checked` accepts is a
+// stop (the group's first when none is), and a move from inside a group leaves the group. Wraps round;
+// "" when there is no other stop.
+std::string_view NextTabStop(std::string_view from, bool backwards,
+                             const std::function<bool(std::string_view)>& available,
+                             const std::function<bool(std::string_view)>& checked);
 
 // One step of the caption loader: which control's caption gets which string.
 struct CaptionStep {

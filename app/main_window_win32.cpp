@@ -239,13 +239,79 @@ void MainWindow::SizeLabelToText(HWND label) {
 }
 
 void MainWindow::Option1_Click() {
+  const bool focusLeaves = IsChild(Control("WIM_Makes"), GetFocus());
   ShowWindow(Control("WIM_Mount"), SW_SHOW);
   ShowWindow(Control("WIM_Makes"), SW_HIDE);
+  if (focusLeaves) FocusFirstTabStop();
 }
 
 void MainWindow::Option2_Click() {
+  const bool focusLeaves = IsChild(Control("WIM_Mount"), GetFocus());
   ShowWindow(Control("WIM_Mount"), SW_HIDE);
   ShowWindow(Control("WIM_Makes"), SW_SHOW);
+  // Focus in the panel now hidden goes to the first tab stop of the one now shown.
+  if (focusLeaves) FocusFirstTabStop();
+}
+
+bool MainWindow::CanTakeFocus(HWND control) const {
+  return control && hwnd_ && IsChild(hwnd_, control) && IsWindowVisible(control) && IsWindowEnabled(control);
+}
+
+void MainWindow::FocusControl(HWND control, bool selectText) {
+  // As the dialog manager does: a text box reached by the keyboard has its text selected, so typing
+  // replaces it; a control given back after a deactivation keeps its caret and selection.
+  if (selectText && (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
+    SendMessageW(control, EM_SETSEL, 0, -1);
+  SetFocus(control);
+}
+
+namespace {
+
+// Whether a control of the tree can take the focus now, and whether a mode button is the checked one.
+struct FocusState {
+  const MainWindow& window;
+  bool Available(std::string_view name) const {
+    HWND control = window.Control(name);
+    return control && IsWindowVisible(control) && IsWindowEnabled(control);
+  }
+  bool Checked(std::string_view name) const {
+    HWND control = window.Control(name);
+    return control && SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
+};
+
+}  // namespace
+
+bool MainWindow::MoveFocusByTab(bool backwards) {
+  HWND focus = GetFocus();
+  std::string_view from;
+  for (const auto& [name, control] : controls_)
+    if (control == focus) from = name;
+  const FocusState state{*this};
+  const std::string_view next = NextTabStop(
+      from, backwards, [&](std::string_view name) { return state.Available(name); },
+      [&](std::string_view name) { return state.Checked(name); });
+  if (next.empty()) return false;
+  FocusControl(Control(next), true);
+  return true;
+}
+
+void MainWindow::FocusFirstTabStop() {
+  const FocusState state{*this};
+  const std::string_view first = NextTabStop(
+      "", false, [&](std::string_view name) { return state.Available(name); },
+      [&](std::string_view name) { return state.Checked(name); });
+  if (!first.empty()) FocusControl(Control(first), true);
+}
+
+void MainWindow::OnSetFocus(HWND lost) {
+  // The window itself takes no keys: its focus goes on to a control. The one that just gave it up (the
+  // tray's restore focuses the window), else the one it had when the window was deactivated, else the
+  // first tab stop of the view shown.
+  if (!hwnd_ || IsIconic(hwnd_)) return;
+  if (CanTakeFocus(lost)) return FocusControl(lost, false);
+  if (CanTakeFocus(savedFocus_)) return FocusControl(savedFocus_, false);
+  FocusFirstTabStop();
 }
 
 void MainWindow::StartWindowMove() {
@@ -433,6 +499,18 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
       }
       return 0;
     }
+    case WM_ACTIVATE:
+    case WM_SIZE:
+      // Deactivated or minimised (a minimised window may stay the active one): the control with the focus
+      // is remembered for when the window gets the focus back.
+      if ((message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE) || (message == WM_SIZE && wParam == SIZE_MINIMIZED)) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd, focus)) self->savedFocus_ = focus;
+      }
+      break;  // activated and not minimised: the default focuses the window, and WM_SETFOCUS goes on
+    case WM_SETFOCUS:
+      self->OnSetFocus(reinterpret_cast<HWND>(wParam));
+      return 0;
     case WM_CLOSE:
       // Closing from outside (the taskbar, Alt+F4) takes the same way out as the close button, so the
       // program never lingers without a window.
@@ -474,6 +552,21 @@ LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wParam, L
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+bool MainWindow::DialogMessage(HWND window, MSG* msg) {
+  if (!IsWindow(window)) return false;
+  if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB && (msg->hwnd == window || IsChild(window, msg->hwnd)) &&
+      !(SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg)) & DLGC_WANTTAB)) {
+    // The dialog manager walks each panel's children together; the design order puts the capture panel's
+    // last button after the mode buttons, outside the panel.
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && self->hwnd_ == window) {
+      self->MoveFocusByTab((GetKeyState(VK_SHIFT) & 0x8000) != 0);
+      return true;
+    }
+  }
+  return IsDialogMessageW(window, msg) != FALSE;
+}
+
 int MainWindow::RunMessageLoop(HWND window) {
   // Messages and the ends of the launched tools, together: the loop sleeps until either comes. Nested loops
   // (message boxes, dialogs, the tray menu, a window move) do not look at the tools; a tool that ends meanwhile
@@ -482,7 +575,7 @@ int MainWindow::RunMessageLoop(HWND window) {
   for (;;) {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
-      if (IsWindow(window) && IsDialogMessageW(window, &msg)) continue;
+      if (DialogMessage(window, &msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }

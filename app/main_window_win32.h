@@ -55,6 +55,10 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
 
   // Runs the message loop until the program ends; Tab and the arrow keys move between controls.
   static int RunMessageLoop(HWND window);
+  // The keyboard navigation of the message loop for one message: Tab and Shift+Tab walk the design tab
+  // order, everything else goes to the dialog manager (arrow keys in the mode-button group and the rest).
+  // True when the message was handled and must not be dispatched.
+  static bool DialogMessage(HWND window, MSG* msg);
 
  private:
   explicit MainWindow(HINSTANCE instance);
@@ -67,6 +71,14 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   void PaintWindow();
   void RunEnded(imaging::Operation op, DWORD exitCode) const;
   void ShowRunsInTip() const;
+  // Keyboard focus, kept as a dialog keeps it: the control that had it when the window was deactivated
+  // gets it back when the window (or, after a restore from minimised, its frame) gets the focus again.
+  bool CanTakeFocus(HWND control) const;
+  void FocusControl(HWND control, bool selectText);
+  void FocusFirstTabStop();
+  bool MoveFocusByTab(bool backwards);
+  void OnSetFocus(HWND lost);
+  HWND savedFocus_ = nullptr;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

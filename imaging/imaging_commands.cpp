@@ -40,7 +40,29 @@ std::u16string_view Prefix(Operation op) {
 
 int ShowStyle(Operation op) { return op == Operation::Capture ? kShowNormal : kShowMinimized; }
 
+namespace {
+
+// A field the user wrapped in double quotes ("Copy as path" gives "D:\"), holding no other quote.
+bool IsWrappedInQuotes(std::u16string_view field) {
+  return field.size() >= 2 && field.front() == u'"' && field.back() == u'"' &&
+         field.find(u'"', 1) == field.size() - 1;
+}
+
+}  // namespace
+
 std::u16string QuoteArgument(std::u16string_view field) {
+  if (IsWrappedInQuotes(field)) {
+    // The user's quotes stay; only the backslashes before the closing one are doubled, as below, so
+    // that the closing quote closes instead of being read as a literal quote that runs into the fields
+    // after it.
+    std::u16string_view inner = field.substr(1, field.size() - 2);
+    const std::size_t kept = inner.find_last_not_of(u'\\');
+    const std::size_t trailing = inner.size() - (kept == std::u16string_view::npos ? 0 : kept + 1);
+    std::u16string quoted(field.substr(0, field.size() - 1));
+    quoted.append(trailing, u'\\');
+    quoted.push_back(u'"');
+    return quoted;
+  }
   if (field.empty() || !ContainsWhitespace(field) ||
       field.find(u'"') != std::u16string_view::npos) {
     return std::u16string(field);

@@ -41,9 +41,12 @@ std::u16string_view Prefix(Operation op);
 int ShowStyle(Operation op);
 
 // One field as it goes onto the command line:
+//  - wrapped in double quotes by the user and holding no other double quote ("C:\My Dir\"): kept,
+//    with the backslashes right before the closing quote doubled, so that it reaches the tool as
+//    the one path inside the quotes;
 //  - empty: stays empty (it contributes nothing but its separators);
 //  - no whitespace (space, tab, line feed, vertical tab): unchanged;
-//  - contains a double quote: unchanged, the user's own quoting is passed exactly as typed;
+//  - any other double quote in it: unchanged, the user's own quoting is passed exactly as typed;
 //  - otherwise: wrapped in double quotes, the backslashes right before the closing quote doubled,
 //    so that the Windows C runtime hands the tool exactly the field as one argument.
 std::u16string QuoteArgument(std::u16string_view field);

@@ -219,6 +219,10 @@ void MacWindow::BuStart_MouseUp(MouseArgs& args) {
   UserControl_MouseUp(args);
   if (alive.expired()) return;
   Show(buStartPicture_, Picture::M_Img1);
+  // The release shows the hover picture wherever the pointer is, and no move may follow to start the
+  // timer (the pointer may have left the bar while the button was held and the timer may have stopped
+  // already): the timer checks the pointer again and puts the normal pictures back once it is outside.
+  SetTimerEnabled(true);
 }
 
 void MacWindow::BuStart_Click() {

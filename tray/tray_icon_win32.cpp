@@ -298,6 +298,12 @@ bool up_Menus_Loaded() {
 }
 
 void up_Show_Click() {
+  // A minimised window comes back in the state it had before it was minimised, in front.
+  if (IsIconic(APIStuff::TrayForm)) {
+    ShowWindow(APIStuff::TrayForm, SW_RESTORE);
+    SetForegroundWindow(APIStuff::TrayForm);
+    return;
+  }
   // Hidden and shown in one step: the window is displayed afresh where it is, in the state it is in.
   ShowWindow(APIStuff::TrayForm, SW_HIDE);
   ShowWindow(APIStuff::TrayForm, SW_SHOW);

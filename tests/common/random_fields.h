@@ -1,6 +1,7 @@
 // Random field texts and program folders for round-trip tests of command-line quoting: what the
 // user may type or pick (letters, spaces, tabs, backslashes, Chinese, accented letters, characters
-// outside the basic plane as surrogate pairs), never a double quote and never empty. Deterministic
+// outside the basic plane as surrogate pairs), never a double quote and never empty; AsTyped wraps one
+// in quotes as a pasted path comes. Deterministic
 // for a seed on every platform: std::mt19937's output is fixed by the standard and the mapping to
 // choices below uses plain arithmetic, not the library's distributions.
 #pragma once
@@ -29,6 +30,10 @@ class RandomFields {
     if (Below(8) == 0) s.append(1 + Below(4), u'\\');
     return s;
   }
+
+  // The field `meant` as the user may enter it: now and then (one in six) wrapped in double quotes, as
+  // Explorer's "Copy as path" gives a path. Either way the tool must receive `meant`.
+  std::u16string AsTyped(const std::u16string& meant) { return Below(6) == 0 ? u"\"" + meant + u"\"" : meant; }
 
   // A program folder such as "C:\Program Files\工具" or "D:\x\" (trailing backslash now and then).
   std::u16string Folder() {

@@ -88,5 +88,50 @@ TEST(ControlTree, ChildrenComeInTabOrderWithWindowlessOnesLast) {
                                                   "MacWindow", "Image1"}));
 }
 
+// Tab walks the design tab order of the view shown, across the panel and the mode buttons, wrapping round,
+// and Shift+Tab walks it back; of the mode buttons only the checked one is a stop.
+TEST(ControlTree, TabWalksTheDesignOrderOfEachView) {
+  struct View {
+    const char* hiddenPanel;
+    const char* checkedMode;
+    std::vector<std::string_view> order;
+  };
+  const View views[] = {
+      {"WIM_Makes", "Option1",
+       {"WIMindex", "WimB", "WIMPath", "MountPath", "MountB", "MountWim", "unMountWim", "WIMR_Check", "ExtWIM",
+        "Option1"}},
+      {"WIM_Mount", "Option2",
+       {"mk_WIMPath", "mk_WimB01", "WIM_add_c", "WIMSavePath", "MakeWimImage", "WIM_Info", "WimBoot", "Option2",
+        "mk_WimB02"}},
+  };
+  for (const View& view : views) {
+    SCOPED_TRACE(view.checkedMode);
+    const std::string hidden = view.hiddenPanel, mode = view.checkedMode;
+    auto available = [&](std::string_view name) { return FindControl(name)->parent != hidden; };
+    auto checked = [&](std::string_view name) { return name == mode; };
+    const std::size_t n = view.order.size();
+    EXPECT_EQ(NextTabStop("", false, available, checked), view.order.front());
+    EXPECT_EQ(NextTabStop("", true, available, checked), view.order.back());
+    for (std::size_t i = 0; i < n; ++i) {
+      EXPECT_EQ(NextTabStop(view.order[i], false, available, checked), view.order[(i + 1) % n]);
+      EXPECT_EQ(NextTabStop(view.order[(i + 1) % n], true, available, checked), view.order[i]);
+    }
+  }
+  // From the unchecked mode button (focused by a click a moment before it is checked) the walk leaves the
+  // group either way; a disabled control is passed over; with no mode checked the group's first is the stop.
+  auto capture = [](std::string_view name) { return FindControl(name)->parent != "WIM_Mount"; };
+  auto option2 = [](std::string_view name) { return name == "Option2"; };
+  EXPECT_EQ(NextTabStop("Option1", false, capture, option2), "mk_WimB02");
+  EXPECT_EQ(NextTabStop("Option1", true, capture, option2), "WimBoot");
+  auto noBrowseButton = [&](std::string_view name) { return capture(name) && name != "mk_WimB02"; };
+  EXPECT_EQ(NextTabStop("Option2", false, noBrowseButton, option2), "mk_WIMPath");
+  auto none = [](std::string_view) { return false; };
+  EXPECT_EQ(NextTabStop("WimBoot", false, capture, none), "Option1");
+  // Nothing to go to: no stop at all, or only the one the focus is on.
+  EXPECT_EQ(NextTabStop("", false, none, none), "");
+  auto onlyIndex = [](std::string_view name) { return name == "WIMindex"; };
+  EXPECT_EQ(NextTabStop("WIMindex", false, onlyIndex, none), "");
+}
+
 }  // namespace
 }  // namespace vantrel::app

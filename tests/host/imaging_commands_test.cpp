@@ -28,6 +28,12 @@ TEST_P(QuoteArgumentTest, QuotesOnlyWhatNeedsIt) {
     const auto argv = SplitCommandLine(u"imagex " + QuoteArgument(c.field) + u" next");
     EXPECT_EQ(argv, (std::vector<std::u16string>{u"imagex", c.field, u"next"}));
   }
+  // A field the user wrapped in quotes, with no quote inside, reaches it as the text inside them.
+  const std::size_t n = c.field.size();
+  if (n >= 2 && c.field[0] == u'"' && c.field[n - 1] == u'"' && c.field.find(u'"', 1) == n - 1) {
+    const auto argv = SplitCommandLine(u"imagex " + QuoteArgument(c.field) + u" next");
+    EXPECT_EQ(argv, (std::vector<std::u16string>{u"imagex", c.field.substr(1, n - 2), u"next"}));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -47,6 +53,15 @@ INSTANTIATE_TEST_SUITE_P(
         QuoteCase{"LineFeedAndVerticalTab", u"a\nb\vc", u"\"a\nb\vc\""},
         QuoteCase{"UserQuotedPath", u"\"C:\\My Dir\\x.wim\"", u"\"C:\\My Dir\\x.wim\""},
         QuoteCase{"UserQuotesInsideWords", u"say \"hi\" now", u"say \"hi\" now"},
+        // Wrapped in quotes by the user ("Copy as path"): the backslashes before the closing quote doubled.
+        QuoteCase{"UserQuotedDriveRoot", u"\"D:\\\"", u"\"D:\\\\\""},
+        QuoteCase{"UserQuotedFolderWithSpace", u"\"C:\\My Dir\\\"", u"\"C:\\My Dir\\\\\""},
+        QuoteCase{"UserQuotedTwoTrailingBackslashes", u"\"a\\\\\"", u"\"a\\\\\\\\\""},
+        QuoteCase{"UserQuotedOnlyBackslash", u"\"\\\"", u"\"\\\\\""},
+        QuoteCase{"UserQuotedEmpty", u"\"\"", u"\"\""},
+        QuoteCase{"LoneQuote", u"\"", u"\""},
+        QuoteCase{"QuoteInsideTheUsersQuotes", u"\"a\"b\\\"", u"\"a\"b\\\""},
+        QuoteCase{"OpeningQuoteOnly", u"\"C:\\x\\", u"\"C:\\x\\"},
         QuoteCase{"Chinese", u"镜像", u"镜像"},
         QuoteCase{"ChineseWithSpace", u"D:\\我的 镜像\\", u"\"D:\\我的 镜像\\\\\""},
         QuoteCase{"EmojiWithSpace", u"\U0001F600 \U00020000", u"\"\U0001F600 \U00020000\""},

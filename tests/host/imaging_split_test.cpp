@@ -54,8 +54,9 @@ Argv ExpectedArgv(const std::u16string& folder, Operation op, const Argv& fields
   return argv;
 }
 
-// Random folders and fields without double quotes, composed and then split as the tool's runtime
-// splits them, must come back exactly; with no whitespace anywhere the line must be the plain
+// Random folders and fields without double quotes, some of them wrapped in quotes by the user,
+// composed and then split as the tool's runtime splits them, must come back exactly (without the
+// user's quotes); with no whitespace anywhere the line must be the plain
 // concatenation, unquoted.
 TEST(SplitCommandLineTest, ComposedFieldsComeBackExactly) {
   test_support::RandomFields random(20240607);
@@ -65,11 +66,14 @@ TEST(SplitCommandLineTest, ComposedFieldsComeBackExactly) {
     const auto op = static_cast<Operation>(random.Below(8));
     const bool oneField = op == Operation::UnmountDiscard || op == Operation::UnmountCommit;
     const std::u16string folder = random.Folder();
-    Argv fields;
-    for (int i = 0; i < (oneField ? 1 : 3); ++i) fields.push_back(random.Field());
+    Argv fields, typed;
+    for (int i = 0; i < (oneField ? 1 : 3); ++i) {
+      fields.push_back(random.Field());
+      typed.push_back(random.AsTyped(fields.back()));
+    }
     fieldCount += fields.size();
 
-    const CommandLine cl = Compose(folder, op, fields);
+    const CommandLine cl = Compose(folder, op, typed);
     const Argv expected = ExpectedArgv(folder, op, fields);
     const Argv argv = SplitCommandLine(cl.line);
     EXPECT_EQ(argv, expected) << "line: " << ::testing::PrintToString(cl.line);

@@ -287,6 +287,34 @@ TEST_F(MacWindowTest, EveryMoveStartsTheTimerAndLeavingRaisesMouseOutOnce) {
   EXPECT_EQ(host.pictures_changed, 2);  // pressed, then normal: repaint on changes only
 }
 
+// The close button pressed, held off the bar until the timer has put the normal pictures back, then
+// released there: the release shows the hover picture, and the timer checks the pointer again so that the
+// pictures end up as the pointer's place says; over the bar the hover picture stays, as after any move.
+TEST_F(MacWindowTest, AReleaseOfTheCloseButtonChecksThePointerAgain) {
+  for (const bool releasedOverTheBar : {false, true}) {
+    SCOPED_TRACE(releasedOverTheBar ? "released over the bar" : "released outside");
+    host.Clear();
+    mw.PointerDown(5, 5, 1, 0);
+    mw.PointerMove(5, 60, 1, 0);
+    mw.TimerTick(5, 60);
+    ASSERT_FALSE(mw.TimerRunning());
+    ASSERT_EQ(mw.PictureOf(Part::BuStart), Picture::U_Img1);
+    const float y = releasedOverTheBar ? 9 : 60;
+    mw.PointerUp(200, y, 1, 0, 0);
+    EXPECT_EQ(mw.PictureOf(Part::BuStart), Picture::M_Img1);
+    EXPECT_TRUE(mw.TimerRunning());
+    mw.TimerTick(200, y);
+    EXPECT_EQ(mw.TimerRunning(), releasedOverTheBar);
+    EXPECT_EQ(mw.PictureOf(Part::BuStart), releasedOverTheBar ? Picture::M_Img1 : Picture::U_Img1);
+    EXPECT_EQ(mw.PictureOf(Part::BuEnd), Picture::U_Img2);
+    EXPECT_EQ(host.events, releasedOverTheBar
+                               ? (Events{Event::MouseDown, Event::MouseOut, Event::MouseUp})
+                               : (Events{Event::MouseDown, Event::MouseOut, Event::MouseUp, Event::MouseOut}));
+    mw.TimerTick(200, 60);  // leaves the bar
+    EXPECT_FALSE(mw.TimerRunning());
+  }
+}
+
 TEST_F(MacWindowTest, TheHostMayDestroyTheControlInsideAnyEvent) {
   for (const Event victim : {Event::MouseDown, Event::MouseUp, Event::CloseWindow,
                              Event::MiniMouseMove, Event::MouseOut}) {

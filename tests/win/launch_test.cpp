@@ -81,10 +81,13 @@ TEST(CommandLineRoundTrip, RandomFieldsComeBackExactlyFromTheWindowsSplitter) {
   while (fields < 10000) {
     const std::u16string folder = random.Folder();
     const Operation op = kAllOperations[random.Below(std::size(kAllOperations))];
-    std::vector<std::u16string> args;
-    for (std::size_t i = 0; i < ArgumentCount(op); ++i) args.push_back(random.Field());
+    std::vector<std::u16string> args, typed;
+    for (std::size_t i = 0; i < ArgumentCount(op); ++i) {
+      args.push_back(random.Field());
+      typed.push_back(random.AsTyped(args.back()));  // now and then in the quotes of a pasted path
+    }
 
-    const vantrel::imaging::CommandLine command = Compose(folder, op, args);
+    const vantrel::imaging::CommandLine command = Compose(folder, op, typed);
     std::vector<std::wstring> expected{Wide(folder) + L"\\imagex"};
     for (const std::wstring& word : Switches(op)) expected.push_back(word);
     for (const std::u16string& field : args) expected.push_back(Wide(field));
@@ -241,9 +244,12 @@ TEST_F(LaunchFromProgram, ManyRandomFieldsInOneLineReachTheToolThroughItsCRuntim
   // The C runtime of the tool splits its own command line; check it agrees with the platform's splitter on
   // one long line of random fields (the capture form takes any number of trailing fields here).
   vantrel::test_support::RandomFields random(77);
-  std::vector<std::u16string> fields;
-  for (int i = 0; i < 400; ++i) fields.push_back(random.Field(16));
-  const auto command = Compose(Utf16(vantrel::runtime::ProgramFolder()), Operation::Append, fields);
+  std::vector<std::u16string> fields, typed;
+  for (int i = 0; i < 400; ++i) {
+    fields.push_back(random.Field(16));
+    typed.push_back(random.AsTyped(fields.back()));
+  }
+  const auto command = Compose(Utf16(vantrel::runtime::ProgramFolder()), Operation::Append, typed);
   ASSERT_LT(command.line.size(), 32000u);
   ASSERT_TRUE(vantrel::runtime::Shell(window_->hwnd(), command));
   ASSERT_TRUE(log_->WaitForRuns(1));

@@ -74,17 +74,40 @@ class MainWindowTest : public vantrel::wintest::MainWindowFixture {
   bool Checked(const char* name) const { return SendMessageW(Ctl(name), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool MountShown() const { return IsWindowVisible(Ctl("WIM_Mount")) && !IsWindowVisible(Ctl("WIM_Makes")); }
   bool CaptureShown() const { return IsWindowVisible(Ctl("WIM_Makes")) && !IsWindowVisible(Ctl("WIM_Mount")); }
-  // A key press as the program's message loop hands it to the dialog manager.
-  bool PressKey(WPARAM key) {
+  // A key press as the program's message loop hands it to its keyboard navigation; with `shift` the
+  // Shift key is held for it.
+  bool PressKey(WPARAM key, bool shift = false) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    const BYTE shiftBefore = keys[VK_SHIFT];
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
     MSG msg{};
     msg.hwnd = GetFocus();
     msg.message = WM_KEYDOWN;
     msg.wParam = key;
     msg.lParam = 1;
-    BOOL handled = IsDialogMessageW(main_, &msg);
+    const bool handled = MainWindow::DialogMessage(main_, &msg);
+    keys[VK_SHIFT] = shiftBefore;
+    SetKeyboardState(keys);
     PumpMessages();
-    return handled != FALSE;
+    return handled;
   }
+  // Another top-level window of this program takes the activation, as a message box or another program
+  // would; the main window is activated again when it goes.
+  void ActivateElsewhereAndBack() {
+    HWND other = CreateWindowExW(0, L"Static", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SetActiveWindow(other);
+    PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), other);
+    EXPECT_FALSE(IsChild(main_, GetFocus())) << "a control kept the focus of an inactive window";
+    DestroyWindow(other);
+    SetActiveWindow(main_);
+    PumpMessages();
+  }
+  HWND Focus() const { return GetFocus(); }
 };
 
 TEST(MainWindowStartUp, IsShownOnlyAfterItIsLoaded) {
@@ -208,6 +231,88 @@ TEST_F(MainWindowTest, TabWalksTheMountPanelInDesignOrder) {
     EXPECT_TRUE(PressKey(VK_TAB));
     EXPECT_EQ(GetFocus(), Ctl(order[i % n])) << "Tab press " << i;
   }
+}
+
+// The capture view walks the design order too: the mode button comes before the save path's browse button,
+// outside the panel. Shift+Tab walks back.
+TEST_F(MainWindowTest, TabWalksTheCaptureViewInDesignOrder) {
+  Click("Option2");
+  ASSERT_TRUE(CaptureShown());
+  const char* order[] = {"mk_WIMPath", "mk_WimB01", "WIM_add_c", "WIMSavePath", "MakeWimImage",
+                         "WIM_Info",   "WimBoot",   "Option2",   "mk_WimB02"};
+  constexpr std::size_t n = std::size(order);
+  SetFocus(Ctl(order[0]));
+  ASSERT_EQ(Focus(), Ctl(order[0]));
+  for (std::size_t i = 1; i <= n; ++i) {
+    EXPECT_TRUE(PressKey(VK_TAB));
+    EXPECT_EQ(Focus(), Ctl(order[i % n])) << "Tab press " << i;
+  }
+  for (std::size_t i = n; i > 0; --i) {
+    EXPECT_TRUE(PressKey(VK_TAB, true));
+    EXPECT_EQ(Focus(), Ctl(order[i - 1])) << "Shift+Tab press " << n - i + 1;
+  }
+  EXPECT_TRUE(CaptureShown());
+  // A text box reached with Tab has its text selected, so that typing replaces it.
+  SetWindowTextW(Ctl("WIM_Info"), L"old comment");
+  SetFocus(Ctl("MakeWimImage"));
+  EXPECT_TRUE(PressKey(VK_TAB));
+  ASSERT_EQ(Focus(), Ctl("WIM_Info"));
+  DWORD start = 0, end = 0;
+  SendMessageW(Ctl("WIM_Info"), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 11u);
+}
+
+// The window keeps the keyboard focus as a dialog does: on the first tab stop at start-up, back on the
+// control that had it after another window was active or the window was minimised, and moved into the
+// panel shown when a switch hides the control that had it.
+TEST_F(MainWindowTest, KeyboardFocusIsPlacedAndKeptAsInADialog) {
+  EXPECT_EQ(GetActiveWindow(), main_);
+  EXPECT_EQ(Focus(), Ctl("WIMindex"));
+  DWORD start = 5, end = 0;
+  SendMessageW(Ctl("WIMindex"), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 1u) << "the index is not selected for typing over";
+
+  SetFocus(Ctl("MountPath"));
+  SendMessageW(Ctl("MountPath"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\mnt"));
+  SendMessageW(Ctl("MountPath"), EM_SETSEL, 3, 3);
+  ActivateElsewhereAndBack();
+  EXPECT_EQ(Focus(), Ctl("MountPath"));
+  SendMessageW(Ctl("MountPath"), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 3u) << "the caret was not left where it was";
+  EXPECT_EQ(end, 3u);
+
+  SetFocus(Ctl("unMountWim"));
+  ShowWindow(main_, SW_MINIMIZE);
+  PumpMessages();
+  ASSERT_TRUE(IsIconic(main_));
+  ShowWindow(main_, SW_RESTORE);
+  PumpMessages();
+  EXPECT_EQ(Focus(), Ctl("unMountWim")) << "after a restore from minimised";
+
+  // A switch of panels by the program (as the mode buttons' handlers run) with the focus in the panel it
+  // hides: the focus goes to the first tab stop of the panel shown. Elsewhere the focus stays.
+  SetFocus(Ctl("WIMPath"));
+  window_->Option2_Click();
+  EXPECT_EQ(Focus(), Ctl("mk_WIMPath"));
+  window_->Option1_Click();
+  EXPECT_EQ(Focus(), Ctl("WIMindex"));
+  SetFocus(Ctl("Option2"));
+  window_->Option2_Click();
+  EXPECT_EQ(Focus(), Ctl("Option2"));
+  // The control remembered at a deactivation is hidden when the window comes back: the first stop of the
+  // view shown takes the focus.
+  SetFocus(Ctl("mk_WIMPath"));
+  HWND other = CreateWindowExW(0, L"Static", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  SetActiveWindow(other);
+  PumpMessages();
+  window_->Option1_Click();
+  DestroyWindow(other);
+  SetActiveWindow(main_);
+  PumpMessages();
+  EXPECT_EQ(Focus(), Ctl("WIMindex"));
 }
 
 TEST_F(MainWindowTest, ModeButtonsSwitchPanelsAndKeepWhatWasTyped) {

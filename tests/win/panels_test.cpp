@@ -25,6 +25,7 @@ using vantrel::wintest::FindChild;
 using vantrel::wintest::TextOf;
 using vantrel::wintest::ToolLog;
 using vantrel::wintest::ToolRun;
+using vantrel::wintest::WaitUntil;
 using Args = std::vector<std::wstring>;
 
 using vantrel::wintest::g_ended;
@@ -354,6 +355,33 @@ std::unique_ptr<DialogAnswerer> WatchForQuestions(HWND main) {
         return owner != nullptr && owner != main && GetWindow(owner, GW_OWNER) == main;
       },
       [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDYES, 0); });
+}
+
+// After a message box, the folder browser and the file dialogs the keyboard focus is back on the button
+// that opened them, so Tab goes on from there.
+TEST_F(PanelsTest, FocusComesBackToTheButtonAfterEachDialog) {
+  SetFocus(Ctl("MountWim"));
+  ExpectMessage("MountWim", 20108);
+  EXPECT_TRUE(WaitUntil([&] { return GetFocus() == Ctl("MountWim"); })) << "after the message box";
+
+  BrowserAnswer cancel;
+  SetFocus(Ctl("MountB"));
+  {
+    auto answerer = cancel.Start();
+    Click("MountB");
+    ASSERT_TRUE(answerer->Wait());
+  }
+  EXPECT_TRUE(WaitUntil([&] { return GetFocus() == Ctl("MountB"); })) << "after the folder browser";
+
+  FileDialogAnswer cancelOpen;
+  SetFocus(Ctl("WimB"));
+  {
+    auto answerer = cancelOpen.Start();
+    Click("WimB");
+    ASSERT_TRUE(answerer->Wait());
+  }
+  EXPECT_TRUE(WaitUntil([&] { return GetFocus() == Ctl("WimB"); })) << "after the open dialog";
+  EXPECT_TRUE(log_.Runs().empty());
 }
 
 TEST_F(PanelsTest, FileDialogsFillTheirFieldsAndCarryTheNameOver) {

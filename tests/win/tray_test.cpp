@@ -227,13 +227,15 @@ TEST_F(TrayTest, StartUpSubclassesTheWindowThenAddsTheIconThenSetsItsTip) {
 }
 
 TEST_F(TrayTest, LeftReleaseRestoresAMinimisedWindowAndFocusesIt) {
+  SetFocus(window_->Control("MountPath"));
   ShowWindow(main_, SW_MINIMIZE);
   ASSERT_TRUE(WaitUntil([&] { return IsIconic(main_) != FALSE; }));
   SetFocus(nullptr);
   EXPECT_EQ(SendMessageW(main_, kTrayCallbackMessage, 0, WM_LBUTTONUP), 0);
   EXPECT_FALSE(IsIconic(main_));
   EXPECT_TRUE(IsWindowVisible(main_));
-  EXPECT_EQ(GetFocus(), main_);
+  // The window's focus goes on to the control that had it before the window was minimised.
+  EXPECT_EQ(GetFocus(), window_->Control("MountPath"));
   EXPECT_EQ(GetForegroundWindow(), main_);
   RECT r{};
   GetWindowRect(main_, &r);
@@ -249,7 +251,8 @@ TEST_F(TrayTest, LeftReleaseOverANormalWindowOnlyFocusesIt) {
   ASSERT_NE(GetFocus(), main_);
   g_steps.clear();
   EXPECT_EQ(SendMessageW(main_, kTrayCallbackMessage, 0, WM_LBUTTONUP), 0);
-  EXPECT_EQ(GetFocus(), main_);
+  EXPECT_EQ(GetFocus(), window_->Control("WIMPath")) << "the window's focus stays on its control";
+  EXPECT_EQ(GetForegroundWindow(), main_);
   RECT after{};
   GetWindowRect(main_, &after);
   EXPECT_TRUE(EqualRect(&before, &after));
@@ -299,6 +302,21 @@ TEST_F(TrayTest, ShowCommandHidesAndShowsTheWindowWhereItIs) {
   EXPECT_TRUE(EqualRect(&before, &after));
   EXPECT_TRUE(IconExists());
   EXPECT_TRUE(Subclassed(main_));
+
+  // A minimised window is restored instead, where it was, in front, with the focus where it was.
+  SetFocus(window_->Control("WIMPath"));
+  ShowWindow(main_, SW_MINIMIZE);
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(main_) != FALSE; }));
+  g_steps.clear();
+  PopupDriver again({{WM_KEYDOWN, VK_DOWN}, {WM_KEYDOWN, VK_RETURN}});
+  EXPECT_EQ(RightReleaseWith(again), 0);
+  EXPECT_FALSE(IsIconic(main_));
+  EXPECT_TRUE(IsWindowVisible(main_));
+  EXPECT_TRUE(Events().empty()) << "the window was hidden and shown instead of restored";
+  EXPECT_EQ(GetForegroundWindow(), main_);
+  EXPECT_EQ(GetFocus(), window_->Control("WIMPath"));
+  GetWindowRect(main_, &after);
+  EXPECT_TRUE(EqualRect(&before, &after));
 }
 
 TEST_F(TrayTest, ExitCommandByItsAccessKeyRemovesTheIconBeforeAnythingIsUnloaded) {
