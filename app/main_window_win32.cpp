@@ -506,6 +506,9 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
       if ((message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE) || (message == WM_SIZE && wParam == SIZE_MINIMIZED)) {
         HWND focus = GetFocus();
         if (focus && IsChild(hwnd, focus)) self->savedFocus_ = focus;
+      } else if (message == WM_SIZE && GetFocus() == hwnd) {
+        // Restored: the focus the window took while it was still minimised goes on to its control.
+        self->OnSetFocus(nullptr);
       }
       break;  // activated and not minimised: the default focuses the window, and WM_SETFOCUS goes on
     case WM_SETFOCUS:

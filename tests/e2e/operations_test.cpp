@@ -136,5 +136,22 @@ TEST_F(Operations, ABalloonOnTheTrayIconSaysWhetherTheRunFinishedOrFailed) {
   EXPECT_TRUE(app_.Running());
 }
 
+// Paths pasted as Explorer's "Copy as path" gives them, in double quotes and ending in a backslash: each
+// reaches the tool as the one path inside the quotes, and the fields after it stay fields of their own.
+TEST_F(Operations, QuotedPathsEndingInABackslashStayOneArgument) {
+  app_.SetField("WIMPath", R"("D:\")");
+  app_.SetField("MountPath", R"(C:\mnt)");
+  ToolRun mount = Launch("MountWim", 1);
+  EXPECT_EQ(mount.args, (Args{"/mount", R"(D:\)", "1", R"(C:\mnt)"}));
+  EXPECT_EQ(mount.line, ExpectedLine(app_, R"(/mount "D:\\" 1 C:\mnt)"));
+
+  app_.Click("Option2");
+  app_.SetField("mk_WIMPath", R"("C:\我的 目录\")");  // Chinese: pasted from the clipboard
+  app_.SetField("WIMSavePath", R"(C:\out.wim)");
+  app_.SetField("WIM_Info", "x");
+  ToolRun capture = Launch("MakeWimImage", 2);
+  EXPECT_EQ(capture.args, (Args{"/capture", "/compress", "maximum", R"(C:\我的 目录\)", R"(C:\out.wim)", "x"}));
+}
+
 }  // namespace
 }  // namespace vantrel::e2e

@@ -70,6 +70,8 @@ TEST(TitleBar, ButtonPicturesFollowThePointer) {
   MoveTo(app, close.CentreX(), bodyY);
   EXPECT_TRUE(ButtonsShow(app, TitlePicture::U_Img1, TitlePicture::U_Img2)) << "held outside the bar";
   MouseUp();
+  // The release shows the hover picture for a moment; the bar then finds the pointer outside.
+  EXPECT_TRUE(ButtonsShow(app, TitlePicture::U_Img1, TitlePicture::U_Img2)) << "released outside the close button";
   EXPECT_TRUE(app.Running()) << "a release outside the close button closed the program";
   auto state = app.SystemState();
   ASSERT_TRUE(state.has_value());
@@ -138,8 +140,8 @@ TEST(Tray, LeftClickBringsBackTheMinimisedWindow) {
   EXPECT_TRUE(ButtonsShow(app, TitlePicture::U_Img1, TitlePicture::U_Img2)) << "the bar is not drawn again";
 }
 
-// The tray menu's show command hides the window and shows it again, where it was; dismissing the menu with
-// Escape does nothing.
+// The tray menu's show command hides the window and shows it again, where it was, or restores it when it is
+// minimised; dismissing the menu with Escape does nothing.
 TEST(Tray, ShowWindowFromTheMenu) {
   Deadline deadline(TestName(), std::chrono::seconds(120));
   App app;
@@ -184,6 +186,32 @@ TEST(Tray, ShowWindowFromTheMenu) {
       << "the window was not hidden and shown again:\n" << events.Text();
   EXPECT_TRUE(app.Running());
   EXPECT_EQ(app.Geometry(), before);
+
+  // Minimised, the command brings the window back where it was, and the keyboard focus with it: typing goes
+  // on in the box the user was typing in.
+  auto shown = app.SystemState();
+  ASSERT_TRUE(shown.has_value());
+  app.Click("WIMPath");
+  TypeAscii(R"(C:\b)");
+  Rect mini = MiniButton();
+  ClickAt(app.ScreenX(mini.CentreX()), app.ScreenY(mini.CentreY()));
+  std::optional<App::State> state;
+  ASSERT_TRUE(WaitUntil([&] { return (state = app.SystemState()) && state->minimised; }, 10s)) << "not minimised";
+  menu = openMenu();
+  ASSERT_FALSE(menu.empty());
+  where = WindowGeometry(menu);
+  ASSERT_TRUE(where.has_value());
+  ClickAt(where->x + where->width / 2, where->y + 10);
+  EXPECT_TRUE(WaitUntil([&] { return (state = app.SystemState()) && !state->minimised && state->visible; }, 10s))
+      << "显示窗口 left the window minimised";
+  ASSERT_TRUE(state.has_value());
+  EXPECT_EQ(state->rect, shown->rect);
+  // The X focus as a window manager hands it to the window brought back, and a click on a bare part of
+  // the panel, which takes the focus into no box.
+  FocusWindow(app.window());
+  ClickAt(app.ScreenX(8 + 250), app.ScreenY(96 + 62));
+  TypeAscii(".wim");
+  EXPECT_EQ(app.Field("WIMPath"), R"(C:\b.wim)");
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <thread>
+#include <sstream>
 
 #include "app/control_tree.h"
 #include "resources/bmp.h"
@@ -246,6 +248,84 @@ TEST(ModeSwitch, KeepsWhatWasTyped) {
   app.Click("unMountWim");
   ASSERT_TRUE(app.WaitForRuns(1));
   EXPECT_EQ(app.Runs().at(0).args, (std::vector<std::string>{"/unmount", "/commit", R"(C:\mnt\)"}));
+}
+
+// Keyboard focus as in a dialog: typing at start-up goes into the first tab stop (the index, selected, so it
+// is typed over); it stays in the box the user was typing in while another program is active; after a
+// message box Tab goes on from the button that opened it.
+TEST(Keyboard, FocusIsPlacedAndKeptAsInADialog) {
+  Deadline deadline(TestName(), std::chrono::seconds(240));
+  App app;
+  FocusWindow(app.window());  // as a window manager gives the X focus to the window just shown
+  TypeAscii("7");
+  Keys({"Tab", "Tab", "Tab"});  // WimB, WIMPath, MountPath
+  TypeAscii(R"(C:\m)");
+
+  // Another program takes the keyboard, then the user comes back to this one without clicking into it.
+  Child other({"xev", "-name", "vantrel-elsewhere"}, {"DISPLAY=" + Session::Get().display()});
+  std::string otherWindow;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        auto found = RunCommand({"xdotool", "search", "--name", "vantrel-elsewhere"}, 5s,
+                                {"DISPLAY=" + Session::Get().display()});
+        std::istringstream lines(found.out);
+        return static_cast<bool>(std::getline(lines, otherWindow)) && !otherWindow.empty();
+      },
+      10s))
+      << "the other program's window did not come up";
+  FocusWindow(otherWindow);
+  std::this_thread::sleep_for(500ms);
+  // Back with a click on a bare part of the panel; the X focus is handed back as a window manager would.
+  FocusWindow(app.window());
+  ClickAt(app.ScreenX(8 + 250), app.ScreenY(96 + 62));
+  TypeAscii("nt");
+
+  // MountPath, MountB, MountWim: a mount without a WIM file, answered by its message box.
+  Keys({"Tab", "Tab", "space"});
+  auto box = app.WaitForMessageBox();
+  ASSERT_TRUE(box.has_value()) << "no message box: the focus was not on the mount button";
+  FocusWindow(box->window);
+  Keys({"Return"});
+  ASSERT_TRUE(app.WaitForNoMessageBox());
+  FocusWindow(app.window());  // the owner gets the X focus back, as from a window manager
+  Keys({"Tab", "space"});     // unMountWim, after the mount button
+  ASSERT_TRUE(app.WaitForRuns(1)) << "Tab after the message box did not reach the unmount button";
+  EXPECT_EQ(app.Runs().at(0).args, (std::vector<std::string>{"/unmount", R"(C:\mnt)"}));
+  EXPECT_EQ(app.Field("WIMindex"), "7");
+  EXPECT_EQ(app.Field("WIMPath"), "");
+  EXPECT_EQ(app.Runs().size(), 1u);
+}
+
+// Tab in the capture view follows the design order: the comment, the boot box, the checked mode button, the
+// save path's browse button, round to the source.
+TEST(Keyboard, CaptureViewTabOrder) {
+  Deadline deadline(TestName(), std::chrono::seconds(240));
+  App app;
+  const Image mountView = app.WindowShot();
+  app.Click("Option2");
+  const Image captureView = app.WindowShot();
+  auto mountShown = [&] {
+    Image now = app.WindowShot();
+    return resources::CountDifferingPixels(now, mountView) < resources::CountDifferingPixels(now, captureView);
+  };
+  ASSERT_FALSE(mountShown());
+  app.Click("WIM_Info");
+  TypeAscii("c1");
+  // After the boot box comes the checked mode button: Left there selects the mount view, Right the capture
+  // view again.
+  Keys({"Tab", "space", "Tab", "Left"});
+  EXPECT_TRUE(WaitUntil(mountShown, 5s)) << "Tab after the boot box did not reach the mode buttons";
+  Keys({"Right"});
+  ASSERT_TRUE(WaitUntil([&] { return !mountShown(); }, 5s));
+  // Then the save path's browse button, then round to the source.
+  Keys({"Tab", "Tab"});
+  TypeAscii(R"(C:\src)");
+  Keys({"Tab", "Tab", "Tab"});  // mk_WimB01, WIM_add_c, WIMSavePath
+  TypeAscii(R"(C:\o.wim)");
+  Keys({"Tab", "space"});  // MakeWimImage
+  ASSERT_TRUE(app.WaitForRuns(1)) << "nothing launched: " << (app.MessageBoxes().empty() ? "no message" : "a message");
+  EXPECT_EQ(app.Runs().at(0).args,
+            (std::vector<std::string>{"/capture", "/boot", "/compress", "maximum", R"(C:\src)", R"(C:\o.wim)", "c1"}));
 }
 
 // Drags with the left button held: the window follows the pointer by the same distance.
