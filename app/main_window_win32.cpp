@@ -238,17 +238,13 @@ void MainWindow::SizeLabelToText(HWND label) {
   SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void MainWindow::Option1_Click() {
-  const bool focusLeaves = IsChild(Control("WIM_Makes"), GetFocus());
-  ShowWindow(Control("WIM_Mount"), SW_SHOW);
-  ShowWindow(Control("WIM_Makes"), SW_HIDE);
-  if (focusLeaves) FocusFirstTabStop();
-}
+void MainWindow::Option1_Click() { ShowView("WIM_Mount", "WIM_Makes"); }
+void MainWindow::Option2_Click() { ShowView("WIM_Makes", "WIM_Mount"); }
 
-void MainWindow::Option2_Click() {
-  const bool focusLeaves = IsChild(Control("WIM_Mount"), GetFocus());
-  ShowWindow(Control("WIM_Mount"), SW_HIDE);
-  ShowWindow(Control("WIM_Makes"), SW_SHOW);
+void MainWindow::ShowView(std::string_view shown, std::string_view hidden) {
+  const bool focusLeaves = IsChild(Control(hidden), GetFocus());
+  ShowWindow(Control(shown), SW_SHOW);
+  ShowWindow(Control(hidden), SW_HIDE);
   // Focus in the panel now hidden goes to the first tab stop of the one now shown.
   if (focusLeaves) FocusFirstTabStop();
 }
@@ -265,42 +261,30 @@ void MainWindow::FocusControl(HWND control, bool selectText) {
   SetFocus(control);
 }
 
-namespace {
-
-// Whether a control of the tree can take the focus now, and whether a mode button is the checked one.
-struct FocusState {
-  const MainWindow& window;
-  bool Available(std::string_view name) const {
-    HWND control = window.Control(name);
-    return control && IsWindowVisible(control) && IsWindowEnabled(control);
-  }
-  bool Checked(std::string_view name) const {
-    HWND control = window.Control(name);
-    return control && SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  }
-};
-
-}  // namespace
+// The tab stop after (or before) the control named `from` in the design order, among those that can take
+// the focus now; the empty name when there is none.
+std::string_view MainWindow::TabStopFrom(std::string_view from, bool backwards) const {
+  return NextTabStop(
+      from, backwards, [this](std::string_view name) { return CanTakeFocus(Control(name)); },
+      [this](std::string_view name) {
+        HWND control = Control(name);
+        return control && SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+      });
+}
 
 bool MainWindow::MoveFocusByTab(bool backwards) {
   HWND focus = GetFocus();
   std::string_view from;
   for (const auto& [name, control] : controls_)
     if (control == focus) from = name;
-  const FocusState state{*this};
-  const std::string_view next = NextTabStop(
-      from, backwards, [&](std::string_view name) { return state.Available(name); },
-      [&](std::string_view name) { return state.Checked(name); });
+  const std::string_view next = TabStopFrom(from, backwards);
   if (next.empty()) return false;
   FocusControl(Control(next), true);
   return true;
 }
 
 void MainWindow::FocusFirstTabStop() {
-  const FocusState state{*this};
-  const std::string_view first = NextTabStop(
-      "", false, [&](std::string_view name) { return state.Available(name); },
-      [&](std::string_view name) { return state.Checked(name); });
+  const std::string_view first = TabStopFrom("", false);
   if (!first.empty()) FocusControl(Control(first), true);
 }
 

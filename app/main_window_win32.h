@@ -76,6 +76,8 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   bool CanTakeFocus(HWND control) const;
   void FocusControl(HWND control, bool selectText);
   void FocusFirstTabStop();
+  std::string_view TabStopFrom(std::string_view from, bool backwards) const;
+  void ShowView(std::string_view shown, std::string_view hidden);
   bool MoveFocusByTab(bool backwards);
   void OnSetFocus(HWND lost);
   HWND savedFocus_ = nullptr;

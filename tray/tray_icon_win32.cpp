@@ -6,6 +6,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "imaging/operation_report.h"
 #include "runtime/runtime.h"
 
 namespace vantrel::tray {
@@ -49,10 +50,9 @@ BalloonObserver g_balloonObserver = nullptr;
 // `text` cut to a NUL-terminated field of `N` units, never inside a surrogate pair.
 template <std::size_t N>
 void CopyField(wchar_t (&field)[N], std::wstring_view text) {
-  std::size_t length = text.size() < N - 1 ? text.size() : N - 1;
-  if (length < text.size() && length > 0 && IS_HIGH_SURROGATE(text[length - 1])) --length;
-  std::memcpy(field, text.data(), length * sizeof(wchar_t));
-  field[length] = L'\0';
+  const std::u16string fitted = imaging::FitField(runtime::Utf16(text), N);
+  std::memcpy(field, fitted.data(), fitted.size() * sizeof(wchar_t));
+  field[fitted.size()] = L'\0';
 }
 
 // Window and icon handles keep their value in 32 bits on 64-bit Windows as well.

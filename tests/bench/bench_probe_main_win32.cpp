@@ -234,22 +234,26 @@ int Bar(double seconds) {
   return 0;
 }
 
-int Close(double seconds) {
-  HWND main = WaitForMainWindow(seconds);
-  if (!main) return 1;
+// Vantrel's main window (waited for up to `seconds`) and its process opened with `access`; no process when
+// either is missing.
+Handle OpenMainWindowProcess(double seconds, DWORD access, HWND& main) {
+  main = WaitForMainWindow(seconds);
+  if (!main) return Handle(nullptr);
   DWORD pid = 0;
   GetWindowThreadProcessId(main, &pid);
-  Handle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+  return Handle(OpenProcess(access, FALSE, pid));
+}
+
+int Close(double seconds) {
+  HWND main = nullptr;
+  Handle process = OpenMainWindowProcess(seconds, SYNCHRONIZE | PROCESS_TERMINATE, main);
   if (!process.get()) return 1;
   return CloseAndWait(main, process.get(), static_cast<DWORD>(seconds * 1000)) ? 0 : 1;
 }
 
 int Loaded(double seconds, const std::wstring& dll) {
-  HWND main = WaitForMainWindow(seconds);
-  if (!main) return 1;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(main, &pid);
-  Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  HWND main = nullptr;
+  Handle process = OpenMainWindowProcess(seconds, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, main);
   if (!process.get()) return 1;
   std::vector<HMODULE> modules(1024);
   DWORD bytes = 0;
