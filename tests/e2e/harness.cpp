@@ -732,8 +732,15 @@ void App::SetField(std::string_view control, const std::string& text) {
 }
 
 std::string App::Field(std::string_view control) {
+  // A copy that Wine did not hand to the clipboard in time (seen under load) is made again, as a user would.
+  std::string text = FieldOnce(control);
+  if (text.starts_with(kMarkerPrefix)) text = FieldOnce(control);
+  return text;
+}
+
+std::string App::FieldOnce(std::string_view control) {
   // A marker on the clipboard first, so that a copy that did not happen cannot pass for one that did.
-  std::string marker = "\x01marker " + std::to_string(Clock::now().time_since_epoch().count());
+  std::string marker = kMarkerPrefix + std::to_string(Clock::now().time_since_epoch().count());
   ClipboardOffer offer(marker);
   Click(control);
   Keys({"ctrl+a", "ctrl+c"});

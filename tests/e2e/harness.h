@@ -217,6 +217,9 @@ class App {
   void SetField(std::string_view control, const std::string& text);
   // The text of a text box, read the way a user copies it: click, Ctrl+A, Ctrl+C.
   std::string Field(std::string_view control);
+  // One read of the box: its text, or the clipboard marker (which starts with kMarkerPrefix) when no copy came.
+  std::string FieldOnce(std::string_view control);
+  static constexpr const char* kMarkerPrefix = "\x01marker ";
 
   // The main window's picture on the screen, in window coordinates.
   resources::Image WindowShot() const;
