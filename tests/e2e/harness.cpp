@@ -745,16 +745,19 @@ std::string App::FieldOnce(std::string_view control) {
   Click(control);
   Keys({"ctrl+a", "ctrl+c"});
   std::string text;
-  if (WaitUntil([&] { return (text = ClipboardText()) != marker; }, 2s)) return text;
+  if (WaitUntil([&] { return (text = ClipboardText()) != marker; }, 3s)) return text;
   // Nothing was copied: an empty box copies nothing. Make sure of it the way a user would: type a character
-  // into the box and copy again; the copy is that character alone exactly when the box was empty. Then take
-  // it out again.
+  // at the end of the box and copy again; the copy is that character alone exactly when the box was empty.
+  // A box whose first copy was merely slow copies its text with the character after it. Either way the
+  // character is taken out again.
   Keys({"End"});
   TypeAscii("~");
   Keys({"ctrl+a", "ctrl+c"});
-  if (!WaitUntil([&] { return (text = ClipboardText()) != marker; }, 5s)) return marker;
+  bool copied = WaitUntil([&] { return (text = ClipboardText()) != marker; }, 5s);
   Keys({"End", "BackSpace"});
-  return text == "~" ? "" : marker;
+  if (!copied || !text.ends_with('~')) return marker;
+  text.pop_back();
+  return text;
 }
 
 resources::Image App::WindowShot() const {
