@@ -76,26 +76,30 @@ Rect NearEllipse(Rect clip, double cx, double cy, double rx, double ry) {
 
 class Canvas {
  public:
-  Canvas(int width, int height, Colour fill)
-      : width_(width), height_(height),
-        px_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {}
+  Canvas(int width, int height, Colour fill) : Canvas(Rect{0, 0, width, height}, fill) {}
+  // A canvas over `area` only, for a drawing that changes nothing outside it; pixels keep the
+  // coordinates they have in the whole picture.
+  Canvas(Rect area, Colour fill)
+      : area_(area),
+        px_(static_cast<std::size_t>(area.x1 - area.x0) * static_cast<std::size_t>(area.y1 - area.y0),
+            fill) {}
 
-  int width() const { return width_; }
-  int height() const { return height_; }
+  int width() const { return area_.x1 - area_.x0; }
+  int height() const { return area_.y1 - area_.y0; }
 
   Colour& operator()(int x, int y) {
-    return px_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-               static_cast<std::size_t>(x)];
+    return px_[static_cast<std::size_t>(y - area_.y0) * static_cast<std::size_t>(width()) +
+               static_cast<std::size_t>(x - area_.x0)];
   }
 
   // Fills the shape `inside(x, y)` with `paint(x, y)` (colour and opacity at that point), blending
   // each pixel by the share of its subsamples that fall inside. Only pixels in `clip` change.
   template <class Inside, class Paint>
   void Fill(Rect clip, Inside inside, Paint paint) {
-    clip.x0 = std::max(clip.x0, 0);
-    clip.y0 = std::max(clip.y0, 0);
-    clip.x1 = std::min(clip.x1, width_);
-    clip.y1 = std::min(clip.y1, height_);
+    clip.x0 = std::max(clip.x0, area_.x0);
+    clip.y0 = std::max(clip.y0, area_.y0);
+    clip.x1 = std::min(clip.x1, area_.x1);
+    clip.y1 = std::min(clip.y1, area_.y1);
     constexpr double kStep = 1.0 / kSubsamples;
     constexpr double kSamples = kSubsamples * kSubsamples;
     for (int y = clip.y0; y < clip.y1; ++y) {
@@ -136,23 +140,32 @@ class Canvas {
   }
 
   Image ToImage() const {
-    Image image = MakeImage(width_, height_, 0);
-    auto channel = [](double v) {
-      return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
-    };
-    for (std::size_t i = 0; i < px_.size(); ++i) {
-      const Colour& c = px_[i];
-      const std::uint32_t alpha = channel(c.a * 255);
-      // A fully transparent pixel carries no colour.
-      image.pixels[i] = alpha == 0 ? 0u
-                                   : (alpha << 24) | (channel(c.r) << 16) | (channel(c.g) << 8) |
-                                         channel(c.b);
-    }
+    Image image = MakeImage(width(), height(), 0);
+    for (std::size_t i = 0; i < px_.size(); ++i) image.pixels[i] = Packed(px_[i]);
     return image;
   }
 
+  // The canvas's pixels written into `image` at their places (the canvas lies inside it).
+  void CopyInto(Image& image) const {
+    for (int y = area_.y0; y < area_.y1; ++y)
+      for (int x = area_.x0; x < area_.x1; ++x)
+        image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                     static_cast<std::size_t>(x)] =
+            Packed(px_[static_cast<std::size_t>(y - area_.y0) * static_cast<std::size_t>(width()) +
+                       static_cast<std::size_t>(x - area_.x0)]);
+  }
+
  private:
-  int width_, height_;
+  static std::uint32_t Packed(const Colour& c) {
+    auto channel = [](double v) {
+      return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
+    };
+    const std::uint32_t alpha = channel(c.a * 255);
+    // A fully transparent pixel carries no colour.
+    return alpha == 0 ? 0u : (alpha << 24) | (channel(c.r) << 16) | (channel(c.g) << 8) | channel(c.b);
+  }
+
+  Rect area_;
   std::vector<Colour> px_;
 };
 
@@ -400,7 +413,12 @@ std::array<std::uint8_t, 18> TitleGradient() { return kTitleGradient; }
 
 Image WindowPicture() {
   constexpr int W = kWindowPictureWidth, H = kWindowPictureHeight;
-  Canvas canvas(W, H, Colour{});
+  // The flat greys are written straight into the picture; only the header art, which blends, is
+  // drawn on a (floating-point) canvas, and that canvas covers the art's own rectangle.
+  Image image = MakeImage(W, H, 0);
+  auto put = [&](int x, int y, std::uint32_t colour) {
+    image.pixels[static_cast<std::size_t>(y) * W + static_cast<std::size_t>(x)] = colour;
+  };
   for (int y = 0; y < H; ++y) {
     int level;
     if (y == 0) {
@@ -412,14 +430,21 @@ Image WindowPicture() {
     } else {
       level = BodyLevel(y);
     }
-    for (int x = 0; x < W; ++x) canvas(x, y) = GreyColour(level);
+    std::fill_n(image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * W, W, Grey(level));
   }
   for (int y = 5; y < H; ++y) {
-    canvas(0, y) = GreyColour(SideEdgeLevel(y));
-    canvas(W - 1, y) = GreyColour(SideEdgeLevel(y));
+    put(0, y, Grey(SideEdgeLevel(y)));
+    put(W - 1, y, Grey(SideEdgeLevel(y)));
   }
 
+  const Rect art{kHeaderArtLeft, kHeaderArtTop, kHeaderArtRight + 1, kHeaderArtBottom + 1};
+  Canvas canvas(art, Colour{});
+  static_assert(kHeaderArtTop >= kHeaderFirstRow && kHeaderArtBottom <= kHeaderLastRow,
+                "the header art lies on the header band");
+  for (int y = art.y0; y < art.y1; ++y)
+    for (int x = art.x0; x < art.x1; ++x) canvas(x, y) = GreyColour(HeaderLevel(y));
   DrawHeaderArt(canvas);
+  canvas.CopyInto(image);
 
   // The cut corners, and the curve of edge pixels just inside them joining the top line to the
   // side edges.
@@ -427,18 +452,18 @@ Image WindowPicture() {
   for (int y = 0; y < static_cast<int>(kCornerCut.size()); ++y) {
     const int cut = kCornerCut[static_cast<std::size_t>(y)];
     for (int i = 0; i < cut; ++i) {
-      canvas(i, y) = Colour{255, 0, 255, 1};
-      canvas(W - 1 - i, y) = Colour{255, 0, 255, 1};
+      put(i, y, Rgb(255, 0, 255));
+      put(W - 1 - i, y, Rgb(255, 0, 255));
     }
     if (y == 0) continue;
     // From row 1 on, the outline steps inwards from where the cut of the row above ended.
     const int previousCut = kCornerCut[static_cast<std::size_t>(y - 1)];
     for (int x = cut; x < std::max(previousCut, cut + 1); ++x) {
-      canvas(x, y) = GreyColour(curveLevel[static_cast<std::size_t>(y)]);
-      canvas(W - 1 - x, y) = GreyColour(curveLevel[static_cast<std::size_t>(y)]);
+      put(x, y, Grey(curveLevel[static_cast<std::size_t>(y)]));
+      put(W - 1 - x, y, Grey(curveLevel[static_cast<std::size_t>(y)]));
     }
   }
-  return canvas.ToImage();
+  return image;
 }
 
 Image PanelPicture() { return PanelPicture(kPanelPictureWidth, kPanelPictureHeight); }
