@@ -89,20 +89,26 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showComma
 }
 
 bool MainWindow::CreateControls() {
-  // Containers first, then each panel's children; inside a container in tab order, which is also the
-  // order the dialog manager walks with Tab.
+  // Containers first, then the children of the panel shown at start-up; inside a container in tab order,
+  // which is also the order the dialog manager walks with Tab. The capture panel's children wait until
+  // the panel is first shown or one of them is asked for.
   bool ok = true;
   ForEachChildInTabOrder("", [&](const ControlDef& def) {
     if (ok && !CreateControl(def, hwnd_) && (def.kind != Kind::Image && def.kind != Kind::FileDialog &&
                                              def.kind != Kind::TitleBar))
       ok = false;
   });
-  for (const char* panel : {"WIM_Mount", "WIM_Makes"}) {
-    HWND parent = Control(panel);
-    ForEachChildInTabOrder(panel, [&](const ControlDef& def) {
-      if (ok && !CreateControl(def, parent) && def.kind != Kind::Image) ok = false;
-    });
-  }
+  return ok && CreatePanelChildren("WIM_Mount");
+}
+
+bool MainWindow::CreatePanelChildren(std::string_view panel) {
+  HWND parent = Existing(panel);
+  if (!parent) return false;
+  if (!panelsFilled_.insert(std::string(panel)).second) return true;
+  bool ok = true;
+  ForEachChildInTabOrder(panel, [&](const ControlDef& def) {
+    if (ok && !CreateControl(def, parent) && def.kind != Kind::Image) ok = false;
+  });
   return ok;
 }
 
@@ -161,9 +167,14 @@ HWND MainWindow::CreateControl(const ControlDef& def, HWND parent) {
     case Kind::FileDialog:
       return nullptr;  // windowless: Image1 is a region of the main window, the panels paint their picture
   }
+  // Created with the caption the string table gives it; an auto-sized label at the size of that caption,
+  // its left and top as designed.
+  std::wstring text = def.captionId ? runtime::LoadResString(def.captionId) : runtime::Wide(def.designText);
   int width = def.width, height = def.height;
-  if (def.kind == Kind::Label) width = 30, height = 12;  // the size of a five-digit placeholder
-  std::wstring text = runtime::Wide(def.designText);
+  if (def.kind == Kind::Label) {
+    const SIZE size = TextSize(text);
+    width = size.cx, height = size.cy;
+  }
   int id = kFirstControlId + static_cast<int>(&def - ControlTree().data());
   HWND control = CreateWindowExW(exStyle, cls, text.c_str(), style, Px(def.left), Px(def.top), width, height, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, this);
@@ -174,9 +185,19 @@ HWND MainWindow::CreateControl(const ControlDef& def, HWND parent) {
   return control;
 }
 
-HWND MainWindow::Control(std::string_view name) const {
+HWND MainWindow::Existing(std::string_view name) const {
   auto it = controls_.find(name);
   return it == controls_.end() ? nullptr : it->second;
+}
+
+HWND MainWindow::Control(std::string_view name) const {
+  if (HWND control = Existing(name)) return control;
+  // A child of a panel not yet filled: the panel gets its children now. Only the object's own windows
+  // change; the window object itself is never const.
+  const ControlDef* def = FindControl(name);
+  if (!def || def->parent.empty() || !hwnd_) return nullptr;
+  const_cast<MainWindow*>(this)->CreatePanelChildren(def->parent);
+  return Existing(name);
 }
 
 void MainWindow::Form_Load() {
@@ -204,44 +225,35 @@ void MainWindow::Form_Load() {
 }
 
 void MainWindow::LoadCaptions() {
-  for (const CaptionStep& step : CaptionOrder()) SetCaption(step.control, runtime::LoadResString(step.id));
+  // The window's own controls were created with their captions; here the title bar's and the tray menu's,
+  // in the loader's order.
+  for (const CaptionStep& step : CaptionOrder()) {
+    if (step.control == "up_Show" || step.control == "up_Exit") {
+      // The tray menu entries live on the hidden form up_Menus, which the first of them loads.
+      tray::up_Menus().SetCaption(step.control, runtime::LoadResString(step.id));
+    } else if (step.control == "MacWindow" && macWindow_) {
+      // The title bar's own Caption property; it re-centres when the control is shown.
+      macWindow_->SetCaption(runtime::Utf16(runtime::LoadResString(step.id)));
+    }
+  }
 }
 
-void MainWindow::SetCaption(std::string_view control, const std::wstring& text) {
-  if (control == "up_Show" || control == "up_Exit") {
-    // The tray menu entries live on the hidden form up_Menus, which the first of them loads.
-    tray::up_Menus().SetCaption(control, text);
-    return;
-  }
-  if (control == "MacWindow") {
-    // The title bar's own Caption property; it re-centres when the control is shown.
-    if (macWindow_) macWindow_->SetCaption(runtime::Utf16(text));
-    return;
-  }
-  HWND window = Control(control);
-  if (!window) return;
-  SetWindowTextW(window, text.c_str());
-  const ControlDef* def = FindControl(control);
-  if (def && def->kind == Kind::Label) SizeLabelToText(window);
-}
-
-void MainWindow::SizeLabelToText(HWND label) {
-  // An auto-sized label: its left and top stay, its size becomes that of its text.
-  std::wstring text = imaging::WindowText(label);
-  HDC dc = GetDC(label);
+SIZE MainWindow::TextSize(const std::wstring& text) const {
+  HDC dc = GetDC(nullptr);
   SIZE size{};
   {
     runtime::SelectObjectScope select(dc, font_.get());
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   }
-  ReleaseDC(label, dc);
-  SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ReleaseDC(nullptr, dc);
+  return size;
 }
 
 void MainWindow::Option1_Click() { ShowView("WIM_Mount", "WIM_Makes"); }
 void MainWindow::Option2_Click() { ShowView("WIM_Makes", "WIM_Mount"); }
 
 void MainWindow::ShowView(std::string_view shown, std::string_view hidden) {
+  CreatePanelChildren(shown);
   const bool focusLeaves = IsChild(Control(hidden), GetFocus());
   ShowWindow(Control(shown), SW_SHOW);
   ShowWindow(Control(hidden), SW_HIDE);
@@ -265,9 +277,9 @@ void MainWindow::FocusControl(HWND control, bool selectText) {
 // the focus now; the empty name when there is none.
 std::string_view MainWindow::TabStopFrom(std::string_view from, bool backwards) const {
   return NextTabStop(
-      from, backwards, [this](std::string_view name) { return CanTakeFocus(Control(name)); },
+      from, backwards, [this](std::string_view name) { return CanTakeFocus(Existing(name)); },
       [this](std::string_view name) {
-        HWND control = Control(name);
+        HWND control = Existing(name);
         return control && SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
       });
 }

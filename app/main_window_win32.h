@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,9 +64,12 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
  private:
   explicit MainWindow(HINSTANCE instance);
   bool CreateControls();
+  bool CreatePanelChildren(std::string_view panel);
   HWND CreateControl(const ControlDef& def, HWND parent);
-  void SizeLabelToText(HWND label);
-  void SetCaption(std::string_view control, const std::wstring& text);
+  // A control already created, or null; Control() also fills a panel whose child is asked for.
+  HWND Existing(std::string_view name) const;
+  // The size of a caption in the window's font.
+  SIZE TextSize(const std::wstring& text) const;
   void OnCommand(HWND control, int notification);
   LRESULT OnControlColour(UINT message, HDC dc, HWND control);
   void PaintWindow();
@@ -88,6 +92,7 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   HWND hwnd_ = nullptr;
   runtime::UniqueWindow window_;
   std::map<std::string, HWND, std::less<>> controls_;
+  std::set<std::string, std::less<>> panelsFilled_;  // the panels whose children exist
   runtime::UniqueGdiObject font_;
   runtime::UniqueGdiObject windowPicture_;  // DIB section of the window picture
   runtime::UniqueGdiObject panelPicture_;   // DIB section of the panel pinstripe

@@ -162,6 +162,12 @@ TEST_F(MainWindowTest, StartsWithTheMountPanelOverTheHiddenCapturePanel) {
   EXPECT_FALSE(Checked("Option2"));
   EXPECT_EQ(TextOf(Ctl("WIM_Mount")), L"WIM 镜像挂载");
   EXPECT_EQ(TextOf(Ctl("WIM_Makes")), L"WIM 镜像制作");
+  // The hidden panel's controls are made when it is first shown, with their captions.
+  EXPECT_EQ(FindWindowExW(Ctl("WIM_Makes"), nullptr, nullptr, nullptr), nullptr) << "made before it was needed";
+  Click("Option2");
+  EXPECT_TRUE(CaptureShown());
+  EXPECT_NE(FindWindowExW(Ctl("WIM_Makes"), nullptr, L"Button", LoadResString(10117).c_str()), nullptr);
+  Click("Option1");
   // The mode buttons side by side, directly above the panels.
   EXPECT_EQ(PositionInParent(Ctl("Option1")).x, 1);
   EXPECT_EQ(PositionInParent(Ctl("Option2")).x, 114);
