@@ -104,7 +104,7 @@ bool MainWindow::CreateControls() {
 bool MainWindow::CreatePanelChildren(std::string_view panel) {
   HWND parent = Existing(panel);
   if (!parent) return false;
-  if (!panelsFilled_.insert(std::string(panel)).second) return true;
+  if (FindWindowExW(parent, nullptr, nullptr, nullptr)) return true;  // filled already
   bool ok = true;
   ForEachChildInTabOrder(panel, [&](const ControlDef& def) {
     if (ok && !CreateControl(def, parent) && def.kind != Kind::Image) ok = false;

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <map>
-#include <set>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -92,7 +91,6 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   HWND hwnd_ = nullptr;
   runtime::UniqueWindow window_;
   std::map<std::string, HWND, std::less<>> controls_;
-  std::set<std::string, std::less<>> panelsFilled_;  // the panels whose children exist
   runtime::UniqueGdiObject font_;
   runtime::UniqueGdiObject windowPicture_;  // DIB section of the window picture
   runtime::UniqueGdiObject panelPicture_;   // DIB section of the panel pinstripe
