@@ -58,7 +58,7 @@ constexpr std::array kCaptionOrder{
     CaptionStep{"mk_WimB01", 10108}, CaptionStep{"mk_WimB02", 10108}, CaptionStep{"MountWim", 10109},
     CaptionStep{"unMountWim", 10110}, CaptionStep{"ExtWIM", 10111},   CaptionStep{"Label4", 10112},
     CaptionStep{"WIM_add_c", 10113}, CaptionStep{"WimBoot", 10114},   CaptionStep{"Label5", 10115},
-    CaptionStep{"Label6", 10116},    CaptionStep{"MakeWimImage", 10117}, CaptionStep{"up_Show", 30101},
+    CaptionStep{"Label6", 10116},    CaptionStep{"MakeWimImage", 10117}, CaptionStep{"up_Show", 30101}, CaptionStep{"up_Copy", 30103},
     CaptionStep{"up_Exit", 30102},
 };
 

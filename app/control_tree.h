@@ -61,7 +61,7 @@ std::string_view NextTabStop(std::string_view from, bool backwards,
 
 // One step of the caption loader: which control's caption gets which string.
 struct CaptionStep {
-  std::string_view control;  // control name, or "up_Show" / "up_Exit" for the tray menu entries
+  std::string_view control;  // control name, or "up_Show" / "up_Copy" / "up_Exit" for the tray menu entries
   std::uint16_t id;
 };
 std::span<const CaptionStep> CaptionOrder();

@@ -45,6 +45,7 @@ MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
 MainWindow::~MainWindow() {
   if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
   // The window and its controls go first, while the fonts, brushes and pictures they use still exist.
+  toolTips_.reset();
   window_.reset();
 }
 
@@ -109,6 +110,7 @@ bool MainWindow::CreatePanelChildren(std::string_view panel) {
   ForEachChildInTabOrder(panel, [&](const ControlDef& def) {
     if (ok && !CreateControl(def, parent) && def.kind != Kind::Image) ok = false;
   });
+  AddToolTips(panel);
   return ok;
 }
 
@@ -160,6 +162,9 @@ HWND MainWindow::CreateControl(const ControlDef& def, HWND parent) {
       macWindow_ = skin::MacWindowControl::Create(instance_, site);
       if (!macWindow_) return nullptr;
       macWindow_->ReadProperties(skin::MainWindowStoredRecord());
+      // The title bar takes no keys: it starts a group of its own, so the arrow keys of the mode buttons stay
+      // within their two.
+      SetWindowLongPtrW(macWindow_->hwnd(), GWL_STYLE, GetWindowLongPtrW(macWindow_->hwnd(), GWL_STYLE) | WS_GROUP);
       controls_.emplace(std::string(def.name), macWindow_->hwnd());
       return macWindow_->hwnd();
     }
@@ -228,7 +233,7 @@ void MainWindow::LoadCaptions() {
   // The window's own controls were created with their captions; here the title bar's and the tray menu's,
   // in the loader's order.
   for (const CaptionStep& step : CaptionOrder()) {
-    if (step.control == "up_Show" || step.control == "up_Exit") {
+    if (step.control.starts_with("up_")) {
       // The tray menu entries live on the hidden form up_Menus, which the first of them loads.
       tray::up_Menus().SetCaption(step.control, runtime::LoadResString(step.id));
     } else if (step.control == "MacWindow" && macWindow_) {
@@ -373,21 +378,72 @@ void MainWindow::FollowPointerWhileHeld(std::int16_t button) {
   if (GetCapture() == window) ReleaseCapture();
 }
 
-void MainWindow::Launched(imaging::Operation op, runtime::UniqueKernelHandle process) const {
-  processes_->Watch(std::move(process), [this, op](DWORD exitCode) { RunEnded(op, exitCode); });
+void MainWindow::Launched(imaging::Operation op, imaging::Tool tool, const std::u16string& line,
+                          runtime::UniqueKernelHandle process) const {
+  tray::APIStuff::SetCopyText(runtime::Wide(line));
+  processes_->Watch(std::move(process), [this, op, tool](runtime::ProcessEnd end) { RunEnded(op, tool, end); });
   ShowRunsInTip();
 }
 
 namespace {
 std::u16string TableText(std::uint16_t id) { return runtime::Utf16(runtime::LoadResString(id)); }
+std::u16string MessageTableText(imaging::MessageTable table, std::uint32_t code) {
+  return runtime::Utf16(table == imaging::MessageTable::Ntdll ? runtime::NtStatusText(code)
+                                                              : runtime::SystemMessageText(code));
+}
 }  // namespace
 
-void MainWindow::RunEnded(imaging::Operation op, DWORD exitCode) const {
-  const std::wstring systemText = exitCode ? runtime::SystemMessageText(exitCode) : std::wstring();
-  const imaging::Balloon balloon = imaging::DecideBalloon(op, exitCode, TableText, runtime::Utf16(systemText));
-  tray::APIStuff::ShowBalloon(runtime::LoadResString(balloon.titleId), runtime::Wide(balloon.text),
+void MainWindow::RunEnded(imaging::Operation op, imaging::Tool tool, runtime::ProcessEnd end) const {
+  const imaging::Balloon balloon =
+      imaging::DecideBalloon(op, tool, imaging::RunEnd{end.known, end.value}, TableText, MessageTableText);
+  tray::APIStuff::ShowBalloon(runtime::Wide(balloon.title), runtime::Wide(balloon.text),
                               balloon.icon == imaging::BalloonIcon::Error);
   ShowRunsInTip();
+}
+
+namespace {
+// The buttons that start a tool, with the operation each one's tooltip speaks for.
+constexpr std::pair<std::string_view, imaging::Operation> kActionButtons[] = {
+    {"MountWim", imaging::Operation::MountReadOnly},
+    {"unMountWim", imaging::Operation::UnmountDiscard},
+    {"ExtWIM", imaging::Operation::Apply},
+    {"MakeWimImage", imaging::Operation::Capture},
+};
+}  // namespace
+
+void MainWindow::AddToolTips(std::string_view panel) {
+  if (!toolTips_) {
+    toolTips_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                    instance_, nullptr));
+    if (!toolTips_) return;
+    SendMessageW(toolTips_.get(), TTM_SETMAXTIPWIDTH, 0, 600);
+  }
+  HWND parent = Existing(panel);
+  for (const auto& [name, op] : kActionButtons) {
+    const ControlDef* def = FindControl(name);
+    HWND button = Existing(name);
+    if (!def || def->parent != panel || !button) continue;
+    TOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = parent;
+    info.uId = reinterpret_cast<UINT_PTR>(button);
+    info.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(toolTips_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  }
+}
+
+LRESULT MainWindow::OnNotify(NMHDR* header) {
+  if (!toolTips_ || header->hwndFrom != toolTips_.get() || header->code != TTN_GETDISPINFOW) return 0;
+  auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+  for (const auto& [name, op] : kActionButtons) {
+    if (Existing(name) != reinterpret_cast<HWND>(header->idFrom)) continue;
+    // Read afresh each time it shows: imagex.exe may have been put beside the program meanwhile.
+    toolTipText_ = imaging::ToolTipFor(op);
+    info->lpszText = toolTipText_.data();
+  }
+  return 0;
 }
 
 void MainWindow::ShowRunsInTip() const {
@@ -400,6 +456,7 @@ void MainWindow::MacWindow_CloseWindow() {
   // running go on; only their handles are let go.
   tray::APIStuff::RemoveTrayIcon();
   processes_->Forget();
+  toolTips_.reset();
   window_.reset();
   hwnd_ = nullptr;
   runtime::EndProgram();
@@ -519,6 +576,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       self->hwnd_ = nullptr;
       self->window_.release();
+      self->toolTips_.release();  // owned by the window, gone with it
       break;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -543,6 +601,8 @@ LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wParam, L
       case WM_COMMAND:
         self->OnCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
         return 0;
+      case WM_NOTIFY:
+        return self->OnNotify(reinterpret_cast<NMHDR*>(lParam));
       case WM_CTLCOLORSTATIC:
       case WM_CTLCOLORBTN:
         return self->OnControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -572,11 +632,16 @@ int MainWindow::RunMessageLoop(HWND window) {
   // is reported here once they are over.
   MSG msg;
   for (;;) {
+    // A queue that never runs dry must not keep the tools' ends from being seen: the wait comes round at least
+    // every half second.
+    const DWORD started = GetTickCount();
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
-      if (DialogMessage(window, &msg)) continue;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
+      if (!DialogMessage(window, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+      if (GetTickCount() - started >= runtime::ProcessWatch::kTurnMs) break;
     }
     runtime::ProcessWatch::WaitForMessagesOrProcesses(INFINITE);
   }

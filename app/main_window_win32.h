@@ -30,7 +30,9 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   HWND Owner() const override { return hwnd_; }
   // A launched run is watched until the tool ends; the tray tip counts the runs in flight and a balloon on the
   // tray icon tells how each one ended.
-  void Launched(imaging::Operation op, runtime::UniqueKernelHandle process) const override;
+  // The line launched last is what the tray menu's copy entry copies.
+  void Launched(imaging::Operation op, imaging::Tool tool, const std::u16string& line,
+                runtime::UniqueKernelHandle process) const override;
   // How many launched runs have not ended yet.
   std::size_t RunsInFlight() const { return processes_->InFlight(); }
 
@@ -72,7 +74,12 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   void OnCommand(HWND control, int notification);
   LRESULT OnControlColour(UINT message, HDC dc, HWND control);
   void PaintWindow();
-  void RunEnded(imaging::Operation op, DWORD exitCode) const;
+  void RunEnded(imaging::Operation op, imaging::Tool tool, runtime::ProcessEnd end) const;
+  // The action buttons' tooltips say which tool a click starts.
+  void AddToolTips(std::string_view panel);
+  LRESULT OnNotify(NMHDR* header);
+  runtime::UniqueWindow toolTips_;
+  std::wstring toolTipText_;  // the text the tooltip shows now; it reads it from here
   void ShowRunsInTip() const;
   // Keyboard focus, kept as a dialog keeps it: the control that had it when the window was deactivated
   // gets it back when the window (or, after a restore from minimised, its frame) gets the focus again.

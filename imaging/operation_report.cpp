@@ -69,18 +69,123 @@ std::u16string ExitCodeText(std::uint32_t code, std::u16string_view withHexPatte
   return FillIn(withHexPattern, {decimal, Hex(code)});
 }
 
-Balloon DecideBalloon(Operation op, std::uint32_t exitCode, const std::function<std::u16string(std::uint16_t)>& text,
-                      std::u16string_view systemText) {
-  Balloon balloon{ReportTitleId(op), {}, BalloonIcon::Info};
-  if (exitCode == 0) {
+std::optional<std::uint32_t> Win32CodeOf(std::uint32_t code) {
+  if ((code & 0xFFFF0000u) == 0x80070000u) return code & 0xFFFFu;
+  return std::nullopt;
+}
+
+std::optional<std::uint16_t> ExplanationId(std::uint32_t code) {
+  const std::uint32_t plain = Win32CodeOf(code).value_or(code);
+  switch (plain) {
+    case 1: return kExplainEnded;
+    case 2: return kExplainFileNotFound;
+    case 3: return kExplainPathNotFound;
+    case 87: return kExplainParameter;
+    case 740: return kExplainElevation;
+    case 0xC000013Au: return kExplainConsoleClosed;
+    case 0xC1420117u: return kExplainFilesOpen;
+    case 0xC1420127u: return kExplainAlreadyMounted;
+    case 0xC1420134u: return kExplainRemovable;
+    case 0xC1510111u: return kExplainNoAccess;
+  }
+  return std::nullopt;
+}
+
+std::u16string SystemTextFor(std::uint32_t code, const MessageLookup& lookup) {
+  if (code == 0 || code == 1) return {};
+  std::u16string found = lookup(MessageTable::System, code);
+  if (found.empty()) {
+    if (std::optional<std::uint32_t> win32 = Win32CodeOf(code)) found = lookup(MessageTable::System, *win32);
+  }
+  if (found.empty() && LooksLikeHResult(code)) found = lookup(MessageTable::Ntdll, code);
+  return CleanSystemText(found);
+}
+
+namespace {
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+// Length of a printf-style conversion after a '%' at `at` ("p", "08lx", "s", "ws"), 0 when there is none.
+std::size_t ConversionLength(std::u16string_view text, std::size_t at) {
+  std::size_t i = at;
+  while (i < text.size() && (text[i] == u'-' || text[i] == u'#' || text[i] == u'.' || (text[i] >= u'0' && text[i] <= u'9')))
+    ++i;
+  while (i < text.size() && (text[i] == u'l' || text[i] == u'h' || text[i] == u'w' || text[i] == u'I')) ++i;
+  if (i < text.size() && ((text[i] >= u'a' && text[i] <= u'z') || (text[i] >= u'A' && text[i] <= u'Z'))) return i + 1 - at;
+  return 0;
+}
+
+}  // namespace
+
+std::u16string CleanSystemText(std::u16string_view text) {
+  // "{Application Error}\r\nThe exception ...": the braced title line repeats what the balloon's title says.
+  if (!text.empty() && text.front() == u'{') {
+    const std::size_t close = text.find(u'}');
+    if (close != std::u16string_view::npos && close < 128) text.remove_prefix(close + 1);
+  }
+  std::u16string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r') {
+      if (i + 1 < text.size() && text[i + 1] == u'\n') continue;
+      out.push_back(u'\n');
+      continue;
+    }
+    if (c != u'%' || i + 1 >= text.size()) {
+      out.push_back(c);
+      continue;
+    }
+    const char16_t next = text[i + 1];
+    if (next == u'%' || next == u'n') {
+      out.push_back(next == u'n' ? u'\n' : u'%');  // "%n" is the tables' own line break
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    if (next >= u'1' && next <= u'9') {
+      // An insert: "%1", "%12", "%1!s!".
+      length = 1;
+      while (i + 1 + length < text.size() && text[i + 1 + length] >= u'0' && text[i + 1 + length] <= u'9') ++length;
+      if (i + 1 + length < text.size() && text[i + 1 + length] == u'!') {
+        const std::size_t bang = text.find(u'!', i + 2 + length);
+        if (bang != std::u16string_view::npos) length = bang - i;
+      }
+    } else {
+      length = ConversionLength(text, i + 1);
+    }
+    if (length == 0) {
+      out.push_back(c);
+      continue;
+    }
+    out += u"…";
+    i += length;
+  }
+  std::size_t first = 0, last = out.size();
+  while (first < last && IsBlank(out[first])) ++first;
+  while (last > first && IsBlank(out[last - 1])) --last;
+  return out.substr(first, last - first);
+}
+
+Balloon DecideBalloon(Operation op, Tool tool, RunEnd end, const std::function<std::u16string(std::uint16_t)>& text,
+                      const MessageLookup& lookup) {
+  Balloon balloon{FillIn(text(kTitleWithTool), {text(ReportTitleId(op)), ToolName(tool)}), {}, BalloonIcon::Info};
+  if (end.known && end.value == 0) {
     balloon.text = text(kTextFinished);
     return balloon;
   }
   balloon.icon = BalloonIcon::Error;
-  balloon.text = FillIn(text(kTextFailed), {ExitCodeText(exitCode, text(kTextCodeWithHex))});
-  if (!systemText.empty()) {
+  if (!end.known) {
+    std::u16string why = SystemTextFor(end.value, lookup);
+    if (why.empty()) why = ExitCodeText(end.value, text(kTextCodeWithHex));
+    balloon.text = FillIn(text(kTextEndUnknown), {why});
+    return balloon;
+  }
+  balloon.text = FillIn(text(kTextFailed), {ExitCodeText(end.value, text(kTextCodeWithHex))});
+  for (const std::u16string& line :
+       {ExplanationId(end.value) ? text(*ExplanationId(end.value)) : std::u16string(), SystemTextFor(end.value, lookup)}) {
+    if (line.empty()) continue;
     balloon.text += u'\n';
-    balloon.text += systemText;
+    balloon.text += line;
   }
   return balloon;
 }
@@ -88,16 +193,6 @@ Balloon DecideBalloon(Operation op, std::uint32_t exitCode, const std::function<
 std::u16string TrayTip(std::size_t running, const std::function<std::u16string(std::uint16_t)>& text) {
   if (running == 0) return text(kTipIdle);
   return FillIn(text(kTipRunning), {Decimal(static_cast<std::int64_t>(running))});
-}
-
-std::u16string FitField(std::u16string text, std::size_t capacity) {
-  if (capacity == 0) return {};
-  if (text.size() <= capacity - 1) return text;
-  std::size_t keep = capacity - 1;
-  // A high surrogate as the last unit kept would lose its partner.
-  if (keep > 0 && text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF) --keep;
-  text.resize(keep);
-  return text;
 }
 
 }  // namespace vantrel::imaging

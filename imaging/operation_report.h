@@ -1,7 +1,8 @@
-// What the user is told when a launched imagex run ends, decided from plain values: the balloon's title (the
-// caption of the button that started the run, or a title of its own for the variants of a button), its text
-// (finished, or failed with the exit code and the system's text for it), its icon, and the tray tip while
-// runs are in flight. The Win32 side looks the texts up, reads the exit code and makes the calls.
+// What the user is told when a launched run ends, decided from plain values: the balloon's title (the caption of
+// the button that started the run, or a title of its own for the variants of a button, and the tool that ran),
+// its text (finished; or failed with the exit code, a short explanation of the codes users meet most, and the
+// system's text for the code; or that the end could not be learnt), its icon, and the tray tip while runs are
+// in flight. The Win32 side looks the texts up, reads the exit code and makes the calls.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +11,10 @@
 #include <string>
 #include <string_view>
 
+#include <optional>
+
 #include "imaging/imaging_commands.h"
+#include "imaging/tool_choice.h"
 
 namespace vantrel::imaging {
 
@@ -23,6 +27,13 @@ inline constexpr std::uint16_t kTextFinished = 50105;         // the run ended w
 inline constexpr std::uint16_t kTextFailed = 50106;           // "%1" = the exit code as ExitCodeText gives it
 inline constexpr std::uint16_t kTextCodeWithHex = 50107;      // "%1" decimal, "%2" hexadecimal
 inline constexpr std::uint16_t kTipRunning = 50108;           // "%1" = how many runs are in flight
+inline constexpr std::uint16_t kTitleWithTool = 50109;        // "%1" = the title, "%2" = the tool's name
+inline constexpr std::uint16_t kTextEndUnknown = 50110;       // "%1" = why the exit code could not be read
+// Explanations of the exit codes users meet most.
+inline constexpr std::uint16_t kExplainEnded = 50111, kExplainFileNotFound = 50112, kExplainPathNotFound = 50113,
+                               kExplainParameter = 50114, kExplainElevation = 50115, kExplainConsoleClosed = 50116,
+                               kExplainFilesOpen = 50117, kExplainAlreadyMounted = 50118, kExplainRemovable = 50119,
+                               kExplainNoAccess = 50120;
 inline constexpr std::uint16_t kTipIdle = 40101;              // the tip while nothing runs
 
 // The captions of the buttons that start the runs.
@@ -38,6 +49,9 @@ constexpr bool LooksLikeHResult(std::uint32_t code) {
   return (code & 0x80000000u) != 0;
 }
 
+// The Win32 error inside a FACILITY_WIN32 HRESULT (0x8007xxxx), if the code is one.
+std::optional<std::uint32_t> Win32CodeOf(std::uint32_t code);
+
 // "%1", "%2", ... of `pattern` replaced by values[0], values[1], ...; "%%" stays as it is written.
 std::u16string FillIn(std::u16string_view pattern, std::initializer_list<std::u16string_view> values);
 
@@ -46,24 +60,49 @@ std::u16string FillIn(std::u16string_view pattern, std::initializer_list<std::u1
 // pattern of kTextCodeWithHex.
 std::u16string ExitCodeText(std::uint32_t code, std::u16string_view withHexPattern);
 
+// The string-table entry that explains `code` in plain words, for the codes users of imagex and DISM meet
+// most (a FACILITY_WIN32 HRESULT is explained as its Win32 code); nothing for the others.
+std::optional<std::uint16_t> ExplanationId(std::uint32_t code);
+
+// Where the system keeps texts for codes: its own message table (Win32 errors and some HRESULTs) and
+// ntdll's (NTSTATUS codes such as 0xC0000005 or 0xC0000135).
+enum class MessageTable { System, Ntdll };
+// Looks a code up in one table; the empty text when the table has none.
+using MessageLookup = std::function<std::u16string(MessageTable, std::uint32_t)>;
+
+// The system's text for an exit code, looked up in the order that finds it: the system's table; for a
+// FACILITY_WIN32 HRESULT that table again with its Win32 code; for a code with the severity bit, ntdll's
+// table. Exit code 1 gets none: it is what a tool ended from Task Manager returns, and the system's
+// "Incorrect function." would mislead. The text comes back through CleanSystemText.
+std::u16string SystemTextFor(std::uint32_t code, const MessageLookup& lookup);
+
+// A message-table text made fit to show: the "{Title}" line some NTSTATUS texts start with dropped, insert
+// places the table left in ("%1", "%2!s!", "0x%p") shown as "…", line breaks ("\r\n", "%n") as single line feeds, and the
+// blanks and line breaks at either end trimmed.
+std::u16string CleanSystemText(std::u16string_view text);
+
 enum class BalloonIcon { Info, Error };
 
 struct Balloon {
-  std::uint16_t titleId;
+  std::u16string title;
   std::u16string text;
   BalloonIcon icon;
 };
 
-// The report of a run of `op` that ended with `exitCode`. `text` looks up a string-table entry; `systemText`
-// is the system's own text for the code (empty when it has none), given on a line of its own after the code.
-Balloon DecideBalloon(Operation op, std::uint32_t exitCode, const std::function<std::u16string(std::uint16_t)>& text,
-                      std::u16string_view systemText);
+// How a run ended, as far as the program could learn it.
+struct RunEnd {
+  bool known = true;        // false when the tool's exit code could not be read
+  std::uint32_t value = 0;  // the exit code; when not known, the system's error code that says why
+};
+
+// The report of a run of `op` by `tool` that ended as `end`. `text` looks up a string-table entry; `lookup`
+// finds the system's texts. The title names the run and the tool. A failure gives the code, then its
+// explanation and the system's text, each on a line of its own; an end that could not be learnt says so, with
+// the system's reason.
+Balloon DecideBalloon(Operation op, Tool tool, RunEnd end, const std::function<std::u16string(std::uint16_t)>& text,
+                      const MessageLookup& lookup);
 
 // The tray tip: the idle tip when nothing runs, otherwise the running pattern with the count filled in.
 std::u16string TrayTip(std::size_t running, const std::function<std::u16string(std::uint16_t)>& text);
-
-// `text` cut to fit a field of `capacity` UTF-16 units that ends in a NUL, never between the two halves of a
-// surrogate pair.
-std::u16string FitField(std::u16string text, std::size_t capacity);
 
 }  // namespace vantrel::imaging

@@ -34,11 +34,26 @@ void Apply(const PanelHost& host, const Decision& decision) {
     return;
   }
   if (decision.setIndexToOne) SetWindowTextW(host.Control("WIMindex"), Wide(kDefaultIndex).c_str());
-  if (decision.launch) {
-    CommandLine command = Compose(Utf16(runtime::ProgramFolder()), decision.launch->op, decision.launch->args);
-    runtime::UniqueKernelHandle process;
-    if (runtime::Shell(host.Owner(), command, &process)) host.Launched(decision.launch->op, std::move(process));
+  if (!decision.launch) return;
+  const Operation op = decision.launch->op;
+  const ToolSetup setup = CurrentTool();
+  if (setup.tool == Tool::None) {
+    // Nothing to start: the places looked at, and the system's reason.
+    runtime::MsgBox(host.Owner(), Wide(setup.imagexPath) + L"\r\n" + Wide(setup.dism.launch) + L"\r\n\r\n" +
+                                      runtime::SystemErrorText(ERROR_FILE_NOT_FOUND));
+    return;
   }
+  std::optional<CommandLine> command;
+  if (setup.tool == Tool::Imagex)
+    command = Compose(Utf16(runtime::ProgramFolder()), op, decision.launch->args);
+  else
+    command = ComposeDism(setup.dism, setup.tool, op, decision.launch->args);
+  if (!command) {
+    runtime::MsgBox(host.Owner(), runtime::LoadResString(kMsgNeedsImagex));
+    return;
+  }
+  runtime::UniqueKernelHandle process;
+  if (StartTool(host.Owner(), *command, &process)) host.Launched(op, setup.tool, command->line, std::move(process));
 }
 
 // The filter in the dialog's "a|b|c|d" form becomes the system's "a\0b\0c\0d\0\0".
@@ -61,11 +76,41 @@ void ShowFileDialog(const PanelHost& host, FilesDialog& dialog, bool save, const
 }
 
 void BrowseInto(const PanelHost& host, std::uint16_t titleId, const char* field) {
+  const runtime::CurrentFolderKeeper keep;
   std::wstring path = BrowseFolder(host.Owner(), runtime::LoadResString(titleId));
   SetWindowTextW(host.Control(field), path.c_str());  // a cancel empties the field
 }
 
 }  // namespace
+
+ToolSetup CurrentTool() {
+  ToolSetup setup;
+  const std::wstring folder = runtime::ProgramFolder();
+  setup.imagexPath = Utf16(folder + (folder.empty() || folder.back() != L'\\' ? L"\\" : L"")) + std::u16string(kToolFileName);
+  setup.dism = DismPlaces(Utf16(runtime::WindowsFolder()), runtime::IsWow64Process());
+  ToolFacts facts;
+  facts.imagexPresent = runtime::IsFile(Wide(setup.imagexPath));
+  if (!facts.imagexPresent) {
+    facts.dismPresent = runtime::IsFile(Wide(setup.dism.launch));
+    const runtime::WindowsVersion version = runtime::RealWindowsVersion();
+    facts.major = version.major;
+    facts.minor = version.minor;
+  }
+  setup.tool = ChooseTool(facts);
+  return setup;
+}
+
+bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHandle* process) {
+  // Every tool starts in the program folder, whatever folder a dialog last showed.
+  return runtime::Shell(owner, {Wide(command.application), Wide(command.line), command.show, runtime::ProgramFolder()},
+                        process);
+}
+
+std::wstring ToolTipFor(Operation op) {
+  const ToolSetup setup = CurrentTool();
+  return Wide(ToolDescription(setup.tool, op, setup.Application(),
+                              [](std::uint16_t id) { return Utf16(runtime::LoadResString(id)); }));
+}
 
 std::wstring WindowText(HWND window) {
   int length = GetWindowTextLengthW(window);
@@ -117,6 +162,9 @@ bool FilesDialog::ShowOpen(HWND owner) { return Show(owner, false); }
 bool FilesDialog::ShowSave(HWND owner) { return Show(owner, true); }
 
 bool FilesDialog::Show(HWND owner, bool save) {
+  // The dialog moves the current folder to the one the user browsed to; it goes back afterwards, so that
+  // folder (a USB stick, a network share) is not kept in use.
+  const runtime::CurrentFolderKeeper keep;
   const runtime::FileDialogApi* api = runtime::FileDialogs(owner);
   if (!api) return false;
   std::vector<wchar_t> file(32768, L'\0');

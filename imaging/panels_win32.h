@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "imaging/imaging_commands.h"
+#include "imaging/tool_choice.h"
 #include "runtime/handles.h"
 
 namespace vantrel::imaging {
@@ -16,8 +17,9 @@ class PanelHost {
  public:
   virtual HWND Control(std::string_view name) const = 0;  // a control by name
   virtual HWND Owner() const = 0;                          // owner of message boxes and dialogs
-  // A run of `op` that Windows started; `process` is its handle, to be watched until the tool ends.
-  virtual void Launched(Operation op, runtime::UniqueKernelHandle process) const = 0;
+  // A run of `op` by `tool` that Windows started with the command line `line`; `process` is its handle, to be
+  // watched until the tool ends.
+  virtual void Launched(Operation op, Tool tool, const std::u16string& line, runtime::UniqueKernelHandle process) const = 0;
  protected:
   ~PanelHost() = default;
 };
@@ -44,6 +46,22 @@ class FilesDialog {
 // Shows the shell's folder browser, modal to owner, titled `title` (string 20101 when empty). Returns the
 // chosen folder's full path, of any length, or the empty text on cancel or for an item with no path.
 std::wstring BrowseFolder(HWND owner, const std::wstring& title);
+
+// The tool a click would start now, read afresh from the machine: imagex.exe beside the program, else DISM of
+// this Windows, else none.
+struct ToolSetup {
+  Tool tool = Tool::None;
+  std::u16string imagexPath;  // the program folder's imagex.exe
+  DismPaths dism;             // where DISM is for this process
+  std::u16string Application() const { return tool == Tool::Imagex ? imagexPath : dism.launch; }
+};
+ToolSetup CurrentTool();
+
+// Starts a composed command line in the program folder, as runtime::Shell does.
+bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHandle* process = nullptr);
+
+// The tooltip text of the button that starts `op`: the tool that will run, or why none will.
+std::wstring ToolTipFor(Operation op);
 
 void MountWim_Click(const PanelHost& host);
 void unMountWim_Click(const PanelHost& host);

@@ -1,6 +1,7 @@
 #include "runtime/runtime.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -58,20 +59,30 @@ std::wstring SystemErrorText(DWORD error) {
   return text.empty() ? L"Error " + DecimalText(error) : text;
 }
 
-bool Shell(HWND owner, const imaging::CommandLine& command, UniqueKernelHandle* process_out) {
-  std::wstring application = Wide(command.application);
-  std::wstring line = Wide(command.line);  // CreateProcessW may write into the command line buffer
+std::wstring NtStatusText(DWORD code) {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  if (!ntdll) return {};
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                ntdll, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+  std::wstring result = length && text ? std::wstring(text, length) : std::wstring();
+  if (text) LocalFree(text);
+  return result;
+}
+
+bool Shell(HWND owner, const ProcessLaunch& launch, UniqueKernelHandle* process_out) {
+  std::wstring line = launch.line;  // CreateProcessW may write into the command line buffer
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(command.show);
+  startup.wShowWindow = static_cast<WORD>(launch.show);
   PROCESS_INFORMATION process{};
-  // The application name is the tool's full path, so Windows never searches for it and never starts
+  // The application name is the program's full path, so Windows never searches for it and never starts
   // another program that an unquoted path with spaces would point at.
-  if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!CreateProcessW(launch.application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      launch.folder.empty() ? nullptr : launch.folder.c_str(), &startup, &process)) {
     DWORD error = GetLastError();
-    MsgBox(owner, application + L"\r\n\r\n" + SystemErrorText(error));
+    MsgBox(owner, launch.application + L"\r\n\r\n" + SystemErrorText(error));
     return false;
   }
   // The tool runs on its own; nothing here waits for it. Its handle is kept only for the caller's watch.
@@ -81,6 +92,78 @@ bool Shell(HWND owner, const imaging::CommandLine& command, UniqueKernelHandle* 
   else
     CloseHandle(process.hProcess);
   return true;
+}
+
+bool CopyToClipboard(HWND owner, std::wstring_view text) {
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!memory) return false;
+  if (void* data = GlobalLock(memory)) {
+    std::memcpy(data, text.data(), text.size() * sizeof(wchar_t));
+    static_cast<wchar_t*>(data)[text.size()] = L'\0';
+    GlobalUnlock(memory);
+  }
+  // Another program may hold the clipboard for a moment.
+  bool opened = false;
+  for (int attempt = 0; attempt < 10 && !(opened = OpenClipboard(owner) != FALSE); ++attempt) Sleep(20);
+  if (!opened) {
+    GlobalFree(memory);
+    return false;
+  }
+  EmptyClipboard();
+  const bool given = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  CloseClipboard();
+  if (!given) GlobalFree(memory);  // once given, the memory is the clipboard's
+  return given;
+}
+
+CurrentFolderKeeper::CurrentFolderKeeper() {
+  const DWORD length = GetCurrentDirectoryW(0, nullptr);
+  if (length == 0) return;
+  std::vector<wchar_t> buffer(length);
+  const DWORD copied = GetCurrentDirectoryW(length, buffer.data());
+  if (copied > 0 && copied < length) folder_.assign(buffer.data(), copied);
+}
+
+CurrentFolderKeeper::~CurrentFolderKeeper() {
+  if (!folder_.empty()) SetCurrentDirectoryW(folder_.c_str());
+}
+
+WindowsVersion RealWindowsVersion() {
+  // RtlGetVersion reports the true version whatever the manifest says; GetVersionEx stops at Windows 8 for a
+  // program whose manifest does not name later systems.
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
+    auto get = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    if (get && get(&info) == 0) return {info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
+  }
+  return {};
+}
+
+bool IsWow64Process() {
+#if defined(_WIN64)
+  return false;
+#else
+  BOOL wow64 = FALSE;
+  return ::IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+std::wstring WindowsFolder() {
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  for (;;) {
+    const UINT length = GetSystemWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(length + 1);
+  }
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 namespace {

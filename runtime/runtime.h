@@ -1,5 +1,6 @@
 // The small window runtime the program's handlers are written against: string lookup, message boxes,
-// launching the imaging tool, the program's folder and ending the program.
+// launching a program, the clipboard, facts about the system, the program's folder and ending the program. It
+// serves every subsystem and knows none of them.
 #pragma once
 #include <windows.h>
 
@@ -7,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "imaging/imaging_commands.h"
 #include "runtime/handles.h"
 
 namespace vantrel::runtime {
@@ -74,11 +74,50 @@ void MsgBox(HWND owner, const std::wstring& text);
 // (except for a drive root such as "C:\"). Any length.
 std::wstring ProgramFolder();
 
-// Starts `command` without waiting for it. Returns true when Windows started the process. When Windows
-// refuses (the tool is missing, access denied), a message box owned by `owner` names the program tried and
+// A program to start: its full path (never searched for), its whole command line, the ShowWindow style of its
+// first window and the folder it starts in (the caller's current folder when empty).
+struct ProcessLaunch {
+  std::wstring application;
+  std::wstring line;
+  int show = SW_SHOWNORMAL;
+  std::wstring folder;
+};
+
+// Starts `launch` without waiting for it. Returns true when Windows started the process. When Windows
+// refuses (the program is missing, access denied), a message box owned by `owner` names the program tried and
 // gives the system's own reason; the caller carries on either way. With `process` given, the started
-// process's handle goes there (to be watched until the tool ends); otherwise it is closed at once.
-bool Shell(HWND owner, const imaging::CommandLine& command, UniqueKernelHandle* process = nullptr);
+// process's handle goes there (to be watched until it ends); otherwise it is closed at once.
+bool Shell(HWND owner, const ProcessLaunch& launch, UniqueKernelHandle* process = nullptr);
+
+// Puts `text` on the clipboard as Unicode text, for `owner`. False when the clipboard could not be had.
+bool CopyToClipboard(HWND owner, std::wstring_view text);
+
+// Keeps the process's current folder: what it was at construction is set again at destruction. The common
+// dialogs move it to the folder the user browsed to, which would keep that folder (a USB stick) in use.
+class CurrentFolderKeeper {
+ public:
+  CurrentFolderKeeper();
+  ~CurrentFolderKeeper();
+  CurrentFolderKeeper(const CurrentFolderKeeper&) = delete;
+  CurrentFolderKeeper& operator=(const CurrentFolderKeeper&) = delete;
+
+ private:
+  std::wstring folder_;
+};
+
+// Facts about the system the program runs on.
+struct WindowsVersion {
+  unsigned major = 0, minor = 0, build = 0;
+};
+// The version as the kernel reports it (RtlGetVersion), which compatibility shims and a missing manifest entry
+// do not change.
+WindowsVersion RealWindowsVersion();
+// True for a 32-bit process on 64-bit Windows.
+bool IsWow64Process();
+// The system's Windows folder ("C:\Windows"), the same for every user session.
+std::wstring WindowsFolder();
+// True when `path` names an existing file (not a folder).
+bool IsFile(const std::wstring& path);
 
 // The decimal digits of `value` (a small stand-in for std::to_wstring, see lean_runtime.cpp).
 std::wstring DecimalText(unsigned long long value);
@@ -87,6 +126,8 @@ std::wstring DecimalText(unsigned long long value);
 std::wstring SystemErrorText(DWORD error);
 // The same, or the empty text when the system has none for the code.
 std::wstring SystemMessageText(DWORD code);
+// The text of an NTSTATUS code from ntdll's message table (inserts left in place), or the empty text.
+std::wstring NtStatusText(DWORD code);
 
 // Ends the program at once: the process exits and every remaining window goes with it. Returns only when a
 // test has installed its own handler through SetEndProgramHandler (which then records the ending).

@@ -8,6 +8,22 @@ packages=(cmake make g++ libgtest-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86
 
 as_root() { if [[ $(id -u) == 0 ]]; then "$@"; else sudo "$@"; fi; }
 
+# Fetches the package indexes. A mirror in mid-sync can serve one index that fails its size check, and then
+# apt-get update exits non-zero although every other index is fine: it is tried a few times with a pause, and
+# after that the install goes on with the indexes that did arrive. Returns non-zero when they are incomplete.
+update_package_indexes() {
+  local attempt
+  for attempt in 1 2 3 4; do
+    as_root apt-get update -q -o DPkg::Lock::Timeout=600 && return 0
+    if ((attempt < 4)); then
+      echo "apt-get update failed (attempt $attempt of 4); trying again in $((attempt * 5)) s" >&2
+      sleep $((attempt * 5))
+    fi
+  done
+  echo "WARNING: apt-get update still fails after 4 attempts; going on with the package indexes that were fetched" >&2
+  return 1
+}
+
 # Installs the Debian packages that are missing, and only those.
 install_missing() {
   local missing=() p
@@ -17,8 +33,18 @@ install_missing() {
   ((${#missing[@]} == 0)) && return 0
   echo "Installing: ${missing[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then as_root dpkg --add-architecture i386; fi
-  as_root apt-get update -q
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+  local indexes_complete=1
+  update_package_indexes || indexes_complete=0
+  local install=(as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=600)
+  "${install[@]}" "${missing[@]}" && return 0
+  ((indexes_complete)) && return 1
+  # With one index missing (say the security suite's i386 one), a library's two architectures can come from
+  # different suites, which Multi-Arch forbids, and nothing resolves. Taking every package from the release's
+  # own suite keeps both architectures at one version.
+  local release; release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [[ -n $release ]] || return 1
+  echo "WARNING: the install failed with incomplete package indexes; trying again with the packages of '$release' itself" >&2
+  "${install[@]}" -t "$release" "${missing[@]}"
 }
 
 source "$root/tests/wine-env.sh"

@@ -79,4 +79,14 @@ TrayAction DecideTrayMessage(std::uint32_t uMsg, std::intptr_t lParam) {
   return TrayAction::PassOn;
 }
 
+std::u16string FitField(std::u16string text, std::size_t capacity) {
+  if (capacity == 0) return {};
+  if (text.size() <= capacity - 1) return text;
+  std::size_t keep = capacity - 1;
+  // A high surrogate as the last unit kept would lose its partner.
+  if (keep > 0 && text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF) --keep;
+  text.resize(keep);
+  return text;
+}
+
 }  // namespace vantrel::tray

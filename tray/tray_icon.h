@@ -60,6 +60,10 @@ void PrepareAdd(TrayIconData& data, std::uint32_t hWnd, std::uint32_t hIcon);  /
 void PrepareTip(TrayIconData& data, const std::array<char, 64>& tipField);     // SetTrayTip
 void PrepareDelete(TrayIconData& data);                                        // RemoveTrayIcon
 
+// `text` cut to fit a field of `capacity` UTF-16 units that ends in a NUL (the balloon's title and text, the
+// Unicode tip), never between the two halves of a surrogate pair.
+std::u16string FitField(std::u16string text, std::size_t capacity);
+
 enum class TrayAction {
   RestoreAndFocus,  // left button released over the icon: un-minimise, take focus, return 0
   Popup,            // right button released over the icon: open the popup menu, return 0

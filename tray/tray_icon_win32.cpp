@@ -6,7 +6,6 @@
 #include <memory>
 #include <type_traits>
 
-#include "imaging/operation_report.h"
 #include "runtime/runtime.h"
 
 namespace vantrel::tray {
@@ -43,6 +42,8 @@ static_assert(sizeof(NOTIFYICONDATAW{}.szInfoTitle) / sizeof(wchar_t) == 64 &&
 namespace {
 
 bool g_installed = false;   // TrayWndProc is the main window's procedure and the icon was added
+std::wstring g_unicodeTip;  // the tip last sent through the Unicode record, empty when the 8-bit one has it
+std::wstring g_copyText;    // what the copy entry of the menu puts on the clipboard
 UINT g_taskbarCreated = 0;  // Explorer's broadcast after it (re)starts
 NotifyObserver g_observer = nullptr;
 BalloonObserver g_balloonObserver = nullptr;
@@ -50,7 +51,7 @@ BalloonObserver g_balloonObserver = nullptr;
 // `text` cut to a NUL-terminated field of `N` units, never inside a surrogate pair.
 template <std::size_t N>
 void CopyField(wchar_t (&field)[N], std::wstring_view text) {
-  const std::u16string fitted = imaging::FitField(runtime::Utf16(text), N);
+  const std::u16string fitted = tray::FitField(runtime::Utf16(text), N);
   std::memcpy(field, fitted.data(), fitted.size() * sizeof(wchar_t));
   field[fitted.size()] = L'\0';
 }
@@ -80,12 +81,42 @@ BOOL Notify(DWORD message) {
   return result;
 }
 
+// A tip the system code page cannot hold goes through the Unicode record (its first-version form, whose tip
+// field holds 64 UTF-16 units); the 8-bit record keeps what it had.
+BOOL NotifyUnicodeTip(const std::wstring& text) {
+  NOTIFYICONDATAW record{};
+  record.cbSize = NOTIFYICONDATAW_V1_SIZE;
+  record.hWnd = HandleFromBits<HWND>(TrayIconData.hWnd);
+  record.uID = TrayIconData.uID;
+  record.uFlags = NIF_TIP;
+  CopyField(record.szTip, text);
+  const BOOL result = Shell_NotifyIconW(NIM_MODIFY, &record);
+  if (g_balloonObserver) g_balloonObserver(record, result);
+  return result;
+}
+
+// True when every character of `text` has a form of its own in the system code page.
+bool FitsCodePage(std::wstring_view text) {
+  if (text.empty()) return true;
+  BOOL lossy = FALSE;
+  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr,
+                                       0, nullptr, &lossy);
+  return size > 0 && !lossy;
+}
+
 // Explorer lost every icon when it restarted: add ours again as it was, with its tip.
 void AddAgain() {
   TrayIconData.uFlags = tray::kFlagsAdd;
   Notify(NIM_ADD);
   TrayIconData.uFlags = tray::kFlagsTip;
   Notify(NIM_MODIFY);
+  if (!g_unicodeTip.empty()) NotifyUnicodeTip(g_unicodeTip);
+}
+
+// The copy entry can be chosen once there is something to copy.
+void ShowCopyEntryState() {
+  if (TrayMenu)
+    EnableMenuItem(TrayMenu, kCopyCommandId, MF_BYCOMMAND | (g_copyText.empty() ? MF_GRAYED : MF_ENABLED));
 }
 
 void RestoreAndFocus() {
@@ -101,6 +132,7 @@ void Popup() {
   // The menu is opened on the main window, which must be in the foreground for a click elsewhere to
   // close it; the posted null message lets a second popup open normally afterwards.
   SetForegroundWindow(TrayForm);
+  ShowCopyEntryState();
   const UINT command = static_cast<UINT>(TrackPopupMenu(
       TrayMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, TrayForm, nullptr));
   PostMessageW(TrayForm, WM_NULL, 0, 0);
@@ -108,6 +140,9 @@ void Popup() {
   switch (HandlerForCommand(command)) {
     case MenuHandler::up_Show_Click:
       up_Show_Click();
+      break;
+    case MenuHandler::up_Copy_Click:
+      up_Copy_Click();
       break;
     case MenuHandler::up_Exit_Click:
       up_Exit_Click();
@@ -168,9 +203,22 @@ void AddTrayIcon(HWND form, HMENU menu) {
 }
 
 void SetTrayTip(std::wstring_view text) {
+  if (!FitsCodePage(text)) {
+    g_unicodeTip.assign(text);
+    NotifyUnicodeTip(g_unicodeTip);
+    return;
+  }
+  g_unicodeTip.clear();
   PrepareTip(TrayIconData, TipField(EncodeTipCharacters(text)));
   Notify(NIM_MODIFY);
 }
+
+void SetCopyText(std::wstring_view text) {
+  g_copyText.assign(text);
+  ShowCopyEntryState();
+}
+
+const std::wstring& CopyText() { return g_copyText; }
 
 BalloonObserver SetBalloonObserver(BalloonObserver observer) {
   BalloonObserver previous = g_balloonObserver;
@@ -260,7 +308,9 @@ MenuForm::MenuForm() {
     if (item.separator) {
       AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     } else {
-      AppendMenuW(popup, MF_STRING, item.commandId, Widen(item.designCaption).c_str());
+      // The copy entry is greyed until there is a command line to copy.
+      const UINT state = item.commandId == kCopyCommandId && APIStuff::CopyText().empty() ? MF_GRAYED : 0;
+      AppendMenuW(popup, MF_STRING | state, item.commandId, Widen(item.designCaption).c_str());
     }
   }
   if (AppendMenuW(bar_.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), Widen(kPopupMenuName).c_str())) {
@@ -308,6 +358,8 @@ void up_Show_Click() {
   ShowWindow(APIStuff::TrayForm, SW_HIDE);
   ShowWindow(APIStuff::TrayForm, SW_SHOW);
 }
+
+void up_Copy_Click() { runtime::CopyToClipboard(APIStuff::TrayForm, APIStuff::CopyText()); }
 
 void up_Exit_Click() {
   APIStuff::RemoveTrayIcon();

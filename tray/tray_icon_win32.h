@@ -28,8 +28,12 @@ extern tray::TrayIconData TrayIconData;  // the record shared by the add, the ti
 // Installs TrayWndProc as the main window's procedure, then adds the icon (the window's small icon, the
 // callback message 2025, no tip yet).
 void AddTrayIcon(HWND form, HMENU menu);
-// Sets the icon's tip: the text in the system code page, cut to fit the 64-byte field whole.
+// Sets the icon's tip: the text in the system code page, cut to fit the 64-byte field whole. A text the code
+// page cannot hold (Chinese on a Western system) goes through the Unicode record instead, cut to its 64 units.
 void SetTrayTip(std::wstring_view text);
+// The text the menu's copy entry puts on the clipboard; the entry is greyed while it is empty.
+void SetCopyText(std::wstring_view text);
+const std::wstring& CopyText();
 // Shows a balloon on the icon: `title` over `text`, with the information icon or the error icon. Both texts are
 // Unicode and cut to their fields (63 and 255 UTF-16 units). The balloon alone takes the larger Unicode record
 // (NOTIFYICONDATAW up to its fifth-version fields); the add, tip and delete keep the 88-byte one. Does nothing
@@ -60,14 +64,15 @@ std::vector<std::string> EncodeTipCharacters(std::wstring_view text, UINT codePa
 // as sent and the call's result.
 using NotifyObserver = void (*)(DWORD message, const NOTIFYICONDATAA& record, BOOL result);
 NotifyObserver SetNotifyObserver(NotifyObserver observer);
-// Test hook: called after every balloon call, with the record as sent and the call's result.
+// Test hook: called after every balloon call and every tip sent through the Unicode record, with the record as
+// sent and the call's result.
 using BalloonObserver = void (*)(const NOTIFYICONDATAW& record, BOOL result);
 BalloonObserver SetBalloonObserver(BalloonObserver observer);
 
 }  // namespace APIStuff
 
 // The hidden form up_Menus: a top-level window that is never shown and owns the popup menu
-// PopupMenus (up_Show, the separator up_line1, up_Exit).
+// PopupMenus (up_Show, up_Copy, the separator up_line1, up_Exit).
 class MenuForm {
  public:
   MenuForm();
@@ -94,6 +99,7 @@ bool up_Menus_Loaded();
 
 // The handlers of the popup's two commands.
 void up_Show_Click();  // hides and shows the main window again, displaying it afresh
+void up_Copy_Click();  // puts the copy text (the last command line launched) on the clipboard
 void up_Exit_Click();  // removes the icon, unloads up_Menus, ends the program
 
 }  // namespace vantrel::tray

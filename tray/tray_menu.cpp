@@ -6,6 +6,8 @@ MenuHandler HandlerForCommand(std::uint32_t commandId) {
   switch (commandId) {
     case kShowCommandId:
       return MenuHandler::up_Show_Click;
+    case kCopyCommandId:
+      return MenuHandler::up_Copy_Click;
     case kExitCommandId:
       return MenuHandler::up_Exit_Click;
     default:

@@ -15,6 +15,7 @@ constexpr std::string_view kPopupMenuName = "PopupMenus";
 
 constexpr std::uint32_t kShowCommandId = 30101;
 constexpr std::uint32_t kExitCommandId = 30102;
+constexpr std::uint32_t kCopyCommandId = 30103;
 
 struct MenuItem {
   std::string_view name;           // widget name
@@ -25,9 +26,10 @@ struct MenuItem {
   bool separator;
 };
 
-// Shown top to bottom: the show command, a separator line, the exit command.
-constexpr std::array<MenuItem, 3> kPopupMenuItems{{
+// Shown top to bottom: the show command, the copy of the last command line, a separator line, the exit command.
+constexpr std::array<MenuItem, 4> kPopupMenuItems{{
     {"up_Show", "30101", 30101, kShowCommandId, false},
+    {"up_Copy", "30103", 30103, kCopyCommandId, false},
     {"up_line1", "-", 0, 0, true},
     {"up_Exit", "30102", 30102, kExitCommandId, false},
 }};
@@ -35,6 +37,7 @@ constexpr std::array<MenuItem, 3> kPopupMenuItems{{
 enum class MenuHandler {
   None,           // popup dismissed (command 0) or an id that is not one of ours
   up_Show_Click,  // hide and show the main window again
+  up_Copy_Click,  // put the last command line launched on the clipboard
   up_Exit_Click,  // remove the icon, unload up_Menus, end the program
 };
 

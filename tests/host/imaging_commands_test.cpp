@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/command_line_split.h"
+#include "imaging/tool_choice.h"
 
 namespace vantrel::imaging {
 namespace {
@@ -167,6 +168,98 @@ TEST(ComposeTest, ToolReceivesEachFieldWhole) {
             (std::vector<std::u16string>{u"C:\\Program Files\\V\\\\imagex", u"/capture", u"/boot",
                                          u"/compress", u"maximum", u"C:\\Users\\A B\\",
                                          u"E:\\x y.wim", u" 注释 \U0001F600 "}));
+}
+
+// Which tool runs: imagex beside the program always; else DISM of the system, in its newer or older words.
+TEST(ToolChoiceTest, ImagexFirstThenDismByVersionThenNone) {
+  struct Row {
+    ToolFacts facts;
+    Tool tool;
+  };
+  const Row rows[] = {
+      {{true, true, 10, 0}, Tool::Imagex},  {{true, false, 6, 1}, Tool::Imagex},  {{false, true, 10, 0}, Tool::Dism},
+      {{false, true, 6, 2}, Tool::Dism},    {{false, true, 6, 3}, Tool::Dism},    {{false, true, 6, 1}, Tool::DismWindows7},
+      {{false, true, 6, 0}, Tool::DismWindows7}, {{false, false, 10, 0}, Tool::None},
+  };
+  for (const Row& row : rows) EXPECT_EQ(ChooseTool(row.facts), row.tool) << row.facts.major << "." << row.facts.minor;
+
+  // A 32-bit process on 64-bit Windows starts the 64-bit DISM through Sysnative; the line names the file as a
+  // console of the system's own kind finds it.
+  const DismPaths wow = DismPlaces(u"C:\\Windows", true);
+  EXPECT_EQ(wow.launch, u"C:\\Windows\\Sysnative\\Dism.exe");
+  EXPECT_EQ(wow.shown, u"C:\\Windows\\System32\\Dism.exe");
+  const DismPaths native = DismPlaces(u"D:\\WINNT\\", false);
+  EXPECT_EQ(native.launch, u"D:\\WINNT\\System32\\Dism.exe");
+  EXPECT_EQ(native.shown, native.launch);
+
+  for (const Operation op : {Operation::Apply, Operation::Capture, Operation::CaptureBoot, Operation::Append}) {
+    EXPECT_FALSE(CanRun(Tool::DismWindows7, op));
+    EXPECT_TRUE(CanRun(Tool::Dism, op));
+    EXPECT_FALSE(ComposeDism(wow, Tool::DismWindows7, op, {u"a", u"b", u"c"})) << "DISM of Windows 7 cannot do it";
+  }
+  auto text = [](std::uint16_t id) {
+    std::u16string entry = u"<";
+    entry += static_cast<char16_t>(u'0' + id % 10);
+    return entry + u">%1|%2";
+  };
+  EXPECT_EQ(ToolDescription(Tool::Dism, Operation::Apply, wow.launch, text), u"<1>DISM|C:\\Windows\\Sysnative\\Dism.exe");
+  EXPECT_EQ(ToolDescription(Tool::DismWindows7, Operation::Apply, wow.launch, text), u"<0>%1|%2");
+  EXPECT_EQ(ToolDescription(Tool::DismWindows7, Operation::UnmountCommit, wow.launch, text).substr(0, 9), u"<1>DISM|C");
+  EXPECT_EQ(ToolDescription(Tool::None, Operation::MountReadOnly, u"", text), u"<2>%1|%2");
+}
+
+// The eight operations in DISM's words, each field after its switch, and the older forms of Windows 7.
+TEST(ToolChoiceTest, EveryFormInDismsWords) {
+  const DismPaths places{u"C:\\Windows\\Sysnative\\Dism.exe", u"C:\\Windows\\System32\\Dism.exe"};
+  const std::vector<std::u16string> mount = {u"E:\\a.wim", u"2", u"C:\\mnt"};
+  const std::vector<std::u16string> capture = {u"D:\\src", u"E:\\b.wim", u"Name"};
+  struct Row {
+    Tool tool;
+    Operation op;
+    const std::vector<std::u16string>* fields;
+    std::u16string arguments;
+  };
+  const Row rows[] = {
+      {Tool::Dism, Operation::MountReadOnly, &mount, u"/Mount-Image /ImageFile:E:\\a.wim /Index:2 /MountDir:C:\\mnt /ReadOnly"},
+      {Tool::Dism, Operation::MountReadWrite, &mount, u"/Mount-Image /ImageFile:E:\\a.wim /Index:2 /MountDir:C:\\mnt"},
+      {Tool::Dism, Operation::UnmountDiscard, &mount, u"/Unmount-Image /MountDir:E:\\a.wim /Discard"},
+      {Tool::Dism, Operation::UnmountCommit, &mount, u"/Unmount-Image /MountDir:E:\\a.wim /Commit"},
+      {Tool::Dism, Operation::Apply, &mount, u"/Apply-Image /ImageFile:E:\\a.wim /Index:2 /ApplyDir:C:\\mnt"},
+      {Tool::Dism, Operation::Capture, &capture,
+       u"/Capture-Image /ImageFile:E:\\b.wim /CaptureDir:D:\\src /Name:Name /Compress:max"},
+      {Tool::Dism, Operation::CaptureBoot, &capture,
+       u"/Capture-Image /ImageFile:E:\\b.wim /CaptureDir:D:\\src /Name:Name /Compress:max /Bootable"},
+      {Tool::Dism, Operation::Append, &capture, u"/Append-Image /ImageFile:E:\\b.wim /CaptureDir:D:\\src /Name:Name"},
+      {Tool::DismWindows7, Operation::MountReadOnly, &mount, u"/Mount-Wim /WimFile:E:\\a.wim /Index:2 /MountDir:C:\\mnt /ReadOnly"},
+      {Tool::DismWindows7, Operation::MountReadWrite, &mount, u"/Mount-Wim /WimFile:E:\\a.wim /Index:2 /MountDir:C:\\mnt"},
+      {Tool::DismWindows7, Operation::UnmountDiscard, &mount, u"/Unmount-Wim /MountDir:E:\\a.wim /Discard"},
+      {Tool::DismWindows7, Operation::UnmountCommit, &mount, u"/Unmount-Wim /MountDir:E:\\a.wim /Commit"},
+  };
+  for (const Row& row : rows) {
+    const std::optional<CommandLine> cl = ComposeDism(places, row.tool, row.op, *row.fields);
+    ASSERT_TRUE(cl) << static_cast<int>(row.op);
+    EXPECT_EQ(cl->application, places.launch);
+    EXPECT_EQ(cl->line, u"C:\\Windows\\System32\\Dism.exe " + row.arguments);
+    EXPECT_EQ(cl->show, ShowStyle(row.op));
+  }
+  // Spaces, Chinese text and a closing backslash: each value is quoted by the rule of every field and comes
+  // back as one argument; a system folder with a space is quoted as the program's name.
+  const DismPaths spaced{u"C:\\Win dows\\System32\\Dism.exe", u"C:\\Win dows\\System32\\Dism.exe"};
+  const std::optional<CommandLine> apply =
+      ComposeDism(spaced, Tool::Dism, Operation::Apply, {u"E:\\我的 镜像.wim", u"1", u"D:\\目标 盘\\"});
+  ASSERT_TRUE(apply);
+  EXPECT_EQ(apply->line, u"\"C:\\Win dows\\System32\\Dism.exe\" /Apply-Image /ImageFile:\"E:\\我的 镜像.wim\" /Index:1 "
+                         u"/ApplyDir:\"D:\\目标 盘\\\\\"");
+  EXPECT_EQ(SplitCommandLine(apply->line),
+            (std::vector<std::u16string>{u"C:\\Win dows\\System32\\Dism.exe", u"/Apply-Image",
+                                         u"/ImageFile:E:\\我的 镜像.wim", u"/Index:1", u"/ApplyDir:D:\\目标 盘\\"}));
+  EXPECT_EQ(DismArguments(Tool::Dism, Operation::Apply, {u"a.wim", u"1", u"D:\\"}),
+            u"/Apply-Image /ImageFile:a.wim /Index:1 /ApplyDir:D:\\");
+  EXPECT_EQ(SplitCommandLine(ComposeDism(places, Tool::Dism, Operation::Capture,
+                                          {u"\"D:\\源\\\"", u"E:\\x.wim", u"Windows 7 旗舰版"})->line),
+            (std::vector<std::u16string>{places.shown, u"/Capture-Image", u"/ImageFile:E:\\x.wim", u"/CaptureDir:D:\\源\\",
+                                         u"/Name:Windows 7 旗舰版", u"/Compress:max"}));
+  EXPECT_FALSE(DismArguments(Tool::Imagex, Operation::Apply, mount)) << "imagex has words of its own";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "imaging/command_line_split.h"
 #include "imaging/imaging_commands.h"
+#include "imaging/tool_choice.h"
 #include "tests/common/random_fields.h"
 
 namespace vantrel::imaging {
@@ -95,6 +96,24 @@ TEST(SplitCommandLineTest, ComposedFieldsComeBackExactly) {
     const CommandLine plainLine = Compose(plain(folder), op, plainFields);
     EXPECT_EQ(plainLine.line, expectedLine);
     if (plainLine.line != expectedLine) ++failures;
+
+    // The same fields in DISM's words: every "/Switch:value" comes back as one argument holding the field.
+    const Tool tool = random.Below(2) ? Tool::Dism : Tool::DismWindows7;
+    const DismPaths places = DismPlaces(folder, random.Below(2) == 1);
+    const std::optional<CommandLine> dism = ComposeDism(places, tool, op, typed);
+    if (!dism) continue;  // DISM of Windows 7 has no apply, capture or append
+    const Argv dismArgv = SplitCommandLine(dism->line);
+    Argv values;
+    for (const std::u16string& arg : dismArgv)
+      if (const std::size_t colon = arg.find(u':'); arg.starts_with(u"/") && colon != std::u16string::npos &&
+                                                    !arg.starts_with(u"/Compress:"))
+        values.push_back(arg.substr(colon + 1));
+    const bool capture = op == Operation::Capture || op == Operation::CaptureBoot || op == Operation::Append;
+    // Capture and append name the image file first, then the folder.
+    const Argv expectedValues = capture ? Argv{fields[1], fields[0], fields[2]} : fields;
+    EXPECT_EQ(dismArgv.front(), places.shown);
+    EXPECT_EQ(values, expectedValues) << "line: " << ::testing::PrintToString(dism->line);
+    if (values != expectedValues) ++failures;
   }
   EXPECT_GE(fieldCount, 10000u);
 }

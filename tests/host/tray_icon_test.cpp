@@ -120,6 +120,14 @@ TEST(TrayDispatch, OnlyButtonReleasesOfTheCallbackAreHandled) {
   }
 }
 
+TEST(TrayTip, UnicodeFieldsAreCutWhole) {
+  EXPECT_EQ(FitField(u"abc", 4), u"abc");
+  EXPECT_EQ(FitField(u"abcd", 4), u"abc");
+  EXPECT_EQ(FitField(u"ab\U0001F600", 4), u"ab") << "a surrogate pair is kept whole or dropped whole";
+  EXPECT_EQ(FitField(u"a\U0001F600b", 4), u"a\U0001F600");
+  EXPECT_EQ(FitField(u"abc", 0), u"");
+}
+
 TEST(TrayMenu, ItemsInOrderAndTheHandlersTheyRun) {
   struct Expected {
     std::string_view name, caption;
@@ -128,6 +136,7 @@ TEST(TrayMenu, ItemsInOrderAndTheHandlersTheyRun) {
   };
   const Expected expected[] = {
       {"up_Show", "30101", false, MenuHandler::up_Show_Click},
+      {"up_Copy", "30103", false, MenuHandler::up_Copy_Click},
       {"up_line1", "-", true, MenuHandler::None},
       {"up_Exit", "30102", false, MenuHandler::up_Exit_Click},
   };
@@ -145,8 +154,9 @@ TEST(TrayMenu, ItemsInOrderAndTheHandlersTheyRun) {
     }
   }
   EXPECT_EQ(kPopupMenuItems[0].commandId, 30101u);
-  EXPECT_EQ(kPopupMenuItems[2].commandId, 30102u);
-  for (std::uint32_t id : {0u, 1u, 30100u, 30103u, 0xFFFFFFFFu}) {
+  EXPECT_EQ(kPopupMenuItems[1].commandId, 30103u);
+  EXPECT_EQ(kPopupMenuItems[3].commandId, 30102u);
+  for (std::uint32_t id : {0u, 1u, 30100u, 30104u, 0xFFFFFFFFu}) {
     EXPECT_EQ(HandlerForCommand(id), MenuHandler::None) << "command " << id;
   }
 }

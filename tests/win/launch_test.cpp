@@ -13,6 +13,7 @@
 
 #include "app/main_window_win32.h"
 #include "imaging/imaging_commands.h"
+#include "imaging/panels_win32.h"
 #include "runtime/process_watch.h"
 #include "runtime/runtime.h"
 #include "tests/common/random_fields.h"
@@ -134,8 +135,8 @@ class ToolInFolderWithSpace : public testing::Test {
 TEST_F(ToolInFolderWithSpace, TheToolItselfRunsWithExactArgumentsAndShowState) {
   const std::vector<std::u16string> mountArgs{u"E:\\My Images\\base.wim", u"2", u"C:\\mount here\\"};
   const std::vector<std::u16string> captureArgs{u"C:\\source dir", u"D:\\out.wim", u"weekly backup"};
-  ASSERT_TRUE(vantrel::runtime::Shell(nullptr, Compose(Utf16(folder_), Operation::MountReadOnly, mountArgs)));
-  ASSERT_TRUE(vantrel::runtime::Shell(nullptr, Compose(Utf16(folder_), Operation::Capture, captureArgs)));
+  ASSERT_TRUE(vantrel::imaging::StartTool(nullptr, Compose(Utf16(folder_), Operation::MountReadOnly, mountArgs)));
+  ASSERT_TRUE(vantrel::imaging::StartTool(nullptr, Compose(Utf16(folder_), Operation::Capture, captureArgs)));
 
   ASSERT_TRUE(toolLog_->WaitForRuns(2));
   std::vector<ToolRun> runs = toolLog_->Runs();
@@ -194,7 +195,7 @@ TEST_F(LaunchFromProgram, AMissingToolIsReportedAndTheProgramGoesOn) {
 
   DialogAnswerer box(vantrel::runtime::kAppTitle);
   const bool started =
-      vantrel::runtime::Shell(main, Compose(Utf16(empty), Operation::MountReadOnly, {u"a.wim", u"1", u"C:\\mnt"}));
+      vantrel::imaging::StartTool(main, Compose(Utf16(empty), Operation::MountReadOnly, {u"a.wim", u"1", u"C:\\mnt"}));
   RemoveDirectoryW(empty.c_str());
   EXPECT_FALSE(started);
   ASSERT_TRUE(box.Wait());
@@ -227,10 +228,10 @@ TEST_F(LaunchFromProgram, LongAndNonAnsiPathsReachTheToolWhole) {
   const std::wstring unicodeFile = L"E:\\系统 镜像\\备份😀\U0002000B.wim";
 
   const HWND main = window_->hwnd();
-  ASSERT_TRUE(vantrel::runtime::Shell(main, Compose(Utf16(vantrel::runtime::ProgramFolder()), Operation::Apply,
+  ASSERT_TRUE(vantrel::imaging::StartTool(main, Compose(Utf16(vantrel::runtime::ProgramFolder()), Operation::Apply,
                                                     {Utf16(unicodeFile), u"1", Utf16(longWithSpaces)})));
   ASSERT_TRUE(log_->WaitForRuns(1));
-  ASSERT_TRUE(vantrel::runtime::Shell(
+  ASSERT_TRUE(vantrel::imaging::StartTool(
       main, Compose(Utf16(vantrel::runtime::ProgramFolder()), Operation::UnmountCommit, {Utf16(longPlain)})));
   ASSERT_TRUE(log_->WaitForRuns(2));
   const std::vector<ToolRun> runs = log_->Runs();
@@ -251,7 +252,7 @@ TEST_F(LaunchFromProgram, ManyRandomFieldsInOneLineReachTheToolThroughItsCRuntim
   }
   const auto command = Compose(Utf16(vantrel::runtime::ProgramFolder()), Operation::Append, typed);
   ASSERT_LT(command.line.size(), 32000u);
-  ASSERT_TRUE(vantrel::runtime::Shell(window_->hwnd(), command));
+  ASSERT_TRUE(vantrel::imaging::StartTool(window_->hwnd(), command));
   ASSERT_TRUE(log_->WaitForRuns(1));
   std::vector<std::wstring> expected{L"/append"};
   for (const std::u16string& field : fields) expected.push_back(Wide(field));
@@ -335,14 +336,16 @@ TEST_F(ReportsFromProgram, EachRunIsReportedOnceWhenItsToolEndsAndAMessageBoxDel
 
   const std::wstring systemText = vantrel::runtime::SystemMessageText(2);
   ASSERT_FALSE(systemText.empty());
-  EXPECT_EQ(g_balloons[0].title, LoadResString(50102));
-  EXPECT_EQ(g_balloons[0].text, L"操作失败\uFF0C退出代码\uFF1A2\u3002\n" + systemText);
+  // Each title names the run and the tool; a listed code is explained before the system's text.
+  auto title = [](std::uint16_t id) { return LoadResString(id) + L" \u00B7 imagex"; };
+  EXPECT_EQ(g_balloons[0].title, title(50102));
+  EXPECT_EQ(g_balloons[0].text, L"操作失败\uFF0C退出代码\uFF1A2\u3002\n" + LoadResString(50112) + L"\n" + systemText);
   EXPECT_EQ(g_balloons[0].icon, static_cast<DWORD>(NIIF_ERROR));
-  EXPECT_EQ(g_balloons[1].title, LoadResString(10111));
+  EXPECT_EQ(g_balloons[1].title, title(10111));
   EXPECT_EQ(g_balloons[1].text.rfind(L"操作失败\uFF0C退出代码\uFF1A-1052638953\uFF080xC1420117\uFF09\u3002", 0), 0u)
       << testing::PrintToString(g_balloons[1].text);
   EXPECT_EQ(g_balloons[1].icon, static_cast<DWORD>(NIIF_ERROR));
-  EXPECT_EQ(g_balloons[2].title, LoadResString(10110));
+  EXPECT_EQ(g_balloons[2].title, title(10110));
   EXPECT_EQ(g_balloons[2].text, L"操作已完成\u3002");
   EXPECT_EQ(g_balloons[2].icon, static_cast<DWORD>(NIIF_INFO));
   for (const Balloon& b : g_balloons) {
@@ -375,7 +378,7 @@ TEST_F(ReportsFromProgram, EachRunIsReportedOnceWhenItsToolEndsAndAMessageBoxDel
   EXPECT_EQ(log_->Runs().size(), 4u) << "the tool had not ended while the box was open";
   EXPECT_EQ(balloonsWhileOpen, 0u) << "a report came while the message box was open";
   ASSERT_TRUE(WaitUntil([] { return !g_balloons.empty(); }, std::chrono::seconds(5))) << "the report was lost";
-  EXPECT_EQ(g_balloons.at(0).title, LoadResString(10110));
+  EXPECT_EQ(g_balloons.at(0).title, title(10110));
 
   // Ending the program while a tool runs: the icon goes, the tool goes on, and nothing is reported later.
   g_balloons.clear();
