@@ -97,7 +97,7 @@ BOOL NotifyUnicodeTip(const std::wstring& text) {
 
 // True when every character of `text` has a form of its own in the system code page.
 bool FitsCodePage(std::wstring_view text) {
-  if (text.empty()) return true;
+  if (text.empty() || GetACP() == CP_UTF8) return true;
   BOOL lossy = FALSE;
   const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr,
                                        0, nullptr, &lossy);

@@ -611,19 +611,68 @@ std::vector<ToolRun> ParseToolLog(const std::string& content) {
   return runs;
 }
 
-App::App() {
+namespace {
+// Wine's own dism.exe of a prefix's system folders (a stub), kept aside while a scenario uses the stand-in.
+const char* const kSystemFolders[] = {"system32", "syswow64"};
+std::string SystemFile(const std::string& prefix, const char* folder, const char* name) {
+  return prefix + "/drive_c/windows/" + folder + "/" + name;
+}
+}  // namespace
+
+void App::PreparePrefix() {
+  if (tool_ == Tool::Imagex) return;
+  Session& session = Session::Get();
+  const std::string& prefix = session.prefix();
+  for (const char* folder : kSystemFolders) {
+    const std::string dism = SystemFile(prefix, folder, "dism.exe"), kept = SystemFile(prefix, folder, "dism.exe.wine");
+    if (fs::exists(dism) && !fs::exists(kept)) fs::rename(dism, kept);
+    fs::remove(dism);
+  }
+  if (tool_ != Tool::None)
+    fs::copy_file(session.winBin() + "/dism.exe", SystemFile(prefix, "system32", "dism.exe"),
+                  fs::copy_options::overwrite_existing);
+  const std::string version = tool_ == Tool::DismWindows7 ? "win7" : "win10";
+  RunCommand({session.loader(), "reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", version, "/f"}, 60s,
+             session.WineEnv());
+}
+
+void App::RestorePrefix() {
+  if (tool_ == Tool::Imagex) return;
+  Session& session = Session::Get();
+  RunCommand({session.loader(), "reg", "delete", "HKCU\\Software\\Wine", "/v", "Version", "/f"}, 60s,
+             session.WineEnv());
+  session.StopWine();
+  std::error_code ec;
+  for (const char* folder : kSystemFolders) {
+    const std::string dism = SystemFile(session.prefix(), folder, "dism.exe");
+    const std::string kept = SystemFile(session.prefix(), folder, "dism.exe.wine");
+    fs::remove(dism, ec);
+    if (fs::exists(kept)) fs::rename(kept, dism, ec);
+  }
+}
+
+App::App(Tool tool) : tool_(tool) {
   auto started = Clock::now();
   Session& session = Session::Get();
   std::string base = Getenv("TMPDIR").empty() ? "/tmp" : Getenv("TMPDIR");
   std::string templ = base + "/Vantrel 测试 XXXXXX";
   if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp");
   folder_ = templ;
-  for (const char* file : {"Vantrel.exe", "imagex.exe"})
-    fs::copy_file(session.winBin() + "/" + file, folder_ + "/" + file);
+  fs::copy_file(session.winBin() + "/Vantrel.exe", folder_ + "/Vantrel.exe");
+  if (tool_ == Tool::Imagex) fs::copy_file(session.winBin() + "/imagex.exe", folder_ + "/imagex.exe");
 
   session.StopWine();
-  process_ = Child({session.loader(), folder_ + "/Vantrel.exe"}, session.WineEnv(), folder_ + "/wine-output.txt",
-                   folder_);
+  PreparePrefix();
+  session.StopWine();
+  EnvChanges env = session.WineEnv();
+  if (tool_ != Tool::Imagex) {
+    // The stand-in DISM is loaded as the native program it is, and writes its record where the scenario reads.
+    for (std::string& change : env)
+      if (change.rfind("WINEDLLOVERRIDES=", 0) == 0) change += ";dism.exe=n";
+    for (std::string& change : env)
+      if (change == "VANTREL_IMAGEX_LOG") change += "=" + WindowsPath(folder_ + "/imagex.log");
+  }
+  process_ = Child({session.loader(), folder_ + "/Vantrel.exe"}, env, folder_ + "/wine-output.txt", folder_);
   bool shown = WaitUntil(
       [&] {
         for (const std::string& w : VisibleWindowsOf(process_.pid())) {
@@ -664,6 +713,7 @@ App::~App() {
   }
   process_.Kill();
   Session::Get().StopWine();
+  RestorePrefix();
   std::error_code ec;
   if (::testing::Test::HasFailure()) std::cerr << "e2e: the scenario's folder is kept: " << folder_ << "\n";
   else fs::remove_all(folder_, ec);

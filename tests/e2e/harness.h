@@ -187,7 +187,12 @@ std::vector<ToolRun> ParseToolLog(const std::string& content);
 // stops the Wine session and removes the folder (kept, and named on stderr, when the scenario failed).
 class App {
  public:
-  App();
+  // Which tool the program finds. Imagex: the stand-in imagex.exe beside it. The others: no imagex.exe; the
+  // Wine prefix reports the given Windows version and has the stand-in in place of Wine's own dism.exe in its
+  // 64-bit system folder (Windows 10, Windows 7), or no dism.exe at all (None). The prefix is put back as it was
+  // when the scenario ends.
+  enum class Tool { Imagex, DismWindows10, DismWindows7, None };
+  explicit App(Tool tool = Tool::Imagex);
   ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;
@@ -260,6 +265,9 @@ class App {
 
  private:
   std::vector<std::string> MessageBoxWindows() const;
+  void PreparePrefix();
+  void RestorePrefix();
+  Tool tool_;
   std::string folder_;
   Child process_;
   std::string window_;

@@ -2,6 +2,8 @@
 // what the imaging tool received, argument by argument, and what the window showed.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "tests/e2e/harness.h"
 
 namespace vantrel::e2e {
@@ -151,6 +153,103 @@ TEST_F(Operations, QuotedPathsEndingInABackslashStayOneArgument) {
   app_.SetField("WIM_Info", "x");
   ToolRun capture = Launch("MakeWimImage", 2);
   EXPECT_EQ(capture.args, (Args{"/capture", "/compress", "maximum", R"(C:\我的 目录\)", R"(C:\out.wim)", "x"}));
+}
+
+// Without imagex.exe beside the program: Windows' own DISM from the system folder, in its words.
+class WithoutImagex : public ::testing::Test {
+ protected:
+  Deadline deadline_{::testing::UnitTest::GetInstance()->current_test_info()->name(), std::chrono::seconds(240)};
+
+  static ToolRun Launch(App& app, std::string_view button, std::size_t count) {
+    app.Click(button);
+    EXPECT_TRUE(app.WaitForRuns(count)) << "DISM was not started by " << button;
+    auto runs = app.Runs();
+    return runs.size() >= count ? runs[count - 1] : ToolRun{};
+  }
+  // The program names DISM as a console of the system's own architecture finds it.
+  static std::string DismLine(const std::string& rest) { return R"(C:\windows\System32\Dism.exe )" + rest; }
+};
+
+TEST_F(WithoutImagex, Windows10DismGetsEveryFieldWholeExplainsAFailureAndTheLineCanBeCopied) {
+  App app(App::Tool::DismWindows10);
+  app.SetField("WIMPath", kWim);
+  app.SetField("MountPath", R"(C:\挂载 目录\ standin:exit=0xC1420127)");
+  ToolRun mount = Launch(app, "MountWim", 1);
+  EXPECT_EQ(mount.args, (Args{"/Mount-Image", "/ImageFile:" + kWim, "/Index:1",
+                              R"(/MountDir:C:\挂载 目录\ standin:exit=0xC1420127)", "/ReadOnly"}));
+  EXPECT_EQ(mount.line, DismLine(R"(/Mount-Image /ImageFile:"C:\镜像 文件\install.wim" /Index:1 )"
+                                 R"(/MountDir:"C:\挂载 目录\ standin:exit=0xC1420127" /ReadOnly)"));
+  EXPECT_EQ(mount.show, 2);
+  // The report names DISM and says in plain words what the code means.
+  auto report = App::WaitForTooltip("挂载 WIM 镜像 · DISM");
+  ASSERT_TRUE(report.has_value()) << testing::PrintToString(App::Tooltips());
+  EXPECT_NE(report->find("0xC1420127"), std::string::npos) << *report;
+  EXPECT_NE(report->find("以前的一次挂载没有卸载"), std::string::npos) << *report;
+
+  // The tray menu's copy entry puts the very line that was launched on the clipboard.
+  std::optional<Rect> tray;
+  ASSERT_TRUE(WaitUntil([&] { return (tray = WineTrayWindow()).has_value(); }, 20s));
+  ClickAt(tray->x + 10, tray->y + tray->height / 2, 3);
+  std::string menu;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (const std::string& w : VisibleWindowsOf(app.pid()))
+          if (w != app.window()) menu = w;
+        return !menu.empty();
+      },
+      10s));
+  FocusWindow(menu);
+  Keys({"c"});
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == mount.line; }, 10s)) << ClipboardText();
+
+  // Capture with a Chinese name holding a space, bootable, from a folder given with its closing backslash.
+  app.Click("Option2");
+  app.SetField("mk_WIMPath", kSource);
+  app.SetField("WIMSavePath", kSavePath);
+  app.SetField("WIM_Info", "Windows 7 旗舰版");
+  app.Click("WimBoot");
+  ToolRun capture = Launch(app, "MakeWimImage", 2);
+  EXPECT_EQ(capture.args, (Args{"/Capture-Image", "/ImageFile:" + kSavePath, "/CaptureDir:" + kSource,
+                                "/Name:Windows 7 旗舰版", "/Compress:max", "/Bootable"}));
+  EXPECT_TRUE(app.Running());
+}
+
+TEST_F(WithoutImagex, Windows7DismMountsInItsOlderWordsAndRefusesWhatItCannotDo) {
+  App app(App::Tool::DismWindows7);
+  app.SetField("WIMPath", kWim);
+  app.SetField("WIMindex", "2");
+  app.SetField("MountPath", kMountFolder);
+  app.Click("WIMR_Check");
+  ToolRun mount = Launch(app, "MountWim", 1);
+  EXPECT_EQ(mount.args, (Args{"/Mount-Wim", "/WimFile:" + kWim, "/Index:2", "/MountDir:" + kMountFolder}));
+  ToolRun unmount = Launch(app, "unMountWim", 2);
+  EXPECT_EQ(unmount.args, (Args{"/Unmount-Wim", "/MountDir:" + kMountFolder, "/Commit"}));
+
+  // Apply is not in this DISM: a message says imagex.exe is needed, and nothing starts.
+  app.Click("ExtWIM");
+  auto box = app.WaitForMessageBox();
+  ASSERT_TRUE(box.has_value());
+  EXPECT_NE(box->text.find("imagex.exe"), std::string::npos) << box->text;
+  Keys({"Return"});
+  EXPECT_TRUE(app.WaitForNoMessageBox());
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(app.Runs().size(), 2u);
+}
+
+TEST_F(WithoutImagex, NeitherToolIsANamedMessageAndNothingStarts) {
+  App app(App::Tool::None);
+  app.SetField("WIMPath", kWim);
+  app.SetField("MountPath", kMountFolder);
+  app.Click("MountWim");
+  auto box = app.WaitForMessageBox();
+  ASSERT_TRUE(box.has_value());
+  // Both places looked at are named.
+  EXPECT_NE(box->text.find(app.WindowsFolder() + "\\imagex.exe"), std::string::npos) << box->text;
+  EXPECT_NE(box->text.find("Dism.exe"), std::string::npos) << box->text;
+  Keys({"Return"});
+  EXPECT_TRUE(app.WaitForNoMessageBox());
+  EXPECT_TRUE(app.Runs().empty());
+  EXPECT_TRUE(app.Running());
 }
 
 }  // namespace

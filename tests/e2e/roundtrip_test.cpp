@@ -62,10 +62,11 @@ std::string InfoValue(const std::string& info, const std::string& key, int index
   return "(none)";
 }
 
-TEST(WimRoundTrip, CaptureBootableCaptureAppendAndApply) {
-  if (!fs::exists("/usr/bin/wimlib-imagex")) GTEST_SKIP() << "wimtools is not installed";
+// The round trip with imagex beside the program, or through Windows' own DISM without it.
+void RoundTrip(App::Tool tool) {
   Deadline deadline("WimRoundTrip", std::chrono::seconds(300));
-  App app;
+  App app(tool);
+  const bool dism = tool != App::Tool::Imagex;
   const fs::path root = app.folder();
   const fs::path first = root / "数据 源", second = root / "第二 源", out = root / "镜像 输出",
                  applied = root / "解开 目录";
@@ -103,6 +104,11 @@ TEST(WimRoundTrip, CaptureBootableCaptureAppendAndApply) {
   app.SetField("WIM_Info", "第一 image");
   app.Click("MakeWimImage");
   runOk(1);
+  if (dism && !app.Runs().empty()) {
+    EXPECT_EQ(app.Runs()[0].args, (std::vector<std::string>{"/Capture-Image", "/ImageFile:" + wim,
+                                                            "/CaptureDir:" + App::WindowsPath(first.string()) + "\\",
+                                                            "/Name:第一 image", "/Compress:max"}));
+  }
   std::string header = info(wim);
   EXPECT_EQ(InfoValue(header, "Image Count"), "1");
   EXPECT_EQ(InfoValue(header, "Boot Index"), "0");
@@ -134,8 +140,22 @@ TEST(WimRoundTrip, CaptureBootableCaptureAppendAndApply) {
   app.SetField("MountPath", App::WindowsPath(applied.string()));
   app.Click("ExtWIM");
   runOk(4);
+  if (dism && app.Runs().size() >= 4) {
+    EXPECT_EQ(app.Runs()[3].args, (std::vector<std::string>{"/Apply-Image", "/ImageFile:" + wim, "/Index:2",
+                                                            "/ApplyDir:" + App::WindowsPath(applied.string())}));
+  }
   EXPECT_EQ(Tree(applied), Tree(second));
   EXPECT_NE(Tree(applied), Tree(first));
+}
+
+TEST(WimRoundTrip, CaptureBootableCaptureAppendAndApply) {
+  if (!fs::exists("/usr/bin/wimlib-imagex")) GTEST_SKIP() << "wimtools is not installed";
+  RoundTrip(App::Tool::Imagex);
+}
+
+TEST(WimRoundTrip, ThroughWindowsOwnDismWithoutImagex) {
+  if (!fs::exists("/usr/bin/wimlib-imagex")) GTEST_SKIP() << "wimtools is not installed";
+  RoundTrip(App::Tool::DismWindows10);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 // clang-format on
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -267,24 +269,30 @@ struct Balloon {
   BOOL result = FALSE;
 };
 std::vector<Balloon> g_balloons;
-std::vector<std::string> g_tips;
+std::vector<std::wstring> g_tips;  // through either record
 bool g_deleted = false;
 bool g_quitOnBalloon = false;
 
 void OnBalloon(const NOTIFYICONDATAW& record, BOOL result) {
+  if (record.uFlags & NIF_TIP) {
+    g_tips.emplace_back(record.szTip);  // a tip the system code page cannot hold
+    return;
+  }
   g_balloons.push_back({record.szInfoTitle, record.szInfo, record.dwInfoFlags, record.cbSize, result});
   if (g_quitOnBalloon) PostQuitMessage(0);
 }
 void OnNotify(DWORD message, const NOTIFYICONDATAA& record, BOOL) {
-  if (message == NIM_MODIFY && (record.uFlags & NIF_TIP)) g_tips.emplace_back(record.szTip);
+  if (message == NIM_MODIFY && (record.uFlags & NIF_TIP)) {
+    wchar_t tip[64] = {};
+    MultiByteToWideChar(CP_ACP, 0, record.szTip, -1, tip, 64);
+    g_tips.emplace_back(tip);
+  }
   if (message == NIM_DELETE) g_deleted = true;
 }
 
-// The tip field as the program makes it from `text` (the tip travels in the system code page).
-std::string Tip(const std::wstring& text) {
-  auto field = vantrel::tray::TipField(vantrel::tray::APIStuff::EncodeTipCharacters(text));
-  return std::string(field.data());
-}
+// The tip as the shell reads it: the text whole, in the 8-bit record where the system code page holds it, else
+// in the Unicode one.
+std::wstring Tip(const std::wstring& text) { return text; }
 
 class ReportsFromProgram : public LaunchFromProgram {
  protected:
@@ -356,7 +364,7 @@ TEST_F(ReportsFromProgram, EachRunIsReportedOnceWhenItsToolEndsAndAMessageBoxDel
   const std::wstring running = LoadResString(50108);
   auto count = [&](const wchar_t* n) { return Tip(running.substr(0, running.find(L"%1")) + n +
                                                   running.substr(running.find(L"%1") + 2)); };
-  EXPECT_EQ(g_tips, (std::vector<std::string>{count(L"1"), count(L"2"), count(L"3"), count(L"2"), count(L"1"),
+  EXPECT_EQ(g_tips, (std::vector<std::wstring>{count(L"1"), count(L"2"), count(L"3"), count(L"2"), count(L"1"),
                                               Tip(LoadResString(40101))}));
 
   // A run that ends while a message box is up is reported once the box has closed, not inside it.
@@ -446,6 +454,77 @@ TEST_F(ReportsFromProgram, TheMessageLoopSleepsWhileAToolRuns) {
   EXPECT_EQ(timers, 0) << "timer messages while the tool ran";
   EXPECT_LE(messages - messagesAtLaunch, 10) << "the loop was woken " << messages - messagesAtLaunch << " times";
   EXPECT_LT(cpu100ns, 1500000u) << "CPU time " << cpu100ns / 10000 << " ms while a tool ran for 3 s";
+}
+
+// The watch itself, on handles the test controls (events: they end when set; an event has no exit code, so each
+// end is reported as one whose code could not be read).
+TEST(ProcessWatchTest, EveryEndIsSeenHoweverBusyTheQueueAndAFailedWaitNeverSpins) {
+  using vantrel::runtime::ProcessEnd;
+  using vantrel::runtime::ProcessWatch;
+  using vantrel::runtime::UniqueKernelHandle;
+  ProcessWatch watch;
+  std::vector<UniqueKernelHandle> events;
+  std::vector<int> reported;
+  std::vector<ProcessEnd> ends;
+  auto add = [&](DWORD access) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE watched = nullptr;
+    DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &watched, access, FALSE, 0);
+    const int number = static_cast<int>(events.size());
+    events.emplace_back(event);
+    watch.Watch(UniqueKernelHandle(watched), [&, number](ProcessEnd end) {
+      reported.push_back(number);
+      ends.push_back(end);
+    });
+  };
+  for (int i = 0; i < 70; ++i) add(SYNCHRONIZE | EVENT_MODIFY_STATE);
+  // A queue that is never empty: a message posted before every wait, and a 10 ms timer.
+  HWND busy = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(busy, nullptr);
+  SetTimer(busy, 1, 10, nullptr);
+  auto runLoop = [&](std::chrono::milliseconds length, bool post) {
+    int waits = 0;
+    const auto end = std::chrono::steady_clock::now() + length;
+    while (std::chrono::steady_clock::now() < end) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      if (post) PostMessageW(busy, WM_USER, 0, 0);
+      ProcessWatch::WaitForMessagesOrProcesses(100);
+      ++waits;
+    }
+    return waits;
+  };
+  // Ends inside the first turn of 63 handles and outside it.
+  for (int i : {2, 63, 64, 69}) SetEvent(events[static_cast<std::size_t>(i)].get());
+  runLoop(std::chrono::milliseconds(2500), true);
+  std::sort(reported.begin(), reported.end());
+  EXPECT_EQ(reported, (std::vector<int>{2, 63, 64, 69})) << "an end outside the wait's turn was never seen";
+  EXPECT_EQ(watch.InFlight(), 66u);
+  for (const ProcessEnd& end : ends) {
+    EXPECT_FALSE(end.known) << "an event's exit code was reported as the tool's own";
+    EXPECT_NE(end.value, 0u);
+  }
+  watch.Forget();
+  events.clear();
+  reported.clear();
+  ends.clear();
+  KillTimer(busy, 1);
+  DestroyWindow(busy);
+
+  // A handle that cannot be waited for (no SYNCHRONIZE access) next to one that can: the wait fails, the bad
+  // one is reported at once as an end not known, the loop sleeps instead of going round the failure, and the
+  // good one's end is still seen.
+  add(EVENT_MODIFY_STATE);
+  add(SYNCHRONIZE | EVENT_MODIFY_STATE);
+  const int waits = runLoop(std::chrono::milliseconds(1000), false);
+  EXPECT_LE(waits, 15) << "the loop went round a failing wait " << waits << " times in a second";
+  ASSERT_EQ(reported, std::vector<int>{0});
+  EXPECT_FALSE(ends[0].known);
+  EXPECT_EQ(ends[0].value, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  SetEvent(events[1].get());
+  runLoop(std::chrono::milliseconds(1500), false);
+  EXPECT_EQ(reported, (std::vector<int>{0, 1}));
+  EXPECT_EQ(watch.InFlight(), 0u);
 }
 
 }  // namespace

@@ -95,6 +95,7 @@ struct SeenItem {
   UINT id = 0;
   bool separator = false;
   std::wstring text;
+  bool grayed = false;
 };
 
 // Waits on a second thread for the popup menu window (class "#32768"), reads its items and then acts on it
@@ -127,11 +128,11 @@ class PopupDriver {
         wchar_t text[64] = {};
         MENUITEMINFOW info{};
         info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_STATE;
         info.dwTypeData = text;
         info.cch = 64;
         GetMenuItemInfoW(hmenu, static_cast<UINT>(n), TRUE, &info);
-        self->items_.push_back({info.wID, (info.fType & MFT_SEPARATOR) != 0, text});
+        self->items_.push_back({info.wID, (info.fType & MFT_SEPARATOR) != 0, text, (info.fState & MFS_GRAYED) != 0});
       }
       RECT r{};
       GetWindowRect(menu, &r);
@@ -267,12 +268,16 @@ TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
   POINT cursor{};
   GetCursorPos(&cursor);
   EXPECT_EQ(RightReleaseWith(driver), 0);
-  ASSERT_EQ(driver.Items().size(), 3u);
+  ASSERT_EQ(driver.Items().size(), 4u);
   EXPECT_EQ(driver.Items()[0].text, L"显示窗口");
   EXPECT_EQ(driver.Items()[0].id, kShowCommandId);
-  EXPECT_TRUE(driver.Items()[1].separator);
-  EXPECT_EQ(driver.Items()[2].text, L"退出(&X)");
-  EXPECT_EQ(driver.Items()[2].id, kExitCommandId);
+  EXPECT_EQ(driver.Items()[1].text, L"复制上次的命令(&C)");
+  EXPECT_EQ(driver.Items()[1].id, kCopyCommandId);
+  EXPECT_TRUE(driver.Items()[1].grayed) << "nothing has been launched yet";
+  EXPECT_FALSE(driver.Items()[0].grayed);
+  EXPECT_TRUE(driver.Items()[2].separator);
+  EXPECT_EQ(driver.Items()[3].text, L"退出(&X)");
+  EXPECT_EQ(driver.Items()[3].id, kExitCommandId);
   EXPECT_EQ(driver.Owner(), main_) << "the popup is opened on the main window, in the foreground";
   EXPECT_EQ(driver.Position().x, cursor.x);
   EXPECT_EQ(driver.Position().y, cursor.y);
@@ -285,8 +290,37 @@ TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
   // The menu opens again on the next release, and WM_CANCELMODE also closes it without a choice.
   PopupDriver again({{WM_CANCELMODE, 0}});
   EXPECT_EQ(RightReleaseWith(again), 0);
-  EXPECT_EQ(again.Items().size(), 3u);
+  EXPECT_EQ(again.Items().size(), 4u);
   EXPECT_TRUE(Events().empty());
+}
+
+// After a launch the copy entry puts the very command line launched on the clipboard, as Unicode text.
+TEST_F(TrayTest, CopyCommandPutsTheLastLaunchedLineOnTheClipboard) {
+  wintest::ToolLog log;
+  SetWindowTextW(window_->Control("MountPath"), L"C:\\挂载 目录\\");
+  SendMessageW(window_->Control("unMountWim"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(log.WaitForRuns(1));
+  const std::wstring line = log.Runs().at(0).line;
+  EXPECT_EQ(APIStuff::CopyText(), line);
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+  g_steps.clear();
+  PopupDriver driver({{WM_CHAR, 'c'}});
+  EXPECT_EQ(RightReleaseWith(driver), 0);
+  ASSERT_EQ(driver.Items().size(), 4u);
+  EXPECT_FALSE(driver.Items()[1].grayed);
+  std::wstring copied;
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    copied = static_cast<const wchar_t*>(GlobalLock(data));
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  EXPECT_EQ(copied, line);
+  // Only the tip may have changed meanwhile (the run ending); the window and the icon stay as they were.
+  for (Event event : Events()) EXPECT_EQ(event, Event::Modify) << "the copy did something else too";
 }
 
 TEST_F(TrayTest, ShowCommandHidesAndShowsTheWindowWhereItIs) {
@@ -435,6 +469,27 @@ TEST_F(TrayTest, ExplorerRestartAddsTheIconAgainWithItsTip) {
   EXPECT_EQ(g_steps[1].record.uFlags, static_cast<UINT>(NIF_TIP));
   EXPECT_EQ(Tip(g_steps[1].record), TipFieldOf("Vantrel."));
   EXPECT_TRUE(IconExists());
+}
+
+// A tip the system code page cannot hold goes through the Unicode record; the 8-bit record keeps its tip.
+TEST_F(TrayTest, ATipTheCodePageCannotHoldTravelsAsUnicode) {
+  if (GetACP() == CP_UTF8) GTEST_SKIP() << "the system code page holds every character";
+  static std::vector<std::wstring> unicodeTips;
+  unicodeTips.clear();
+  auto previous = APIStuff::SetBalloonObserver([](const NOTIFYICONDATAW& record, BOOL result) {
+    if ((record.uFlags & NIF_TIP) && result && record.cbSize == NOTIFYICONDATAW_V1_SIZE) unicodeTips.push_back(record.szTip);
+  });
+  g_steps.clear();
+  const std::wstring text = L"Vantrel\uFF1A2 个操作正在进行\u3002 \u0416\u03A9\u05D0";  // Chinese, Cyrillic, Greek, Hebrew
+  APIStuff::SetTrayTip(text);
+  EXPECT_EQ(unicodeTips, std::vector<std::wstring>{text});
+  EXPECT_TRUE(Events().empty()) << "the 8-bit record was sent as well";
+  EXPECT_EQ(std::string(APIStuff::TrayIconData.szTip.data()), "Vantrel.");
+  // Back to a tip the code page holds: the 8-bit record again.
+  APIStuff::SetTrayTip(L"Vantrel.");
+  EXPECT_EQ(unicodeTips.size(), 1u);
+  EXPECT_EQ(Events(), std::vector<Event>{Event::Modify});
+  APIStuff::SetBalloonObserver(previous);
 }
 
 TEST(TrayTip, EachCharacterIsConvertedWholeAndTheFieldKeepsItsNul) {
