@@ -36,6 +36,13 @@ static_assert(NOTIFYICONDATAW_V2_SIZE == 952);
 #else
 static_assert(NOTIFYICONDATAW_V2_SIZE == 936);
 #endif
+// The Unicode tip's record: the first-version NOTIFYICONDATAW, which ends after 64 UTF-16 units of its tip.
+#if defined(_WIN64)
+static_assert(NOTIFYICONDATAW_V1_SIZE == 168);
+#else
+static_assert(NOTIFYICONDATAW_V1_SIZE == 152);
+#endif
+static_assert(NOTIFYICONDATAW_V1_SIZE == offsetof(NOTIFYICONDATAW, szTip) + 64 * sizeof(wchar_t));
 static_assert(sizeof(NOTIFYICONDATAW{}.szInfoTitle) / sizeof(wchar_t) == 64 &&
               sizeof(NOTIFYICONDATAW{}.szInfo) / sizeof(wchar_t) == 256);
 
@@ -81,18 +88,31 @@ BOOL Notify(DWORD message) {
   return result;
 }
 
-// A tip the system code page cannot hold goes through the Unicode record (its first-version form, whose tip
-// field holds 64 UTF-16 units); the 8-bit record keeps what it had.
-BOOL NotifyUnicodeTip(const std::wstring& text) {
+// A change of the icon in the Unicode record of `size` bytes: the icon as the 8-bit record names it, `flags`.
+NOTIFYICONDATAW UnicodeRecord(DWORD size, UINT flags) {
   NOTIFYICONDATAW record{};
-  record.cbSize = NOTIFYICONDATAW_V1_SIZE;
+  record.cbSize = size;
   record.hWnd = HandleFromBits<HWND>(TrayIconData.hWnd);
   record.uID = TrayIconData.uID;
-  record.uFlags = NIF_TIP;
-  CopyField(record.szTip, text);
+  record.uFlags = flags;
+  return record;
+}
+
+BOOL NotifyUnicode(NOTIFYICONDATAW& record) {
   const BOOL result = Shell_NotifyIconW(NIM_MODIFY, &record);
   if (g_balloonObserver) g_balloonObserver(record, result);
   return result;
+}
+
+// A tip the system code page cannot hold goes through the Unicode record in its first-version form, whose tip
+// field the shell reads as 64 UTF-16 units (the later forms have 128); the 8-bit record keeps what it had.
+constexpr std::size_t kUnicodeTipUnits = 64;
+BOOL NotifyUnicodeTip(const std::wstring& text) {
+  NOTIFYICONDATAW record = UnicodeRecord(NOTIFYICONDATAW_V1_SIZE, NIF_TIP);
+  const std::u16string fitted = tray::FitField(runtime::Utf16(text), kUnicodeTipUnits);
+  std::memcpy(record.szTip, fitted.data(), fitted.size() * sizeof(wchar_t));
+  record.szTip[fitted.size()] = L'\0';
+  return NotifyUnicode(record);
 }
 
 // True when every character of `text` has a form of its own in the system code page.
@@ -228,17 +248,12 @@ BalloonObserver SetBalloonObserver(BalloonObserver observer) {
 
 void ShowBalloon(std::wstring_view title, std::wstring_view text, bool error) {
   if (!g_installed) return;
-  NOTIFYICONDATAW record{};
-  record.cbSize = NOTIFYICONDATAW_V2_SIZE;
-  record.hWnd = HandleFromBits<HWND>(TrayIconData.hWnd);
-  record.uID = TrayIconData.uID;
-  record.uFlags = NIF_INFO;
+  NOTIFYICONDATAW record = UnicodeRecord(NOTIFYICONDATAW_V2_SIZE, NIF_INFO);
   CopyField(record.szInfoTitle, title);
   CopyField(record.szInfo, text);
   record.uTimeout = 10000;  // read by Windows before Vista only; later ones use the accessibility setting
   record.dwInfoFlags = error ? NIIF_ERROR : NIIF_INFO;
-  const BOOL result = Shell_NotifyIconW(NIM_MODIFY, &record);
-  if (g_balloonObserver) g_balloonObserver(record, result);
+  NotifyUnicode(record);
 }
 
 bool TrayIconInstalled() { return g_installed; }

@@ -485,9 +485,13 @@ TEST_F(TrayTest, ATipTheCodePageCannotHoldTravelsAsUnicode) {
   EXPECT_EQ(unicodeTips, std::vector<std::wstring>{text});
   EXPECT_TRUE(Events().empty()) << "the 8-bit record was sent as well";
   EXPECT_EQ(std::string(APIStuff::TrayIconData.szTip.data()), "Vantrel.");
+  // Cut to the 63 units before the field's NUL that the first-version record has.
+  APIStuff::SetTrayTip(std::wstring(100, L'\u05D0'));
+  ASSERT_EQ(unicodeTips.size(), 2u);
+  EXPECT_EQ(unicodeTips[1], std::wstring(63, L'\u05D0'));
   // Back to a tip the code page holds: the 8-bit record again.
   APIStuff::SetTrayTip(L"Vantrel.");
-  EXPECT_EQ(unicodeTips.size(), 1u);
+  EXPECT_EQ(unicodeTips.size(), 2u);
   EXPECT_EQ(Events(), std::vector<Event>{Event::Modify});
   APIStuff::SetBalloonObserver(previous);
 }
