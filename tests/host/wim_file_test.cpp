@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "wim/image_choice.h"
+
 namespace vantrel::wim {
 namespace {
 
@@ -327,6 +329,90 @@ TEST(BoundedXml, RefusesWhatItCannotRead) {
   for (std::size_t k = 0; k < xml::kMaxDepth; ++k) nest += u"<A>", close += u"</A>";
   EXPECT_TRUE(xml::Parse(nest + close).ok());
   EXPECT_EQ(xml::Parse(u"<R>" + nest + close + u"</R>").fault, xml::Fault::TooDeep);
+}
+
+// What the panels show of a list: a line per image, the line for the typed index, the reasons, the menu.
+TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
+  // Each string-table entry as its id and its fields, so that what goes where is visible.
+  const TextLookup text = [](std::uint16_t id) {
+    return u"#" + std::u16string(1, u'0' + id % 100 / 10) + std::u16string(1, u'0' + id % 10) + u"(%1,%2)";
+  };
+  Listing listing;
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"");  // nothing read: nothing shown
+  EXPECT_FALSE(listing.ImageCount());
+  listing.state = Listing::State::NoFile;
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"");
+  EXPECT_TRUE(PickList(listing, text).empty());
+
+  listing.state = Listing::State::Read;
+  Image pro;
+  pro.index = 1;
+  pro.name = u"Windows 11 Pro";
+  pro.displayName = u"Windows 11 专业版";
+  pro.flags = u"Professional";
+  pro.arch = kArchX64;
+  pro.totalBytes = 16320875827ull;  // 15.2 GiB
+  Image home;
+  home.index = 2;
+  home.flags = u"core";  // already in the name (case aside): not repeated
+  home.name = u"Windows Core";
+  home.arch = 77;  // unknown: left out
+  Image bare;
+  bare.index = 3;
+  listing.description.images = {pro, home, bare};
+  listing.description.header.imageCount = 3;
+  EXPECT_EQ(listing.ImageCount(), 3u);
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"Windows 11 专业版 · Professional · x64 · 15.2 GB");
+  EXPECT_EQ(IndexLine(listing, u" 2 ", text), u"Windows Core");
+  EXPECT_EQ(IndexLine(listing, u"3", text), u"#01(3,%2)");
+  EXPECT_EQ(IndexLine(listing, u"4", text), u"#02(4,3)");
+  EXPECT_EQ(IndexLine(listing, u"0", text), u"#02(0,3)");
+  EXPECT_EQ(IndexLine(listing, u"", text), u"#03(3,%2)");
+  EXPECT_EQ(IndexLine(listing, u"x1", text), u"#03(3,%2)");
+  EXPECT_EQ(AppendLine(listing, true, text), u"#04(3,4)");
+  EXPECT_EQ(AppendLine(listing, false, text), u"");
+
+  listing.description.images[1].name = u"R&D";
+  const std::vector<PickEntry> menu = PickList(listing, text);
+  ASSERT_EQ(menu.size(), 3u);
+  EXPECT_EQ(menu[0].index, 1u);
+  EXPECT_EQ(menu[1].text, u"&2  R&&D · core");
+  EXPECT_EQ(menu[2].text, u"&3  #01(3,%2)");
+  listing.description.images.resize(12);
+  listing.description.images[11].index = 12;
+  EXPECT_EQ(PickList(listing, text)[11].text.substr(0, 4), u"12  ");  // no mnemonic beyond 9
+
+  // Sizes in units of 1024, one decimal below 100.
+  EXPECT_EQ(SizeText(0), u"0 B");
+  EXPECT_EQ(SizeText(1023), u"1023 B");
+  EXPECT_EQ(SizeText(1024), u"1.0 KB");
+  EXPECT_EQ(SizeText(1048575), u"1.0 MB");
+  EXPECT_EQ(SizeText(150ull << 20), u"150 MB");
+  EXPECT_EQ(SizeText(~0ull), u"16.0 EB");
+
+  // A file that cannot be listed: its reason, also on the capture panel, and no list to pick from.
+  listing.description.failure.problem = Problem::LaterPart;
+  listing.description.failure.value = 2;
+  listing.description.failure.limit = 5;
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"#13(2,5)");
+  EXPECT_EQ(AppendLine(listing, true, text), u"#13(2,5)");
+  EXPECT_TRUE(PickList(listing, text).empty());
+  EXPECT_FALSE(listing.ImageCount());
+  listing.description.failure.problem = Problem::XmlTooLarge;
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"#15(%1,%2)");
+  for (Problem p : {Problem::Unreadable, Problem::NotWim, Problem::CutShort, Problem::CompressedXml,
+                    Problem::XmlOutsideFile, Problem::BrokenXml, Problem::CountMismatch, Problem::EncryptedEsd}) {
+    Failure f;
+    f.problem = p;
+    EXPECT_FALSE(ReasonText(f, text).empty()) << static_cast<int>(p);
+  }
+
+  // Paths: Explorer's quotes taken off; nothing to read for an empty field.
+  EXPECT_EQ(PathToRead(u"\"C:\\a b.wim\""), u"C:\\a b.wim");
+  EXPECT_EQ(PathToRead(u"C:\\a.wim"), u"C:\\a.wim");
+  EXPECT_FALSE(PathToRead(u""));
+  EXPECT_FALSE(PathToRead(u"\"\""));
+  EXPECT_FALSE(PathToRead(u"  "));
 }
 
 }  // namespace
