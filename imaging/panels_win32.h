@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,8 @@ class PanelHost {
   virtual HWND Owner() const = 0;                          // owner of message boxes and dialogs
   // A run of `op` that Windows started; `process` is its handle, to be watched until the tool ends.
   virtual void Launched(Operation op, runtime::UniqueKernelHandle process) const = 0;
+  // How many images the mount panel's WIM file holds, when its list has been read; none otherwise.
+  virtual std::optional<std::uint32_t> WimImageCount() const { return std::nullopt; }
  protected:
   ~PanelHost() = default;
 };
