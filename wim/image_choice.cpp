@@ -87,7 +87,10 @@ std::u16string ImageLine(const Image& image, const TextLookup& text) {
   if (name.empty()) name = FillIn(text(kTextImageNumber), {Decimal(image.index)});
   std::u16string line = name;
   const std::u16string_view edition = Trimmed(image.flags);
-  if (!edition.empty() && !ContainsIgnoringCase(name, edition)) line += u" · " + std::u16string(edition);
+  // A display name is the edition's own name in the image's language; otherwise the edition is added unless
+  // the name already says it.
+  if (!edition.empty() && Trimmed(image.displayName).empty() && !ContainsIgnoringCase(name, edition))
+    line += u" · " + std::u16string(edition);
   if (image.arch && !ArchText(*image.arch).empty()) line += u" · " + std::u16string(ArchText(*image.arch));
   if (image.totalBytes) line += u" · " + SizeText(*image.totalBytes);
   return line;

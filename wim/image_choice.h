@@ -56,8 +56,8 @@ std::u16string SizeText(std::uint64_t bytes);
 // "x86", "x64", "ARM", "ARM64", or empty for a code not known.
 std::u16string_view ArchText(std::uint32_t arch);
 
-// One image on one line: its shown name (DISPLAYNAME, else NAME, else "映像 N"), its edition (FLAGS, when the
-// name does not already say it), architecture and size where known, joined by " · ".
+// One image on one line: its shown name (DISPLAYNAME, else NAME, else "映像 N"), its edition (FLAGS, when there
+// is no display name and the name does not already say it), architecture and size where known, joined by " · ".
 std::u16string ImageLine(const Image& image, const TextLookup& text);
 
 // The line beside the index box: nothing while there is nothing to tell; the image at the typed index; for an

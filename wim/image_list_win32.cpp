@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/panel_decisions.h"
 #include "runtime/handles.h"
 #include "runtime/runtime.h"
 
@@ -67,7 +68,9 @@ void CALLBACK ReadInBackground(PTP_CALLBACK_INSTANCE, void* context) {
     outcome.release();
 }
 
-std::wstring TableText(std::uint16_t id) { return runtime::LoadResString(id); }
+std::wstring TableText(std::uint16_t id) {
+  return runtime::LoadResString(id);
+}
 const TextLookup kText = [](std::uint16_t id) { return Utf16(TableText(id)); };
 
 }  // namespace
@@ -146,9 +149,9 @@ void PanelImageInfo::Attach() {
   HWND label = host_.Control("WimInfo");
   if (!index || !label) return;
   SetWindowSubclass(index, &PanelImageInfo::IndexBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host_.Owner(), nullptr,
-                             nullptr, nullptr);
+  tooltip_ =
+      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host_.Owner(), nullptr, nullptr, nullptr);
   if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
 }
 
@@ -224,8 +227,8 @@ void PanelImageInfo::ShowPicker() {
     AppendMenuW(menu.get(), MF_STRING | (current == e.index ? MF_CHECKED : 0), e.index, Wide(e.text).c_str());
   RECT r{};
   GetWindowRect(index, &r);
-  const UINT picked = static_cast<UINT>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN,
-                                                        r.left, r.bottom, 0, host_.Owner(), nullptr));
+  const UINT picked = static_cast<UINT>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left,
+                                                       r.bottom, 0, host_.Owner(), nullptr));
   SetFocus(index);
   if (picked == 0) return;
   SetWindowTextW(index, runtime::DecimalText(picked).c_str());

@@ -362,8 +362,11 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   listing.description.images = {pro, home, bare};
   listing.description.header.imageCount = 3;
   EXPECT_EQ(listing.ImageCount(), 3u);
-  EXPECT_EQ(IndexLine(listing, u"1", text), u"Windows 11 专业版 · Professional · x64 · 15.2 GB");
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"Windows 11 专业版 · x64 · 15.2 GB");
   EXPECT_EQ(IndexLine(listing, u" 2 ", text), u"Windows Core");
+  listing.description.images[1].flags = u"Enterprise";  // no display name, not in the name: added
+  EXPECT_EQ(IndexLine(listing, u"2", text), u"Windows Core · Enterprise");
+  listing.description.images[1].flags = u"core";
   EXPECT_EQ(IndexLine(listing, u"3", text), u"#01(3,%2)");
   EXPECT_EQ(IndexLine(listing, u"4", text), u"#02(4,3)");
   EXPECT_EQ(IndexLine(listing, u"0", text), u"#02(0,3)");
