@@ -102,8 +102,7 @@ TEST_F(Operations, CaptureBootableCaptureAndAppend) {
   app_.Click("WIM_add_c");
   ToolRun append = Launch("MakeWimImage", 3);
   EXPECT_EQ(append.args, (Args{"/append", kSource, kSavePath, "系统 备份"}));
-  EXPECT_EQ(append.line,
-            ExpectedLine(app_, R"(/append "D:\源 文件夹\系统 盘\\" "E:\备份 2024\新 镜像.wim" "系统 备份")"));
+  EXPECT_EQ(append.line, ExpectedLine(app_, R"(/append "D:\源 文件夹\系统 盘\\" "E:\备份 2024\新 镜像.wim" "系统 备份")"));
   EXPECT_EQ(append.show, 2);
 }
 
@@ -118,8 +117,8 @@ TEST_F(Operations, CommentWithQuotesTabsAndBackslashesReachesTheToolAsTyped) {
   ToolRun run = Launch("MakeWimImage", 1);
   EXPECT_EQ(run.line, ExpectedLine(app_, "/capture /compress maximum C:\\src C:\\out.wim " + comment));
   // The C runtime's reading of that text: quotes group, \" is a literal quote, other backslashes stay.
-  EXPECT_EQ(run.args, (Args{"/capture", "/compress", "maximum", R"(C:\src)", R"(C:\out.wim)", "say", "hello\tworld",
-                            R"(C:\dir\)", "\"x"}));
+  EXPECT_EQ(run.args, (Args{"/capture", "/compress", "maximum", R"(C:\src)", R"(C:\out.wim)", "say",
+                            "hello\tworld", R"(C:\dir\)", "\"x"}));
 }
 
 // After a click the tray tells how the run ended, in a balloon the user (or a screen reader) can read.

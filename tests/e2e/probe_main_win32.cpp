@@ -47,14 +47,10 @@ std::wstring ClassOf(HWND window) {
 std::string OneLine(const std::wstring& text) {
   std::string out;
   for (char c : Utf8(text)) {
-    if (c == '\\')
-      out += "\\\\";
-    else if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else
-      out += c;
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else out += c;
   }
   return out;
 }
@@ -100,8 +96,9 @@ BOOL CALLBACK VisitWindowOfClass(HWND window, LPARAM param) {
   RECT r{};
   GetWindowRect(window, &r);
   query->out += "window " + std::to_string(IsWindowVisible(window) ? 1 : 0) + " " +
-                std::to_string(IsIconic(window) ? 1 : 0) + " " + std::to_string(r.left) + " " + std::to_string(r.top) +
-                " " + std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top) + "\n";
+                std::to_string(IsIconic(window) ? 1 : 0) + " " + std::to_string(r.left) + " " +
+                std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
+                std::to_string(r.bottom - r.top) + "\n";
   return TRUE;
 }
 
