@@ -448,9 +448,10 @@ TEST_F(PanelsTest, FileDialogsFillTheirFieldsAndCarryTheNameOver) {
 TEST_F(PanelsTest, TheWimFilesListIsShownAndChecksTheIndex) {
   ScratchFolder folder(TempFolder());
   // A WIM file of two images, as the imaging tools write its header and description (no image data).
-  const std::wstring xml = L"\uFEFF<WIM><IMAGE INDEX=\"1\"><NAME>一号 &amp; 映像</NAME><WINDOWS><ARCH>9</ARCH>"
-                           L"</WINDOWS><TOTALBYTES>1024</TOTALBYTES></IMAGE><IMAGE INDEX=\"2\"><NAME>二号</NAME>"
-                           L"</IMAGE></WIM>";
+  const std::wstring xml =
+      L"\uFEFF<WIM><IMAGE INDEX=\"1\"><NAME>一号 &amp; 映像</NAME><WINDOWS><ARCH>9</ARCH>"
+      L"</WINDOWS><TOTALBYTES>1024</TOTALBYTES></IMAGE><IMAGE INDEX=\"2\"><NAME>二号</NAME>"
+      L"</IMAGE></WIM>";
   std::string bytes(208, '\0');
   auto put = [&](std::size_t at, std::size_t n, unsigned long long v) {
     for (std::size_t i = 0; i < n; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
