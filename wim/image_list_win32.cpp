@@ -149,10 +149,6 @@ void PanelImageInfo::Attach() {
   HWND label = host_.Control("WimInfo");
   if (!index || !label) return;
   SetWindowSubclass(index, &PanelImageInfo::IndexBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
-  tooltip_ =
-      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host_.Owner(), nullptr, nullptr, nullptr);
-  if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
 }
 
 void PanelImageInfo::Command(std::string_view name, int notification) {
@@ -204,7 +200,14 @@ void PanelImageInfo::SetLine(HWND label, const std::wstring& text) {
   GetWindowRect(label, &r);
   MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&r), 2);
   RedrawWindow(panel, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-  // The whole text in the tooltip, for when the label cuts it.
+  // The whole text in the tooltip, for when the label cuts it. The tooltip is made when first needed, not at
+  // start-up.
+  if (!tooltip_ && !text.empty()) {
+    tooltip_ =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host_.Owner(), nullptr, nullptr, nullptr);
+    if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
+  }
   if (!tooltip_) return;
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;

@@ -48,7 +48,7 @@ class PanelImageInfo {
   PanelImageInfo(const PanelImageInfo&) = delete;
   PanelImageInfo& operator=(const PanelImageInfo&) = delete;
 
-  // After the mount panel's controls exist: the tooltip and the index box's keys.
+  // After the mount panel's controls exist: the index box's keys.
   void Attach();
   // A notification from the control `name`: path, index and 以追加方式 changes update what is shown.
   void Command(std::string_view name, int notification);
