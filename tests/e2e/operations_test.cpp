@@ -196,6 +196,15 @@ TEST_F(Operations, TheImagesOfTheWimFileAreShownPickedAndChecked) {
   EXPECT_EQ(app_.Field("WIMindex"), "3");
   labelStartingWith("第三个映像");
 
+  // And by the mouse: a click on the line opens the list under the index box; a click on its first entry.
+  app_.Click("WimInfo");
+  std::this_thread::sleep_for(500ms);
+  const Rect index = App::ControlRect("WIMindex");
+  ClickAt(app_.ScreenX(index.x + 40), app_.ScreenY(index.y + index.height + 10));
+  EXPECT_EQ(app_.Field("WIMindex"), "1");
+  labelStartingWith("第一个映像");
+  app_.SetField("WIMindex", "3");
+
   app_.SetField("MountPath", R"(C:\mnt)");
   ToolRun mount = Launch("MountWim", 1);
   EXPECT_EQ(mount.args, (Args{"/mount", wimPath, "3", R"(C:\mnt)"}));
