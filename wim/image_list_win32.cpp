@@ -68,6 +68,21 @@ void CALLBACK ReadInBackground(PTP_CALLBACK_INSTANCE, void* context) {
     outcome.release();
 }
 
+// Whether `text` fits the label's width in the label's font.
+bool Fits(HWND label, const std::wstring& text) {
+  HDC dc = GetDC(label);
+  if (!dc) return true;
+  SIZE size{};
+  {
+    runtime::SelectObjectScope font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  }
+  ReleaseDC(label, dc);
+  RECT r{};
+  GetClientRect(label, &r);
+  return size.cx <= r.right;
+}
+
 std::wstring TableText(std::uint16_t id) {
   return runtime::LoadResString(id);
 }
@@ -200,9 +215,9 @@ void PanelImageInfo::SetLine(HWND label, const std::wstring& text) {
   GetWindowRect(label, &r);
   MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&r), 2);
   RedrawWindow(panel, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-  // The whole text in the tooltip, for when the label cuts it. The tooltip is made when first needed, not at
-  // start-up.
-  if (!tooltip_ && !text.empty()) {
+  // The whole text in the tooltip when the label cuts it. The tooltip is made when first needed, not at start-up.
+  const bool cut = !text.empty() && !Fits(label, text);
+  if (!tooltip_ && cut) {
     tooltip_ =
         CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host_.Owner(), nullptr, nullptr, nullptr);
@@ -216,7 +231,7 @@ void PanelImageInfo::SetLine(HWND label, const std::wstring& text) {
   tool.uId = reinterpret_cast<UINT_PTR>(label);
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
   SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  if (!text.empty()) SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (cut) SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void PanelImageInfo::ShowPicker() {

@@ -2,8 +2,9 @@
 // thread (its header, then its description's range: a few kilobytes whatever the file's size), so that a file
 // on a slow share never stalls typing; the outcome comes back to the window as a posted message and is kept
 // until the path changes. What is shown is decided by wim/image_choice.h; this class puts it into the labels
-// beside the index box (mount panel) and beside 以追加方式 (capture panel), keeps the tooltip with the whole
-// text, and shows the list to pick from (a click on the label, or F4 / Alt+Down in the index box).
+// beside the index box (mount panel) and beside 以追加方式 (capture panel), keeps the whole text in a tooltip
+// when the label cuts it, and shows the list to pick from (a click on the label, or F4 / Alt+Down in the index
+// box).
 #pragma once
 #include <windows.h>
 
