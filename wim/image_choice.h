@@ -25,8 +25,8 @@ inline constexpr std::uint16_t kReasonNotWim = 60111;
 inline constexpr std::uint16_t kReasonCutShort = 60112;
 inline constexpr std::uint16_t kReasonLaterPart = 60113;  // "%1" = part, "%2" = parts
 inline constexpr std::uint16_t kReasonCompressed = 60114;
-inline constexpr std::uint16_t kReasonBadPlace =
-    60115;  // the description lies outside the file (cut short) or is impossibly large
+// The description lies outside the file (a copy cut short) or is impossibly large.
+inline constexpr std::uint16_t kReasonBadPlace = 60115;
 inline constexpr std::uint16_t kReasonBrokenXml = 60116;
 inline constexpr std::uint16_t kReasonCountMismatch = 60117;  // "%1" header count, "%2" listed
 inline constexpr std::uint16_t kReasonEncrypted = 60118;
