@@ -34,6 +34,8 @@ constexpr std::array kTree{
     ControlDef{"Label1", Kind::Label, "WIM_Mount", 8, 80, 0, 0, u"10107", 10107, 9, none, kBlack},
     ControlDef{"Label2", Kind::Label, "WIM_Mount", 8, 16, 0, 0, u"10104", 10104, 8, none, kBlack},
     ControlDef{"Label3", Kind::Label, "WIM_Mount", 16, 58, 0, 0, u"10105", 10105, 7, none, kBlack},
+    // The image the index names, in the file the path names (filled in as they are typed; empty at first).
+    ControlDef{"WimInfo", Kind::Label, "WIM_Mount", 221, 58, 161, 14, u"", 0, -1, none, kBlack},
     ControlDef{"Image3", Kind::Image, "WIM_Mount", 0, 0, 400, 300, u"", 0, -1, none, none},
 
     ControlDef{"mk_WimB02", Kind::CommandButton, "WIM_Makes", 325, 80, 57, 18, u"10108", 10108, 27, none, none},
@@ -47,6 +49,8 @@ constexpr std::array kTree{
     ControlDef{"Label6", Kind::Label, "WIM_Makes", 8, 104, 0, 0, u"10116", 10116, 22, none, kBlack},
     ControlDef{"Label5", Kind::Label, "WIM_Makes", 8, 64, 0, 0, u"10115", 10115, 19, none, kBlack},
     ControlDef{"Label4", Kind::Label, "WIM_Makes", 8, 8, 0, 0, u"10112", 10112, 14, none, kBlack},
+    // While appending: how many images the file holds and the new one's number.
+    ControlDef{"WimAddInfo", Kind::Label, "WIM_Makes", 198, 46, 184, 14, u"", 0, -1, none, kBlack},
     ControlDef{"Image2", Kind::Image, "WIM_Makes", 0, 0, 400, 300, u"", 0, -1, none, none},
 };
 

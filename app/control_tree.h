@@ -27,7 +27,7 @@ struct ControlDef {
   Kind kind;
   std::string_view parent;  // "" for a direct child of the main window, else the panel's name
   double left, top;         // pixels in the parent (one design value is a third of a pixel)
-  int width, height;        // pixels; 0 x 0 for labels, which size themselves to their caption
+  int width, height;        // pixels; 0 x 0 for labels that size themselves to their caption
   std::u16string_view designText;  // design caption or initial text
   std::uint16_t captionId;         // string table id that replaces the caption at start-up, or 0
   int tabIndex;                    // design tab index, or -1 for controls that take no focus

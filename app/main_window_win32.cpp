@@ -81,6 +81,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showComma
   if (!hwnd) return nullptr;
   self->window_.reset(hwnd);
   if (!self->CreateControls()) return nullptr;
+  self->imageInfo_.Attach();
 
   self->Form_Load();
   if (self->macWindow_) self->macWindow_->Show();  // shown with the window: lays out, centres the caption
@@ -146,6 +147,8 @@ HWND MainWindow::CreateControl(const ControlDef& def, HWND parent) {
     case Kind::Label:
       cls = WC_STATICW;
       style |= SS_LEFT | SS_NOPREFIX;
+      // A label of a fixed size holds changing text: cut with an ellipsis, and clickable.
+      if (def.width) style |= SS_ENDELLIPSIS | SS_NOTIFY;
       break;
     case Kind::TitleBar: {
       // The title-bar control, loaded from the record the window keeps for it (caption "10101",
@@ -176,7 +179,7 @@ HWND MainWindow::CreateControl(const ControlDef& def, HWND parent) {
   // its left and top as designed.
   std::wstring text = def.captionId ? runtime::LoadResString(def.captionId) : runtime::Wide(def.designText);
   int width = def.width, height = def.height;
-  if (def.kind == Kind::Label) {
+  if (def.kind == Kind::Label && def.width == 0) {
     const SIZE size = TextSize(text);
     width = size.cx, height = size.cy;
   }
@@ -474,9 +477,10 @@ void MainWindow::MacWindowEvent(skin::Event e, skin::MouseArgs& args) {
 }
 
 void MainWindow::OnCommand(HWND control, int notification) {
-  if (notification != BN_CLICKED) return;
   for (const auto& [name, window] : controls_) {
     if (window != control) continue;
+    imageInfo_.Command(name, notification);  // the WIM file's list follows the path, index and append boxes
+    if (notification != BN_CLICKED) return;
     if (name == "Option1") Option1_Click();
     else if (name == "Option2") Option2_Click();
     else if (name == "MountWim") imaging::MountWim_Click(*this);
@@ -526,6 +530,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
   auto* self = runtime::WindowObject<MainWindow>(hwnd, message, lParam);
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
   if (message == WM_NCCREATE) self->hwnd_ = hwnd;
+  if (self->imageInfo_.HandleMessage(message, wParam, lParam)) return 0;
   switch (message) {
     case WM_ERASEBKGND:
       return 1;

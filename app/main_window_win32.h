@@ -12,6 +12,7 @@
 #include "runtime/handles.h"
 #include "runtime/process_watch.h"
 #include "skin/mac_window_win32.h"
+#include "wim/image_list_win32.h"
 
 namespace vantrel::app {
 
@@ -33,6 +34,7 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   // The line launched last is what the tray menu's copy entry copies.
   void Launched(imaging::Operation op, imaging::Tool tool, const std::u16string& line,
                 runtime::UniqueKernelHandle process) const override;
+  std::optional<std::uint32_t> WimImageCount() const override { return imageInfo_.MountImageCount(); }
   // How many launched runs have not ended yet.
   std::size_t RunsInFlight() const { return processes_->InFlight(); }
 
@@ -108,6 +110,8 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   std::unique_ptr<runtime::ProcessWatch> processes_ = std::make_unique<runtime::ProcessWatch>();
   // The title-bar control. Declared after window_, so it goes (with its window) before the main window.
   std::unique_ptr<skin::MacWindowControl> macWindow_;
+  // What the WIM files named in the panels hold, shown beside the index box and the append box.
+  wim::PanelImageInfo imageInfo_{*this};
   void MacWindowEvent(skin::Event e, skin::MouseArgs& args) override;
   void FollowPointerWhileHeld(std::int16_t button);
 };

@@ -15,7 +15,26 @@ Decision Run(Operation op, std::vector<std::u16string> args) {
   return d;
 }
 
+// An index the user typed that the file's list (when it was read) has no image for.
+bool NoSuchImage(const MountFields& f, std::u16string_view index) {
+  if (!f.imageCount) return false;
+  const std::optional<std::uint32_t> n = ImageIndexOf(index);
+  return !n || *n < 1 || *n > *f.imageCount;
+}
+
 }  // namespace
+
+std::optional<std::uint32_t> ImageIndexOf(std::u16string_view text) {
+  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  std::uint32_t n = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    n = n * 10 + static_cast<std::uint32_t>(c - u'0');
+  }
+  return n;
+}
 
 Decision DecideMount(const MountFields& f) {
   if (f.wimPath.empty()) return Message(kMsgMountNoWim);
@@ -25,23 +44,22 @@ Decision DecideMount(const MountFields& f) {
     d.setIndexToOne = true;
     return d;
   }
+  if (NoSuchImage(f, f.index)) return Message(kMsgNoSuchImage);
   if (f.mountPath.empty()) return Message(kMsgMountNoFolder);
-  const Operation op =
-      IsTicked(f.readWriteCheck) ? Operation::MountReadWrite : Operation::MountReadOnly;
+  const Operation op = IsTicked(f.readWriteCheck) ? Operation::MountReadWrite : Operation::MountReadOnly;
   return Run(op, {f.wimPath, f.index, f.mountPath});
 }
 
 Decision DecideUnmount(const MountFields& f) {
-  const Operation op =
-      IsTicked(f.readWriteCheck) ? Operation::UnmountCommit : Operation::UnmountDiscard;
+  const Operation op = IsTicked(f.readWriteCheck) ? Operation::UnmountCommit : Operation::UnmountDiscard;
   return Run(op, {f.mountPath});
 }
 
 Decision DecideApply(const MountFields& f) {
   if (f.wimPath.empty()) return Message(kMsgApplyNoWim);
   const bool noIndex = f.index.empty();
-  Decision d = Run(Operation::Apply,
-                   {f.wimPath, noIndex ? std::u16string(kDefaultIndex) : f.index, f.mountPath});
+  if (NoSuchImage(f, noIndex ? kDefaultIndex : std::u16string_view(f.index))) return Message(kMsgNoSuchImage);
+  Decision d = Run(Operation::Apply, {f.wimPath, noIndex ? std::u16string(kDefaultIndex) : f.index, f.mountPath});
   d.setIndexToOne = noIndex;
   return d;
 }

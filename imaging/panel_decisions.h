@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "imaging/imaging_commands.h"
@@ -24,12 +25,15 @@ inline constexpr std::uint16_t kTitleCaptureSource = 20106;    // browser title 
 inline constexpr std::uint16_t kTitleMountFolder = 20107;      // browser title of MountB
 inline constexpr std::uint16_t kMsgMountNoWim = 20108;         // mount without a WIM file
 inline constexpr std::uint16_t kMsgMountNoFolder = 20109;      // mount without a mount folder
+inline constexpr std::uint16_t kMsgNoSuchImage = 20113;        // an index the WIM file has no image for
 
 // Text written into an empty index box.
 inline constexpr std::u16string_view kDefaultIndex = u"1";
 
 // A check box counts as ticked only in state 1 (checked); 0 and 2 (greyed) do not.
-constexpr bool IsTicked(int checkState) { return checkState == 1; }
+constexpr bool IsTicked(int checkState) {
+  return checkState == 1;
+}
 
 struct Launch {
   Operation op;
@@ -48,6 +52,8 @@ struct MountFields {
   std::u16string index;
   std::u16string mountPath;
   int readWriteCheck = 0;
+  // How many images the WIM file holds, when its list was read; none when it was not (or could not be).
+  std::optional<std::uint32_t> imageCount = std::nullopt;
 };
 
 // The capture panel: mk_WIMPath, WIMSavePath, WIM_Info, WIM_add_c and WimBoot.
@@ -59,10 +65,14 @@ struct CaptureFields {
   int bootCheck = 0;
 };
 
+// The image number an index box holds: decimal digits, spaces around allowed; none for anything else.
+std::optional<std::uint32_t> ImageIndexOf(std::u16string_view text);
+
 // A field is empty only when it equals the empty string: nothing is trimmed, so a field of spaces
 // counts as given.
 
 // MountWim_Click: no WIM file -> 20108; empty index -> "1" written, nothing else this click;
+// an index the file has no image for (when its list was read) -> 20113;
 // no mount folder -> 20109; else mount read-write when WIMR_Check is ticked, read-only otherwise.
 Decision DecideMount(const MountFields& fields);
 
@@ -70,7 +80,8 @@ Decision DecideMount(const MountFields& fields);
 // ticked at the time of this click.
 Decision DecideUnmount(const MountFields& fields);
 
-// ExtWIM_Click: no WIM file -> 20102; empty index -> "1" written and applied in the same click;
+// ExtWIM_Click: no WIM file -> 20102; empty index -> "1" written and applied in the same click; an index
+// the file has no image for (when its list was read) -> 20113, the box left as it is;
 // MountPath is the target, empty or not.
 Decision DecideApply(const MountFields& fields);
 

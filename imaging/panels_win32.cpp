@@ -24,6 +24,7 @@ MountFields ReadMountFields(const PanelHost& host) {
   f.index = Utf16(WindowText(host.Control("WIMindex")));
   f.mountPath = Utf16(WindowText(host.Control("MountPath")));
   f.readWriteCheck = CheckState(host.Control("WIMR_Check"));
+  f.imageCount = host.WimImageCount();
   return f;
 }
 

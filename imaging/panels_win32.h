@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,8 @@ class PanelHost {
   // A run of `op` by `tool` that Windows started with the command line `line`; `process` is its handle, to be
   // watched until the tool ends.
   virtual void Launched(Operation op, Tool tool, const std::u16string& line, runtime::UniqueKernelHandle process) const = 0;
+  // How many images the mount panel's WIM file holds, when its list has been read; none otherwise.
+  virtual std::optional<std::uint32_t> WimImageCount() const { return std::nullopt; }
  protected:
   ~PanelHost() = default;
 };

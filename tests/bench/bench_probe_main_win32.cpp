@@ -13,6 +13,11 @@
 //       title bar's screen rectangle and the process id.
 //   bench_probe close SECONDS
 //       Closes Vantrel's main window with WM_CLOSE and waits until its process has ended.
+//   bench_probe listing SECONDS RUNS PATH...
+//       Waits for Vantrel's main window; for each PATH, RUNS times: empties the WIM path box, waits until the line
+//       beside the index box is empty, then puts PATH into the box (as a paste would) and measures the time until
+//       that line shows text (the file's list read in the background and shown; the pause the program leaves
+//       for typing included). Prints one line per run and "median listing <ms> fastest <ms> PATH" per path.
 //   bench_probe loaded SECONDS DLL
 //       Waits for Vantrel's main window and prints "DLL loaded yes" or "DLL loaded no": whether that DLL is
 //       among the modules of Vantrel's process.
@@ -268,11 +273,78 @@ int Loaded(double seconds, const std::wstring& dll) {
   return 0;
 }
 
+// The mount panel's path box and the line beside its index box, found the way a screen reader would: the
+// path box is the upper of the panel's two wide text boxes, the line is its one label that cuts its text with an
+// ellipsis.
+struct MountPanel {
+  HWND path = nullptr, line = nullptr;
+  int pathTop = 0;
+};
+
+BOOL CALLBACK FindMountControls(HWND hwnd, LPARAM lParam) {
+  auto* panel = reinterpret_cast<MountPanel*>(lParam);
+  if (!IsWindowVisible(hwnd)) return TRUE;
+  wchar_t cls[32] = {};
+  GetClassNameW(hwnd, cls, 32);
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  if (lstrcmpiW(cls, L"Edit") == 0 && r.right - r.left > 150 && (!panel->path || r.top < panel->pathTop)) {
+    panel->path = hwnd;
+    panel->pathTop = r.top;
+  }
+  if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(hwnd, GWL_STYLE) & SS_ELLIPSISMASK) == SS_ENDELLIPSIS)
+    panel->line = hwnd;
+  return TRUE;
+}
+
+bool HasText(HWND window) {
+  DWORD_PTR length = 0;
+  return SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length) && length > 0;
+}
+
+int Listing(double seconds, int runs, const std::vector<std::wstring>& paths) {
+  HWND main = WaitForMainWindow(seconds);
+  MountPanel panel;
+  if (main) EnumChildWindows(main, FindMountControls, reinterpret_cast<LPARAM>(&panel));
+  if (!panel.path || !panel.line) {
+    std::fwprintf(stderr, L"bench_probe: no mount panel with a path box and an image line\n");
+    return 1;
+  }
+  for (const std::wstring& path : paths) {
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutW(panel.path, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_NORMAL, 5000, &ignored);
+      double deadline = NowMs() + seconds * 1000;
+      while (HasText(panel.line))
+        if (NowMs() > deadline) return 1;
+      const double start = NowMs();
+      SendMessageTimeoutW(panel.path, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000,
+                          &ignored);
+      deadline = start + seconds * 1000;
+      while (!HasText(panel.line)) {
+        if (NowMs() > deadline) {
+          std::fwprintf(stderr, L"bench_probe: no line shown for %ls\n", path.c_str());
+          return 1;
+        }
+        Sleep(1);
+      }
+      times.push_back(NowMs() - start);
+      std::wprintf(L"run %d listing_ms %.1f %ls\n", run + 1, times.back(), path.c_str());
+    }
+    std::wprintf(L"median listing %.1f fastest %.1f %ls\n", Median(times),
+                 *std::min_element(times.begin(), times.end()), path.c_str());
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
 int Usage() {
   std::fwprintf(stderr,
                 L"usage: bench_probe startup RUNS LABEL EXE CLASS [LABEL EXE CLASS]...\n"
                 L"       bench_probe bar SECONDS\n"
                 L"       bench_probe close SECONDS\n"
+                L"       bench_probe listing SECONDS RUNS PATH...\n"
                 L"       bench_probe loaded SECONDS DLL\n");
   return 2;
 }
@@ -291,6 +363,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"bar" && argc == 3) return Bar(_wtof(argv[2]));
   if (command == L"close" && argc == 3) return Close(_wtof(argv[2]));
+  if (command == L"listing" && argc >= 5) {
+    std::vector<std::wstring> paths(argv + 4, argv + argc);
+    return Listing(_wtof(argv[2]), _wtoi(argv[3]), paths);
+  }
   if (command == L"loaded" && argc == 4) return Loaded(_wtof(argv[2]), argv[3]);
   return Usage();
 }

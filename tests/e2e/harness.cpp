@@ -871,6 +871,17 @@ std::vector<App::MessageBox> App::MessageBoxes() const {
   return boxes;
 }
 
+std::vector<std::string> App::Labels() {
+  Session& session = Session::Get();
+  CommandResult probe = RunCommand(
+      {session.loader(), session.winBin() + "/vantrel_probe.exe", "labels", "VantrelMainWindow"}, 60s,
+      session.WineEnv());
+  std::vector<std::string> texts;
+  for (const std::string& line : Lines(probe.out))
+    if (line.rfind("label ", 0) == 0) texts.push_back(Unescape(line.substr(6)));
+  return texts;
+}
+
 std::vector<std::string> App::Tooltips() {
   Session& session = Session::Get();
   CommandResult probe =

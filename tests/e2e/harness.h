@@ -256,6 +256,8 @@ class App {
   // The texts of the visible tooltip windows of the Wine session (read by the probe): the tray shows a
   // balloon as one of them.
   static std::vector<std::string> Tooltips();
+  // The texts of the main window's visible labels that have text (read by the probe), in window order.
+  static std::vector<std::string> Labels();
   // Waits until a visible tooltip's text starts with `prefix`; returns its whole text.
   static std::optional<std::string> WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout = 20s);
   std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;

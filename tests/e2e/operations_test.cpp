@@ -2,6 +2,9 @@
 // what the imaging tool received, argument by argument, and what the window showed.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "tests/e2e/harness.h"
@@ -237,6 +240,78 @@ TEST_F(WithoutImagex, NeitherToolIsANamedMessageAndNothingStarts) {
   EXPECT_TRUE(app.WaitForNoMessageBox());
   EXPECT_TRUE(app.Runs().empty());
   EXPECT_TRUE(app.Running());
+}
+
+// The WIM file's own list beside the index box: the name of the image the index names, the list picked from
+// with the keyboard, an index the file has no image for refused, and a file that is no WIM mounted as typed.
+TEST_F(Operations, TheImagesOfTheWimFileAreShownPickedAndChecked) {
+  if (std::system("command -v wimlib-imagex >/dev/null 2>&1") != 0) GTEST_SKIP() << "wimlib-imagex is missing";
+  namespace fs = std::filesystem;
+  const std::string tree = app_.folder() + "/tree", wim = app_.folder() + "/三个 映像.wim";
+  fs::create_directories(tree);
+  std::ofstream(tree + "/a.txt") << "12345";
+  const std::string quiet = " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(("wimlib-imagex capture '" + tree + "' '" + wim + "' 第一个映像" + quiet).c_str()), 0);
+  ASSERT_EQ(std::system(("wimlib-imagex append '" + tree + "' '" + wim + "' 第二个映像" + quiet).c_str()), 0);
+  ASSERT_EQ(std::system(("wimlib-imagex append '" + tree + "' '" + wim + "' 第三个映像" + quiet).c_str()), 0);
+  const std::string wimPath = App::WindowsPath(wim);
+
+  auto labelStartingWith = [](const std::string& prefix) {
+    std::string seen;
+    const bool found = WaitUntil(
+        [&] {
+          for (const std::string& text : App::Labels())
+            if (text.rfind(prefix, 0) == 0) return seen = text, true;
+          return false;
+        },
+        20s, 200ms);
+    EXPECT_TRUE(found) << "no label starting with " << prefix << "; labels: " << testing::PrintToString(App::Labels());
+    return seen;
+  };
+
+  app_.SetField("WIMPath", wimPath);
+  app_.SetField("WIMindex", "2");
+  EXPECT_EQ(labelStartingWith("第二个映像"), "第二个映像 · 5 B");
+
+  // The list from the index box by the keyboard: F4 opens it, the third entry is picked.
+  app_.Click("WIMindex");
+  Keys({"F4"});
+  std::this_thread::sleep_for(500ms);
+  Keys({"Down", "Down", "Down", "Return"});
+  EXPECT_EQ(app_.Field("WIMindex"), "3");
+  labelStartingWith("第三个映像");
+
+  // And by the mouse: a click on the line opens the list under the index box; a click on its first entry.
+  app_.Click("WimInfo");
+  std::this_thread::sleep_for(500ms);
+  const Rect index = App::ControlRect("WIMindex");
+  ClickAt(app_.ScreenX(index.x + 40), app_.ScreenY(index.y + index.height + 10));
+  EXPECT_EQ(app_.Field("WIMindex"), "1");
+  labelStartingWith("第一个映像");
+  app_.SetField("WIMindex", "3");
+
+  app_.SetField("MountPath", R"(C:\mnt)");
+  ToolRun mount = Launch("MountWim", 1);
+  EXPECT_EQ(mount.args, (Args{"/mount", wimPath, "3", R"(C:\mnt)"}));
+
+  // No image 7 in this file: told, nothing launched.
+  app_.SetField("WIMindex", "7");
+  labelStartingWith("没有 ID 为 7 的映像");
+  app_.Click("MountWim");
+  auto box = app_.WaitForMessageBox();
+  ASSERT_TRUE(box.has_value()) << "no message for index 7";
+  EXPECT_NE(box->text.find("没有该 ID 的映像"), std::string::npos) << box->text;
+  Keys({"Return"});
+  EXPECT_TRUE(app_.WaitForNoMessageBox());
+  EXPECT_EQ(app_.Runs().size(), 1u);
+
+  // A file that is no WIM: the reason is shown and the index passes as typed.
+  std::ofstream(app_.folder() + "/not a wim.txt") << "plain text, not an image";
+  const std::string other = App::WindowsPath(app_.folder() + "/not a wim.txt");
+  app_.SetField("WIMPath", other);
+  labelStartingWith("不是 WIM 文件");
+  ToolRun asTyped = Launch("MountWim", 2);
+  EXPECT_EQ(asTyped.args, (Args{"/mount", other, "7", R"(C:\mnt)"}));
 }
 
 }  // namespace

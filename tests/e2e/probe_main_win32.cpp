@@ -7,6 +7,8 @@
 //                                  place on the screen ("button <x> <y> <width> <height> <t>")
 //   vantrel_probe windows CLASS    every top-level window of class CLASS as the system sees it:
 //                                  "window <visible 0/1> <minimised 0/1> <x> <y> <width> <height>"
+//   vantrel_probe labels CLASS     the visible labels (static controls) with text inside the top-level windows of
+//                                  class CLASS, in window order: "label <text>"
 //   vantrel_probe tooltips         every visible tooltip window of any process (the tray's balloons among
 //                                  them) with its text: "tooltip <x> <y> <width> <height> <text>"
 #include <windows.h>
@@ -111,6 +113,20 @@ BOOL CALLBACK VisitTooltip(HWND window, LPARAM param) {
   return TRUE;
 }
 
+BOOL CALLBACK VisitLabel(HWND child, LPARAM param) {
+  auto* out = reinterpret_cast<std::string*>(param);
+  if (!IsWindowVisible(child) || lstrcmpiW(ClassOf(child).c_str(), L"Static") != 0) return TRUE;
+  std::wstring text = TextOf(child);
+  if (!text.empty()) *out += "label " + OneLine(text) + "\n";
+  return TRUE;
+}
+
+BOOL CALLBACK VisitLabelsOf(HWND window, LPARAM param) {
+  auto* query = reinterpret_cast<ClassQuery*>(param);
+  if (ClassOf(window) == query->cls) EnumChildWindows(window, VisitLabel, reinterpret_cast<LPARAM>(&query->out));
+  return TRUE;
+}
+
 void Write(const std::string& text) {
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -131,12 +147,18 @@ int wmain(int argc, wchar_t** argv) {
     Write(query.out);
     return 0;
   }
+  if (argc == 3 && std::wstring(argv[1]) == L"labels") {
+    ClassQuery query{argv[2], {}};
+    EnumWindows(VisitLabelsOf, reinterpret_cast<LPARAM>(&query));
+    Write(query.out);
+    return 0;
+  }
   if (argc == 2 && std::wstring(argv[1]) == L"tooltips") {
     std::string out;
     EnumWindows(VisitTooltip, reinterpret_cast<LPARAM>(&out));
     Write(out);
     return 0;
   }
-  Write("usage: vantrel_probe dialog CAPTION | windows CLASS | tooltips\n");
+  Write("usage: vantrel_probe dialog CAPTION | windows CLASS | labels CLASS | tooltips\n");
   return 2;
 }

@@ -100,6 +100,34 @@ TEST(PanelDecisionsTest, MountPanel) {
   }
 }
 
+// When the WIM file's list was read, an index it has no image for is refused before anything is launched;
+// when it was not, the index passes as typed.
+TEST(PanelDecisionsTest, IndexTheFileHasNoImageForIsRefused) {
+  MountFields f{kWim, u"3", kMnt, 0};
+  f.imageCount = 3;
+  ExpectOutcome(DecideMount(f), Runs(Operation::MountReadOnly, {kWim, u"3", kMnt}));
+  ExpectOutcome(DecideApply(f), Runs(Operation::Apply, {kWim, u"3", kMnt}));
+  for (const char16_t* index : {u"7", u"0", u"4", u"abc", u"-1", u"99999999999"}) {
+    f.index = index;
+    ExpectOutcome(DecideMount(f), Shows(kMsgNoSuchImage));
+    ExpectOutcome(DecideApply(f), Shows(kMsgNoSuchImage));
+  }
+  f.index = u" 2 ";  // spaces round a number are the number
+  ExpectOutcome(DecideMount(f), Runs(Operation::MountReadOnly, {kWim, u" 2 ", kMnt}));
+  // The earlier checks still come first: no file, an empty index ("1" written, then checked next click).
+  f.index = u"";
+  ExpectOutcome(DecideMount(f), SetsOneOnly());
+  f.imageCount = 0;  // a file with no image: the "1" that apply would use is refused too
+  ExpectOutcome(DecideApply(f), Shows(kMsgNoSuchImage));
+  f.wimPath = u"";
+  ExpectOutcome(DecideMount(f), Shows(kMsgMountNoWim));
+  // Not read: as typed.
+  f = MountFields{kWim, u"7", kMnt, 1};
+  ExpectOutcome(DecideMount(f), Runs(Operation::MountReadWrite, {kWim, u"7", kMnt}));
+  EXPECT_EQ(ImageIndexOf(u"12"), 12u);
+  EXPECT_FALSE(ImageIndexOf(u"1 2"));
+}
+
 TEST(PanelDecisionsTest, CapturePanel) {
   struct Row {
     const char* name;

@@ -441,3 +441,66 @@ TEST_F(PanelsTest, FileDialogsFillTheirFieldsAndCarryTheNameOver) {
 }
 
 }  // namespace
+
+// The WIM file the path names is read in the background and its list checks the index: the image's line
+// beside the index box, an index it has no image for refused before launch, the capture panel's line while
+// appending, and a file that is no WIM passing the index as typed.
+TEST_F(PanelsTest, TheWimFilesListIsShownAndChecksTheIndex) {
+  ScratchFolder folder(TempFolder());
+  // A WIM file of two images, as the imaging tools write its header and description (no image data).
+  const std::wstring xml =
+      L"\uFEFF<WIM><IMAGE INDEX=\"1\"><NAME>一号 &amp; 映像</NAME><WINDOWS><ARCH>9</ARCH>"
+      L"</WINDOWS><TOTALBYTES>1024</TOTALBYTES></IMAGE><IMAGE INDEX=\"2\"><NAME>二号</NAME>"
+      L"</IMAGE></WIM>";
+  std::string bytes(208, '\0');
+  auto put = [&](std::size_t at, std::size_t n, unsigned long long v) {
+    for (std::size_t i = 0; i < n; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  bytes.replace(0, 5, "MSWIM");
+  put(0x08, 4, 208), put(0x0C, 4, 0x10D00), put(0x28, 2, 1), put(0x2A, 2, 1), put(0x2C, 4, 2);
+  put(0x48, 7, xml.size() * 2), put(0x4F, 1, 2), put(0x50, 8, 208), put(0x58, 8, xml.size() * 2);
+  for (wchar_t c : xml) bytes += static_cast<char>(c & 0xFF), bytes += static_cast<char>(c >> 8);
+  const std::wstring wim = folder.File(L"两个 映像.wim");
+  HANDLE h = CreateFileW(wim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(h);
+  const std::wstring text = folder.File(L"not a wim.txt", true);
+
+  auto labelBecomes = [&](const char* label, const std::wstring& want) {
+    EXPECT_TRUE(WaitUntil([&] { return Text(label) == want; })) << label << ": " << testing::PrintToString(Text(label));
+  };
+  Set("WIMindex", L"1");
+  Set("WIMPath", wim);
+  labelBecomes("WimInfo", L"一号 & 映像 · x64 · 1.0 KB");
+  Set("WIMindex", L"2");
+  EXPECT_EQ(Text("WimInfo"), L"二号");  // the list is kept: the line follows the index at once
+  Set("WIMindex", L"");
+  EXPECT_EQ(Text("WimInfo"), L"共 2 个映像，按 F4 选择");
+
+  Set("WIMindex", L"7");
+  EXPECT_EQ(Text("WimInfo"), L"没有 ID 为 7 的映像（共 2 个映像）");
+  Set("MountPath", L"C:\\mnt");
+  ExpectMessage("MountWim", 20113);
+  ExpectMessage("ExtWIM", 20113);
+  EXPECT_TRUE(log_.Runs().empty());
+  Set("WIMindex", L"2");
+  EXPECT_EQ(Launch("MountWim").args, (Args{L"/mount", wim, L"2", L"C:\\mnt"}));
+
+  // Not a WIM: the reason is shown and the index passes as typed.
+  Set("WIMindex", L"7");
+  Set("WIMPath", L"\"" + text + L"\"");  // as Explorer's "Copy as path" gives it
+  labelBecomes("WimInfo", LoadResString(60111));
+  EXPECT_EQ(Launch("MountWim").args, (Args{L"/mount", text, L"7", L"C:\\mnt"}));
+  Set("WIMPath", L"");
+  EXPECT_EQ(Text("WimInfo"), L"");
+
+  // Appending to the file: how many images it holds and the new one's number, only while 以追加方式 is ticked.
+  Click("Option2");
+  Set("WIMSavePath", wim);
+  Tick("WIM_add_c", true);
+  labelBecomes("WimAddInfo", L"已有 2 个映像，新映像的 ID 将为 3");
+  Tick("WIM_add_c", false);
+  EXPECT_EQ(Text("WimAddInfo"), L"");
+}

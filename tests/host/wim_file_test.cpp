@@ -1,0 +1,422 @@
+// The WIM reader on real files made here by wimlib-imagex, and on broken copies of them.
+#include "wim/wim_file.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "wim/image_choice.h"
+
+namespace vantrel::wim {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::uint64_t Le(const Bytes& b, std::size_t at, std::size_t n) {
+  std::uint64_t v = 0;
+  for (std::size_t i = n; i-- > 0;) v = (v << 8) | b[at + i];
+  return v;
+}
+void PutLe(Bytes& b, std::size_t at, std::size_t n, std::uint64_t v) {
+  for (std::size_t i = 0; i < n; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// UTF-16LE with its byte-order mark, from UTF-8 source text.
+Bytes Utf16Le(const std::u16string& text, bool bom = true) {
+  Bytes b;
+  if (bom) b = {0xFF, 0xFE};
+  for (char16_t c : text) {
+    b.push_back(static_cast<std::uint8_t>(c));
+    b.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  return b;
+}
+
+// A copy of `wim` whose description is replaced by `xml` (appended at the end, the header pointed at it).
+Bytes WithXml(Bytes wim, const Bytes& xml) {
+  const std::uint64_t offset = wim.size();
+  wim.insert(wim.end(), xml.begin(), xml.end());
+  PutLe(wim, 0x48, 7, xml.size());
+  PutLe(wim, 0x50, 8, offset);
+  PutLe(wim, 0x58, 8, xml.size());
+  return wim;
+}
+
+class WimFiles : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+#ifdef _WIN32
+    // wimlib-imagex is a program of the host; the Windows build of these tests has no files to read.
+    return;
+#else
+    if (std::system("command -v wimlib-imagex >/dev/null 2>&1") != 0) return;
+    char pattern[] = "/tmp/vantrel-wim-XXXXXX";
+    if (!mkdtemp(pattern)) return;
+    dir_ = pattern;
+    fs::create_directories(dir_ / "a" / "sub");
+    std::ofstream(dir_ / "a" / "hello.txt") << "hello";
+    // Data that does not compress, so that the split set has more than one part.
+    std::string noise(300000, '\0');
+    std::uint32_t seed = 12345;
+    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    std::ofstream(dir_ / "a" / "sub" / "data.bin", std::ios::binary) << noise;
+    const std::string d = dir_.string();
+    const std::string q = " >>" + d + "/log 2>&1";
+    // One image with Windows properties; three images with Chinese names; each compression; solid; a split set.
+    ok_ = Run("wimlib-imagex capture " + d + "/a " + d + "/one.wim 'Windows 11 专业版' '专业版 & <家庭>'" + q) &&
+          Run("wimlib-imagex info " + d +
+              "/one.wim 1 --image-property WINDOWS/ARCH=9 "
+              "--image-property WINDOWS/EDITIONID=Professional --image-property FLAGS=Professional "
+              "--image-property DISPLAYNAME='Windows 11 专业版' --image-property WINDOWS/VERSION/MAJOR=10 "
+              "--image-property WINDOWS/VERSION/MINOR=0 --image-property WINDOWS/VERSION/BUILD=22631 "
+              "--image-property WINDOWS/LANGUAGES/DEFAULT=zh-CN" +
+              q) &&
+          Run("wimlib-imagex capture " + d + "/a " + d + "/three.wim '第一个映像' '描述一'" + q) &&
+          Run("wimlib-imagex append " + d + "/a " + d + "/three.wim '第二个映像' '描述二'" + q) &&
+          Run("wimlib-imagex append " + d + "/a " + d + "/three.wim '第三个映像' '描述三 𠀀'" + q);
+    for (const char* c : {"none", "XPRESS", "LZX"})
+      ok_ = ok_ && Run("wimlib-imagex capture " + d + "/a " + d + "/" + c + ".wim 'c " + c + "' --compress=" + c + q);
+    ok_ = ok_ && Run("wimlib-imagex capture " + d + "/a " + d + "/solid.esd 'solid' --solid" + q) &&
+          Run("wimlib-imagex split " + d + "/three.wim " + d + "/set.swm 0.1" + q);
+#endif
+  }
+  static void TearDownTestSuite() {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+  static bool Run(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+  }
+
+  void SetUp() override {
+    if (dir_.empty()) GTEST_SKIP() << "wimlib-imagex is not installed";
+    ASSERT_TRUE(ok_) << "wimlib-imagex failed; see " << (dir_ / "log");
+  }
+
+  // The file read as the program reads it: the header, then only the description's range.
+  static Description ReadInTwoSteps(const Bytes& file) {
+    const HeaderResult h = ReadHeader(std::span(file).first(std::min(file.size(), kHeaderSize)), file.size());
+    if (!h.ok()) return Description{h.header, {}, h.failure};
+    return ReadDescription(h.header, std::span(file).subspan(h.xmlOffset(), h.xmlSize()));
+  }
+
+  static inline fs::path dir_;
+  static inline bool ok_ = false;
+};
+
+void ExpectProblem(const Description& d, Problem p, const std::string& what) {
+  EXPECT_EQ(d.failure.problem, p) << what;
+  EXPECT_TRUE(d.images.empty()) << what;
+}
+
+TEST_F(WimFiles, RealFilesListTheirImages) {
+  const Bytes one = ReadFile(dir_ / "one.wim");
+  const Description d = ReadInTwoSteps(one);
+  ASSERT_TRUE(d.ok()) << static_cast<int>(d.failure.problem);
+  EXPECT_EQ(d.header.version, kVersionWim);
+  EXPECT_EQ(d.header.partNumber, 1);
+  EXPECT_EQ(d.header.totalParts, 1);
+  ASSERT_EQ(d.images.size(), 1u);
+  const Image& i = d.images[0];
+  EXPECT_EQ(i.index, 1u);
+  EXPECT_EQ(i.name, u"Windows 11 专业版");
+  EXPECT_EQ(i.description, u"专业版 & <家庭>");  // written by wimlib with &amp; &lt; &gt;
+  EXPECT_EQ(i.displayName, u"Windows 11 专业版");
+  EXPECT_EQ(i.flags, u"Professional");
+  EXPECT_EQ(i.editionId, u"Professional");
+  EXPECT_EQ(i.language, u"zh-CN");
+  EXPECT_EQ(i.arch, kArchX64);
+  ASSERT_TRUE(i.version);
+  EXPECT_EQ(i.version->major, 10u);
+  EXPECT_EQ(i.version->minor, 0u);
+  EXPECT_EQ(i.version->build, 22631u);
+  ASSERT_TRUE(i.totalBytes);
+  EXPECT_EQ(*i.totalBytes, 300005u);
+  // Made within the last day: FILETIME of now, give or take.
+  ASSERT_TRUE(i.creationTime);
+  const std::uint64_t now = (static_cast<std::uint64_t>(std::time(nullptr)) + 11644473600ull) * 10000000ull;
+  EXPECT_LT(now > *i.creationTime ? now - *i.creationTime : *i.creationTime - now, 864000000000ull);
+  // The whole-file form agrees with the two steps.
+  EXPECT_EQ(ReadWim(one).images.size(), 1u);
+
+  const Description three = ReadInTwoSteps(ReadFile(dir_ / "three.wim"));
+  ASSERT_TRUE(three.ok());
+  ASSERT_EQ(three.images.size(), 3u);
+  const char16_t* names[] = {u"第一个映像", u"第二个映像", u"第三个映像"};
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(three.images[k].index, k + 1);
+    EXPECT_EQ(three.images[k].name, names[k]);
+    EXPECT_FALSE(three.images[k].arch);  // not a Windows tree: no WINDOWS element
+  }
+  EXPECT_EQ(three.images[2].description, u"描述三 𠀀");  // a character beyond the BMP, as a surrogate pair
+
+  for (const char* c : {"none", "XPRESS", "LZX"}) {
+    const Description x = ReadInTwoSteps(ReadFile(dir_ / (std::string(c) + ".wim")));
+    ASSERT_TRUE(x.ok()) << c;
+    ASSERT_EQ(x.images.size(), 1u) << c;
+    EXPECT_EQ(x.images[0].name, u"c " + std::u16string(c, c + std::strlen(c))) << c;
+  }
+  const Description solid = ReadInTwoSteps(ReadFile(dir_ / "solid.esd"));
+  ASSERT_TRUE(solid.ok());
+  EXPECT_EQ(solid.header.version, kVersionSolid);
+  EXPECT_EQ(solid.images.at(0).name, u"solid");
+
+  // A split set: part 1 lists every image; a later part says which it is.
+  const Description first = ReadInTwoSteps(ReadFile(dir_ / "set.swm"));
+  ASSERT_TRUE(first.ok());
+  EXPECT_EQ(first.images.size(), 3u);
+  EXPECT_GE(first.header.totalParts, 2);
+  const Description second = ReadInTwoSteps(ReadFile(dir_ / "set2.swm"));
+  ExpectProblem(second, Problem::LaterPart, "part 2");
+  EXPECT_EQ(second.failure.value, 2u);
+  EXPECT_EQ(second.failure.limit, first.header.totalParts);
+}
+
+TEST_F(WimFiles, BrokenCopiesAreToldApart) {
+  const Bytes good = ReadFile(dir_ / "three.wim");
+  const std::size_t xmlAt = Le(good, 0x50, 8), xmlSize = Le(good, 0x48, 7);
+  ASSERT_GT(xmlSize, 100u);
+
+  // Cut at each structure's boundary: in the signature, after it, inside and at the end of the header, at
+  // the start, middle and last byte of the description.
+  for (std::size_t cut : {std::size_t{0}, std::size_t{3}, std::size_t{8}, std::size_t{0x48}, kHeaderSize - 1,
+                          kHeaderSize, xmlAt, xmlAt + xmlSize / 2, xmlAt + xmlSize - 1}) {
+    const Bytes cutCopy(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+    const Description d = ReadWim(cutCopy);
+    ExpectProblem(d,
+                  cut == 0            ? Problem::NotWim
+                  : cut < kHeaderSize ? Problem::CutShort
+                                      : Problem::XmlOutsideFile,
+                  "cut at " + std::to_string(cut));
+    // The description read in full earlier and cut now (the file shrank between the two reads).
+    if (cut >= xmlAt) {
+      const HeaderResult h = ReadHeader(std::span(good).first(kHeaderSize), good.size());
+      ExpectProblem(ReadDescription(h.header, std::span(cutCopy).subspan(xmlAt)), Problem::CutShort,
+                    "shrank to " + std::to_string(cut));
+    }
+  }
+
+  auto patched = [&](std::size_t at, std::size_t n, std::uint64_t v) {
+    Bytes b = good;
+    PutLe(b, at, n, v);
+    return b;
+  };
+  ExpectProblem(ReadWim(patched(0, 1, 'N')), Problem::NotWim, "wrong magic");
+  ExpectProblem(ReadWim(Bytes(300, 0)), Problem::NotWim, "zeros");
+  ExpectProblem(ReadWim(patched(0x08, 4, 200)), Problem::NotWim, "header size");
+  ExpectProblem(ReadWim(patched(0x50, 8, good.size() + 1)), Problem::XmlOutsideFile, "offset past the end");
+  ExpectProblem(ReadWim(patched(0x50, 8, ~0ull)), Problem::XmlOutsideFile, "offset 2^64-1");
+  ExpectProblem(ReadWim(patched(0x48, 7, 1ull << 55)), Problem::XmlTooLarge, "2^55 size");
+  ExpectProblem(ReadWim(patched(0x48, 7, xmlSize + 2)), Problem::XmlOutsideFile, "size past the end");
+  ExpectProblem(ReadWim(patched(0x4F, 1, 0x06)), Problem::CompressedXml, "compressed");
+  ExpectProblem(ReadWim(patched(0x2C, 4, 4)), Problem::CountMismatch, "count 4 of 3");
+  ExpectProblem(ReadWim(patched(0x2C, 4, 0)), Problem::CountMismatch, "count 0 of 3");
+  ExpectProblem(ReadWim(patched(0x48, 7, 0)), Problem::BrokenXml, "no description");
+  const Description odd = ReadWim(patched(0x48, 7, xmlSize - 1));
+  ExpectProblem(odd, Problem::BrokenXml, "odd size");
+  EXPECT_EQ(odd.failure.xml, XmlProblem::OddSize);
+
+  // Descriptions of our own, put into the real file.
+  auto withText = [&](const std::u16string& xml, bool bom = true) { return ReadWim(WithXml(good, Utf16Le(xml, bom))); };
+  const std::u16string three = u"<IMAGE INDEX=\"1\"/><IMAGE INDEX=\"2\"/><IMAGE INDEX=\"3\"/>";
+  const Description noBom = withText(u"<WIM>" + three + u"</WIM>", false);
+  ExpectProblem(noBom, Problem::BrokenXml, "no byte-order mark");
+  EXPECT_EQ(noBom.failure.xml, XmlProblem::NoByteOrderMark);
+
+  std::u16string deep = u"<WIM>" + three;
+  for (int k = 0; k < 100000; ++k) deep += u"<A>";
+  const Description tooDeep = withText(deep);
+  ExpectProblem(tooDeep, Problem::BrokenXml, "deep nesting");
+  EXPECT_EQ(tooDeep.failure.fault, xml::Fault::TooDeep);
+
+  const Description encrypted =
+      withText(u"<WIM>" + three + u"<ESD><ENCRYPTED>1</ENCRYPTED><KEY>AAAA</KEY></ESD></WIM>");
+  ExpectProblem(encrypted, Problem::EncryptedEsd, "encrypted");
+
+  ExpectProblem(withText(u"<WIM><IMAGE INDEX=\"1\"/><IMAGE INDEX=\"1\"/><IMAGE INDEX=\"3\"/></WIM>"),
+                Problem::BrokenXml, "index twice");
+  ExpectProblem(withText(u"<WIM><IMAGE INDEX=\"1\"/><IMAGE/><IMAGE INDEX=\"3\"/></WIM>"), Problem::BrokenXml,
+                "no index");
+  ExpectProblem(withText(u"<WIM><IMAGE INDEX=\"1\"/><IMAGE INDEX=\"2\"/><IMAGE INDEX=\"4\"/></WIM>"),
+                Problem::BrokenXml, "index beyond the count");
+  ExpectProblem(withText(u"<WIN>" + three + u"</WIN>"), Problem::BrokenXml, "another root");
+  ExpectProblem(withText(u"<WIM>" + three), Problem::BrokenXml, "unclosed");
+
+  // Images given out of order, with every kind of reference the format may carry.
+  const Description shuffled = withText(
+      u"<?xml version=\"1.0\"?><!-- made by hand --><WIM>\r\n <IMAGE INDEX='3'><NAME>&#x4E09;&#19977;</NAME></IMAGE>"
+      u"<IMAGE INDEX=\" 1 \"><NAME>a&amp;b&lt;&gt;&quot;&apos;&#x1F600;</NAME><TOTALBYTES> 42 </TOTALBYTES>"
+      u"<CREATIONTIME><HIGHPART>0x00000001</HIGHPART><LOWPART>0xFFFFFFFF</LOWPART></CREATIONTIME></IMAGE>"
+      u"<IMAGE INDEX=\"2\"><NAME><![CDATA[<raw & text>]]></NAME><WINDOWS><ARCH>12</ARCH></WINDOWS></IMAGE></WIM>");
+  ASSERT_TRUE(shuffled.ok()) << static_cast<int>(shuffled.failure.fault);
+  EXPECT_EQ(shuffled.images[0].name, u"a&b<>\"'\U0001F600");
+  EXPECT_EQ(shuffled.images[0].totalBytes, 42u);
+  EXPECT_EQ(shuffled.images[0].creationTime, 0x1FFFFFFFFull);
+  EXPECT_EQ(shuffled.images[1].name, u"<raw & text>");
+  EXPECT_EQ(shuffled.images[1].arch, kArchArm64);
+  EXPECT_EQ(shuffled.images[2].name, u"三三");
+}
+
+// The XML reader's refusals, each at the place it was found.
+TEST(BoundedXml, RefusesWhatItCannotRead) {
+  struct Case {
+    std::u16string text;
+    xml::Fault fault;
+  };
+  const Case cases[] = {
+      {u"", xml::Fault::Empty},
+      {u"  <!-- only a comment -->", xml::Fault::Empty},
+      {u"<A><B></A></B>", xml::Fault::MismatchedEnd},
+      {u"<A></A><B/>", xml::Fault::TextOutsideRoot},
+      {u"text<A/>", xml::Fault::TextOutsideRoot},
+      {u"<A>&nbsp;</A>", xml::Fault::BadReference},
+      {u"<A>&#0;</A>", xml::Fault::BadReference},
+      {u"<A>&#xD800;</A>", xml::Fault::BadReference},
+      {u"<A>&#x110000;</A>", xml::Fault::BadReference},
+      {u"<A>&#99999999999999999999;</A>", xml::Fault::BadReference},
+      {u"<A>" + std::u16string(100000, u'&') + u"</A>", xml::Fault::BadReference},
+      {u"<A>&amp</A>", xml::Fault::BadReference},
+      {std::u16string(u"<A>\xD800</A>"), xml::Fault::BadCharacter},
+      {std::u16string(u"<A>\xDC00</A>"), xml::Fault::BadCharacter},
+      {std::u16string(u"<A>x\0</A>", 9), xml::Fault::BadCharacter},
+      {u"<A B=\"<\"/>", xml::Fault::BadCharacter},
+      {u"<A B=\"1\" B=\"2\"/>", xml::Fault::BadAttribute},
+      {u"<A B/>", xml::Fault::BadAttribute},
+      {u"<A B=1/>", xml::Fault::BadAttribute},
+      {u"<A B=\"1\"C=\"2\"/>", xml::Fault::BadName},
+      {u"<1A/>", xml::Fault::BadName},
+      {u"<A>" + std::u16string(300, u'N') + u"</A>", xml::Fault::None},
+      {u"<" + std::u16string(300, u'N') + u"/>", xml::Fault::BadName},
+      {u"<!DOCTYPE A [<!ENTITY x \"y\">]><A/>", xml::Fault::DocumentType},
+      {u"<A><!-- open", xml::Fault::UnclosedTag},
+      {u"<A B=\"1", xml::Fault::UnclosedTag},
+      {u"<A><![CDATA[x", xml::Fault::UnclosedTag},
+      {u"<A><B>", xml::Fault::UnclosedElement},
+      {u"<A/>\r\n ", xml::Fault::None},
+  };
+  for (const Case& c : cases) {
+    const xml::Document d = xml::Parse(c.text);
+    EXPECT_EQ(d.fault, c.fault) << std::string(c.text.begin(),
+                                               c.text.begin() + std::min<std::size_t>(40, c.text.size()));
+    EXPECT_EQ(d.ok(), d.fault == xml::Fault::None);
+    if (!d.ok()) {
+      EXPECT_TRUE(d.elements.empty());
+    }
+  }
+  // Many attributes, many elements: bounded.
+  std::u16string attributes = u"<A";
+  for (int k = 0; k < 17; ++k) attributes += u" a" + std::u16string(1, static_cast<char16_t>(u'a' + k)) + u"=\"\"";
+  EXPECT_EQ(xml::Parse(attributes + u"/>").fault, xml::Fault::TooMany);
+  std::u16string many = u"<A>";
+  for (std::size_t k = 0; k < xml::kMaxNodes; ++k) many += u"<B/>";
+  EXPECT_EQ(xml::Parse(many + u"</A>").fault, xml::Fault::TooMany);
+  // Exactly at the depth bound is fine, one more is not.
+  std::u16string nest, close;
+  for (std::size_t k = 0; k < xml::kMaxDepth; ++k) nest += u"<A>", close += u"</A>";
+  EXPECT_TRUE(xml::Parse(nest + close).ok());
+  EXPECT_EQ(xml::Parse(u"<R>" + nest + close + u"</R>").fault, xml::Fault::TooDeep);
+}
+
+// What the panels show of a list: a line per image, the line for the typed index, the reasons, the menu.
+TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
+  // Each string-table entry as its id and its fields, so that what goes where is visible.
+  const TextLookup text = [](std::uint16_t id) {
+    return u"#" + std::u16string(1, u'0' + id % 100 / 10) + std::u16string(1, u'0' + id % 10) + u"(%1,%2)";
+  };
+  Listing listing;
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"");  // nothing read: nothing shown
+  EXPECT_FALSE(listing.ImageCount());
+  listing.state = Listing::State::NoFile;
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"");
+  EXPECT_TRUE(PickList(listing, text).empty());
+
+  listing.state = Listing::State::Read;
+  Image pro;
+  pro.index = 1;
+  pro.name = u"Windows 11 Pro";
+  pro.displayName = u"Windows 11 专业版";
+  pro.flags = u"Professional";
+  pro.arch = kArchX64;
+  pro.totalBytes = 16320875827ull;  // 15.2 GiB
+  Image home;
+  home.index = 2;
+  home.flags = u"core";  // already in the name (case aside): not repeated
+  home.name = u"Windows Core";
+  home.arch = 77;  // unknown: left out
+  Image bare;
+  bare.index = 3;
+  listing.description.images = {pro, home, bare};
+  listing.description.header.imageCount = 3;
+  EXPECT_EQ(listing.ImageCount(), 3u);
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"Windows 11 专业版 · x64 · 15.2 GB");
+  EXPECT_EQ(IndexLine(listing, u" 2 ", text), u"Windows Core");
+  listing.description.images[1].flags = u"Enterprise";  // no display name, not in the name: added
+  EXPECT_EQ(IndexLine(listing, u"2", text), u"Windows Core · Enterprise");
+  listing.description.images[1].flags = u"core";
+  EXPECT_EQ(IndexLine(listing, u"3", text), u"#01(3,%2)");
+  EXPECT_EQ(IndexLine(listing, u"4", text), u"#02(4,3)");
+  EXPECT_EQ(IndexLine(listing, u"0", text), u"#02(0,3)");
+  EXPECT_EQ(IndexLine(listing, u"", text), u"#03(3,%2)");
+  EXPECT_EQ(IndexLine(listing, u"x1", text), u"#03(3,%2)");
+  EXPECT_EQ(AppendLine(listing, true, text), u"#04(3,4)");
+  EXPECT_EQ(AppendLine(listing, false, text), u"");
+
+  listing.description.images[1].name = u"R&D";
+  const std::vector<PickEntry> menu = PickList(listing, text);
+  ASSERT_EQ(menu.size(), 3u);
+  EXPECT_EQ(menu[0].index, 1u);
+  EXPECT_EQ(menu[1].text, u"&2  R&&D · core");
+  EXPECT_EQ(menu[2].text, u"&3  #01(3,%2)");
+  listing.description.images.resize(12);
+  listing.description.images[11].index = 12;
+  EXPECT_EQ(PickList(listing, text)[11].text.substr(0, 4), u"12  ");  // no mnemonic beyond 9
+
+  // Sizes in units of 1024, one decimal below 100.
+  EXPECT_EQ(SizeText(0), u"0 B");
+  EXPECT_EQ(SizeText(1023), u"1023 B");
+  EXPECT_EQ(SizeText(1024), u"1.0 KB");
+  EXPECT_EQ(SizeText(1048575), u"1.0 MB");
+  EXPECT_EQ(SizeText(150ull << 20), u"150 MB");
+  EXPECT_EQ(SizeText(~0ull), u"16.0 EB");
+
+  // A file that cannot be listed: its reason, also on the capture panel, and no list to pick from.
+  listing.description.failure.problem = Problem::LaterPart;
+  listing.description.failure.value = 2;
+  listing.description.failure.limit = 5;
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"#13(2,5)");
+  EXPECT_EQ(AppendLine(listing, true, text), u"#13(2,5)");
+  EXPECT_TRUE(PickList(listing, text).empty());
+  EXPECT_FALSE(listing.ImageCount());
+  listing.description.failure.problem = Problem::XmlTooLarge;
+  EXPECT_EQ(IndexLine(listing, u"1", text), u"#15(%1,%2)");
+  for (Problem p : {Problem::Unreadable, Problem::NotWim, Problem::CutShort, Problem::CompressedXml,
+                    Problem::XmlOutsideFile, Problem::BrokenXml, Problem::CountMismatch, Problem::EncryptedEsd}) {
+    Failure f;
+    f.problem = p;
+    EXPECT_FALSE(ReasonText(f, text).empty()) << static_cast<int>(p);
+  }
+
+  // Paths: Explorer's quotes taken off; nothing to read for an empty field.
+  EXPECT_EQ(PathToRead(u"\"C:\\a b.wim\""), u"C:\\a b.wim");
+  EXPECT_EQ(PathToRead(u"C:\\a.wim"), u"C:\\a.wim");
+  EXPECT_FALSE(PathToRead(u""));
+  EXPECT_FALSE(PathToRead(u"\"\""));
+  EXPECT_FALSE(PathToRead(u"  "));
+}
+
+}  // namespace
+}  // namespace vantrel::wim

@@ -1,0 +1,159 @@
+#include "wim/image_choice.h"
+
+#include "imaging/operation_report.h"
+#include "imaging/panel_decisions.h"
+
+namespace vantrel::wim {
+namespace {
+
+using imaging::FillIn;
+
+std::u16string Decimal(std::uint64_t v) {
+  std::u16string s;
+  do {
+    s.insert(s.begin(), static_cast<char16_t>(u'0' + v % 10));
+    v /= 10;
+  } while (v);
+  return s;
+}
+
+char16_t AsciiLower(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
+bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view part) {
+  if (part.empty() || part.size() > text.size()) return part.empty();
+  for (std::size_t i = 0; i + part.size() <= text.size(); ++i) {
+    std::size_t k = 0;
+    while (k < part.size() && AsciiLower(text[i + k]) == AsciiLower(part[k])) ++k;
+    if (k == part.size()) return true;
+  }
+  return false;
+}
+
+std::u16string_view Trimmed(std::u16string_view s) {
+  auto space = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+  while (!s.empty() && space(s.front())) s.remove_prefix(1);
+  while (!s.empty() && space(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+std::optional<std::u16string> PathToRead(std::u16string_view field) {
+  if (field.size() >= 2 && field.front() == u'"' && field.back() == u'"') field = field.substr(1, field.size() - 2);
+  if (Trimmed(field).empty()) return std::nullopt;
+  return std::u16string(field);
+}
+
+std::optional<std::uint32_t> Listing::ImageCount() const {
+  if (!HasList()) return std::nullopt;
+  return static_cast<std::uint32_t>(description.images.size());
+}
+
+std::u16string SizeText(std::uint64_t bytes) {
+  static constexpr const char16_t* kUnits[] = {u"B", u"KB", u"MB", u"GB", u"TB", u"PB", u"EB"};
+  if (bytes < 1024) return Decimal(bytes) + u" B";
+  double v = static_cast<double>(bytes);
+  std::size_t unit = 0;
+  while (v >= 1024 && unit < 6) v /= 1024, ++unit;
+  std::uint64_t tenths = static_cast<std::uint64_t>(v * 10 + 0.5);
+  if (tenths >= 10240 && unit < 6) {  // 1023.96 KB rounds to 1.0 MB, not 1024.0 KB
+    tenths = 10;
+    ++unit;
+  }
+  if (tenths >= 1000) return Decimal((tenths + 5) / 10) + u" " + kUnits[unit];
+  return Decimal(tenths / 10) + u"." + Decimal(tenths % 10) + u" " + kUnits[unit];
+}
+
+std::u16string_view ArchText(std::uint32_t arch) {
+  switch (arch) {
+    case kArchX86:
+      return u"x86";
+    case kArchArm:
+      return u"ARM";
+    case kArchX64:
+      return u"x64";
+    case kArchArm64:
+      return u"ARM64";
+    default:
+      return {};
+  }
+}
+
+std::u16string ImageLine(const Image& image, const TextLookup& text) {
+  std::u16string name(Trimmed(image.displayName));
+  if (name.empty()) name = Trimmed(image.name);
+  if (name.empty()) name = FillIn(text(kTextImageNumber), {Decimal(image.index)});
+  std::u16string line = name;
+  const std::u16string_view edition = Trimmed(image.flags);
+  // A display name is the edition's own name in the image's language; otherwise the edition is added unless
+  // the name already says it.
+  if (!edition.empty() && Trimmed(image.displayName).empty() && !ContainsIgnoringCase(name, edition))
+    line += u" · " + std::u16string(edition);
+  if (image.arch && !ArchText(*image.arch).empty()) line += u" · " + std::u16string(ArchText(*image.arch));
+  if (image.totalBytes) line += u" · " + SizeText(*image.totalBytes);
+  return line;
+}
+
+std::u16string ReasonText(const Failure& f, const TextLookup& text) {
+  switch (f.problem) {
+    case Problem::None:
+      return {};
+    case Problem::Unreadable:
+      return text(kReasonUnreadable);
+    case Problem::NotWim:
+      return text(kReasonNotWim);
+    case Problem::CutShort:
+      return text(kReasonCutShort);
+    case Problem::LaterPart:
+      return FillIn(text(kReasonLaterPart), {Decimal(f.value), Decimal(f.limit)});
+    case Problem::CompressedXml:
+      return text(kReasonCompressed);
+    case Problem::XmlTooLarge:
+    case Problem::XmlOutsideFile:
+      return text(kReasonBadPlace);
+    case Problem::BrokenXml:
+      return text(kReasonBrokenXml);
+    case Problem::CountMismatch:
+      return FillIn(text(kReasonCountMismatch), {Decimal(f.value), Decimal(f.limit)});
+    case Problem::EncryptedEsd:
+      return text(kReasonEncrypted);
+  }
+  return {};
+}
+
+std::u16string IndexLine(const Listing& listing, std::u16string_view indexText, const TextLookup& text) {
+  if (listing.state != Listing::State::Read) return {};
+  const Description& d = listing.description;
+  if (!d.ok()) return ReasonText(d.failure, text);
+  const std::optional<std::uint32_t> index = imaging::ImageIndexOf(indexText);
+  const std::u16string count = Decimal(d.images.size());
+  if (!index) return FillIn(text(kTextImageCount), {count});
+  if (*index < 1 || *index > d.images.size()) return FillIn(text(kTextNoSuchIndex), {Decimal(*index), count});
+  return ImageLine(d.images[*index - 1], text);
+}
+
+std::vector<PickEntry> PickList(const Listing& listing, const TextLookup& text) {
+  std::vector<PickEntry> entries;
+  if (!listing.HasList()) return entries;
+  for (const Image& image : listing.description.images) {
+    std::u16string entry = image.index <= 9 ? u"&" + Decimal(image.index) : Decimal(image.index);
+    entry += u"  ";
+    for (char16_t c : ImageLine(image, text)) {
+      if (c == u'&') entry += u'&';
+      entry += c;
+    }
+    entries.push_back({image.index, std::move(entry)});
+  }
+  return entries;
+}
+
+std::u16string AppendLine(const Listing& listing, bool appending, const TextLookup& text) {
+  if (!appending || listing.state != Listing::State::Read) return {};
+  const Description& d = listing.description;
+  if (!d.ok()) return ReasonText(d.failure, text);
+  return FillIn(text(kTextAppendNumber), {Decimal(d.images.size()), Decimal(d.images.size() + 1)});
+}
+
+}  // namespace vantrel::wim

@@ -1,0 +1,75 @@
+// The panels' knowledge of the WIM files their path fields name, on Windows. A file is read on a thread-pool
+// thread (its header, then its description's range: a few kilobytes whatever the file's size), so that a file
+// on a slow share never stalls typing; the outcome comes back to the window as a posted message and is kept
+// until the path changes. What is shown is decided by wim/image_choice.h; this class puts it into the labels
+// beside the index box (mount panel) and beside 以追加方式 (capture panel), keeps the whole text in a tooltip
+// when the label cuts it, and shows the list to pick from (a click on the label, or F4 / Alt+Down in the index
+// box).
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "imaging/panels_win32.h"
+#include "wim/image_choice.h"
+
+namespace vantrel::wim {
+
+// Reads the listing of the file at `path` now, on the calling thread: its header and description only.
+Listing ReadListing(const std::wstring& path);
+
+// One path field's file: read after a pause in typing, off the user-interface thread.
+class ListReader {
+ public:
+  ListReader(UINT message, UINT_PTR timerId) : message_(message), timerId_(timerId) {}
+  // The field now holds `fieldText`: what was known is forgotten and the new path is read after a pause.
+  void PathChanged(HWND window, std::wstring_view fieldText);
+  // True when `message` was this reader's (its timer or its outcome) and has been handled; `changed` is set
+  // when the listing changed.
+  bool Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* changed);
+  const Listing& listing() const { return listing_; }
+
+ private:
+  UINT message_;
+  UINT_PTR timerId_;
+  std::uint32_t generation_ = 0;  // the outcome of an earlier path is dropped when it comes
+  std::optional<std::wstring> toRead_;
+  Listing listing_;
+};
+
+class PanelImageInfo {
+ public:
+  // The messages and timers of the window `host.Owner()` that these readers use.
+  static constexpr UINT kMountMessage = WM_APP + 16, kCaptureMessage = WM_APP + 17;
+  static constexpr UINT_PTR kMountTimer = 0x5716, kCaptureTimer = 0x5717;
+
+  explicit PanelImageInfo(const imaging::PanelHost& host) : host_(host) {}
+  PanelImageInfo(const PanelImageInfo&) = delete;
+  PanelImageInfo& operator=(const PanelImageInfo&) = delete;
+
+  // After the mount panel's controls exist: the index box's keys.
+  void Attach();
+  // A notification from the control `name`: path, index and 以追加方式 changes update what is shown.
+  void Command(std::string_view name, int notification);
+  // A message of the window: true when it was one of ours and has been handled.
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // How many images the mount panel's file holds, when its list was read.
+  std::optional<std::uint32_t> MountImageCount() const { return mount_.listing().ImageCount(); }
+  // The list to pick from, under the index box; the index box gets the number picked.
+  void ShowPicker();
+
+ private:
+  void ShowMountLine();
+  void ShowCaptureLine();
+  void SetLine(HWND label, const std::wstring& text);
+  static LRESULT CALLBACK IndexBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
+  const imaging::PanelHost& host_;
+  ListReader mount_{kMountMessage, kMountTimer};
+  ListReader capture_{kCaptureMessage, kCaptureTimer};
+  HWND tooltip_ = nullptr;  // owned by the main window, destroyed with it
+};
+
+}  // namespace vantrel::wim
