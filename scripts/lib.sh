@@ -5,7 +5,7 @@ build="$root/build"
 
 packages=(cmake make g++ libgtest-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
           wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei wimtools procps xclip
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev python3)
 
 as_root() { if [[ $(id -u) == 0 ]]; then "$@"; else sudo "$@"; fi; }
 
