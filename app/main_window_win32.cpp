@@ -105,8 +105,12 @@ bool MainWindow::CreatePanelChildren(std::string_view panel) {
   HWND parent = Existing(panel);
   if (!parent) return false;
   if (FindWindowExW(parent, nullptr, nullptr, nullptr)) return true;  // filled already
+  // A text box's label comes just before it in the stacking order, where screen readers look for its name.
   bool ok = true;
   ForEachChildInTabOrder(panel, [&](const ControlDef& def) {
+    if (!ok || Existing(def.name)) return;
+    if (const ControlDef* label = FindControl(LabelOf(def.name)); label && !Existing(label->name))
+      ok = CreateControl(*label, parent) != nullptr;
     if (ok && !CreateControl(def, parent) && def.kind != Kind::Image) ok = false;
   });
   return ok;
@@ -232,8 +236,11 @@ void MainWindow::LoadCaptions() {
       // The tray menu entries live on the hidden form up_Menus, which the first of them loads.
       tray::up_Menus().SetCaption(step.control, runtime::LoadResString(step.id));
     } else if (step.control == "MacWindow" && macWindow_) {
-      // The title bar's own Caption property; it re-centres when the control is shown.
-      macWindow_->SetCaption(runtime::Utf16(runtime::LoadResString(step.id)));
+      // The title bar's own Caption property; it re-centres when the control is shown. The window, which
+      // draws no caption of its own, carries the same text as its name (for the taskbar and screen readers).
+      const std::wstring caption = runtime::LoadResString(step.id);
+      macWindow_->SetCaption(runtime::Utf16(caption));
+      SetWindowTextW(hwnd_, caption.c_str());
     }
   }
 }

@@ -137,7 +137,7 @@ TEST_F(MainWindowTest, IsABorderlessTranslucentWindowOfThePicturesSize) {
   LONG_PTR style = GetWindowLongPtrW(main_, GWL_STYLE);
   EXPECT_EQ(style & WS_CAPTION, 0);
   EXPECT_EQ(style & WS_THICKFRAME, 0);
-  EXPECT_EQ(TextOf(main_), L"");
+  EXPECT_EQ(TextOf(main_), LoadResString(10101));  // its name, for the taskbar and screen readers; not drawn
   ASSERT_NE(GetWindowLongPtrW(main_, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
   COLORREF key = 0;
   BYTE alpha = 0;
