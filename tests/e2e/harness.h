@@ -251,6 +251,10 @@ class App {
   // The texts of the visible tooltip windows of the Wine session (read by the probe): the tray shows a
   // balloon as one of them.
   static std::vector<std::string> Tooltips();
+  // What a screen reader is told of the main window, one line per item as the probe prints it
+  // ("window <name>", "bar <role> <name>", "child <id> <role> <state> <x> <y> <width> <height> <name>|<action>",
+  // "field <name>"; names unescaped).
+  static std::vector<std::string> AccessibleItems();
   // Waits until a visible tooltip's text starts with `prefix`; returns its whole text.
   static std::optional<std::string> WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout = 20s);
   std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;
