@@ -59,15 +59,7 @@ struct Rect {
   int x0, y0, x1, y1;  // [x0, x1) x [y0, y1)
 };
 
-constexpr int kSubsamples = 8;  // per axis: 64 samples a pixel at the design DPI
-
-// Subsamples per axis of a pixel at another DPI: at least as many per design pixel as at the design DPI
-// (whose pictures stay exactly as they are): 8, 6 or 4 per axis. The count is a compile-time constant of the
-// filling loop, which the compiler unrolls.
-int SubsamplesAt(DpiScale scale) {
-  const double wanted = kSubsamples * scale.Design(1);
-  return wanted <= 4 + 1e-9 ? 4 : wanted <= 6 + 1e-9 ? 6 : kSubsamples;
-}
+constexpr int kSubsamples = 8;  // per axis: 64 samples a pixel
 
 // The pixels of `clip` that a shape lying within [x0, x1] x [y0, y1] can touch, with a pixel to
 // spare on each side for rounding in the shape's own test. Filling only these gives the same
@@ -96,7 +88,6 @@ class Canvas {
       : area_(area),
         scale_(scale),
         toDesign_(scale.Design(1)),
-        subsamples_(SubsamplesAt(scale)),
         px_(static_cast<std::size_t>(area.x1 - area.x0) * static_cast<std::size_t>(area.y1 - area.y0),
             fill) {}
 
@@ -112,21 +103,6 @@ class Canvas {
   // each pixel by the share of its subsamples that fall inside. Only pixels in `clip` change.
   template <class Inside, class Paint>
   void Fill(Rect designClip, Inside inside, Paint paint) {
-    // At the design DPI pixels are design pixels: the loop is the one the design pictures were drawn with.
-    if (scale_.IsDesign()) return FillWith<kSubsamples, false>(designClip, inside, paint);
-    if (subsamples_ == 4) return FillWith<4, true>(designClip, inside, paint);
-    if (subsamples_ == 6) return FillWith<6, true>(designClip, inside, paint);
-    FillWith<kSubsamples, true>(designClip, inside, paint);
-  }
-
-  template <class Inside>
-  void Fill(Rect clip, Inside inside, Colour colour) {
-    Fill(clip, inside, [&](double, double) { return colour; });
-  }
-
-  // Fill with n x n subsamples a pixel; `scaled`: at another DPI than the design's.
-  template <int n, bool scaled, class Inside, class Paint>
-  void FillWith(Rect designClip, Inside inside, Paint paint) {
     // The clip's design edges, rounded as every design edge is.
     Rect clip{scale_.Px(designClip.x0), scale_.Px(designClip.y0), scale_.Px(designClip.x1),
               scale_.Px(designClip.y1)};
@@ -134,16 +110,16 @@ class Canvas {
     clip.y0 = std::max(clip.y0, area_.y0);
     clip.x1 = std::min(clip.x1, area_.x1);
     clip.y1 = std::min(clip.y1, area_.y1);
-    constexpr double kStep = 1.0 / n;
-    constexpr double kSamples = n * n;
+    constexpr double kStep = 1.0 / kSubsamples;
+    constexpr double kSamples = kSubsamples * kSubsamples;
     for (int y = clip.y0; y < clip.y1; ++y) {
       for (int x = clip.x0; x < clip.x1; ++x) {
         // Premultiplied sum over the covered subsamples.
         double r = 0, g = 0, b = 0, a = 0;
-        for (int sy = 0; sy < n; ++sy) {
-          const double py = scaled ? (y + (sy + 0.5) * kStep) * toDesign_ : y + (sy + 0.5) * kStep;
-          for (int sx = 0; sx < n; ++sx) {
-            const double px = scaled ? (x + (sx + 0.5) * kStep) * toDesign_ : x + (sx + 0.5) * kStep;
+        for (int sy = 0; sy < kSubsamples; ++sy) {
+          const double py = (y + (sy + 0.5) * kStep) * toDesign_;
+          for (int sx = 0; sx < kSubsamples; ++sx) {
+            const double px = (x + (sx + 0.5) * kStep) * toDesign_;
             if (!inside(px, py)) continue;
             const Colour c = paint(px, py);
             r += c.r * c.a;
@@ -166,6 +142,11 @@ class Canvas {
         d.a = outA;
       }
     }
+  }
+
+  template <class Inside>
+  void Fill(Rect clip, Inside inside, Colour colour) {
+    Fill(clip, inside, [&](double, double) { return colour; });
   }
 
   Image ToImage() const {
@@ -197,7 +178,6 @@ class Canvas {
   Rect area_;
   DpiScale scale_;
   double toDesign_;  // exactly 1 at the design DPI, so the design picture is drawn as it always was
-  int subsamples_;
   std::vector<Colour> px_;
 };
 
