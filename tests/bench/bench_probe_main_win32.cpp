@@ -123,8 +123,18 @@ Sample MeasureStart(const Program& program) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   double start = NowMs();
-  if (!CreateProcessW(program.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+  auto create = [&] {
+    return CreateProcessW(program.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+  };
+  // Under load Wine now and then refuses a start with an internal error; one more try, timed afresh.
+  bool created = create();
+  if (!created && GetLastError() == ERROR_INTERNAL_ERROR) {
+    std::fwprintf(stderr, L"bench_probe: %ls refused once (internal error), started again\n", program.exe.c_str());
+    start = NowMs();
+    created = create();
+  }
+  if (!created) {
     std::fwprintf(stderr, L"bench_probe: cannot start %ls (error %lu)\n", program.exe.c_str(), GetLastError());
     return sample;
   }
