@@ -66,9 +66,23 @@ constexpr std::array kCaptionOrder{
     CaptionStep{"up_Exit", 30102},
 };
 
+struct Labelled {
+  std::string_view textBox, label;
+};
+constexpr std::array kLabels{
+    Labelled{"WIMPath", "Label2"},    Labelled{"WIMindex", "Label3"},    Labelled{"MountPath", "Label1"},
+    Labelled{"mk_WIMPath", "Label4"}, Labelled{"WIMSavePath", "Label5"}, Labelled{"WIM_Info", "Label6"},
+};
+
 }  // namespace
 
 std::span<const ControlDef> ControlTree() { return kTree; }
+
+std::string_view LabelOf(std::string_view textBox) {
+  for (const Labelled& l : kLabels)
+    if (l.textBox == textBox) return l.label;
+  return {};
+}
 
 const ControlDef* FindControl(std::string_view name) {
   for (const ControlDef& c : kTree)

@@ -59,6 +59,11 @@ std::string_view NextTabStop(std::string_view from, bool backwards,
                              const std::function<bool(std::string_view)>& available,
                              const std::function<bool(std::string_view)>& checked);
 
+// The label that names a text box for the user and for assistive technology (the caption above it, or
+// beside it for the index), or "" when it has none. The label is placed just before its text box in the
+// stacking order, where screen readers look for an edit box's name.
+std::string_view LabelOf(std::string_view textBox);
+
 // One step of the caption loader: which control's caption gets which string.
 struct CaptionStep {
   std::string_view control;  // control name, or "up_Show" / "up_Copy" / "up_Exit" for the tray menu entries

@@ -5,6 +5,7 @@
 #include "imaging/operation_report.h"
 #include "resources/artwork.h"
 #include "runtime/bitmaps.h"
+#include "runtime/dpi.h"
 #include "runtime/runtime.h"
 #include "tray/tray_icon_win32.h"
 
@@ -16,6 +17,12 @@ constexpr wchar_t kPanelClass[] = L"VantrelPanel";
 constexpr int kFirstControlId = 1000;
 
 int Px(double value) { return static_cast<int>(value + 0.5); }
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
 
 COLORREF ColourOf(const Colour& c) {
   return c.system ? GetSysColor(static_cast<int>(c.value)) : static_cast<COLORREF>(c.value);
@@ -53,33 +60,23 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showComma
   if (!RegisterClasses(instance, &MainWindow::WindowProc, &MainWindow::PanelProc)) return nullptr;
   std::unique_ptr<MainWindow> self(new MainWindow(instance));
 
-  // Artwork and GDI objects are made once for the life of the window.
-  self->windowPicture_ = runtime::MakeBitmap(resources::WindowPicture());
-  // Both panels have the same size and show the same corner of the panel picture.
-  const ControlDef* panel = FindControl("WIM_Mount");
-  self->panelPicture_ = runtime::MakeBitmap(resources::PanelPicture(panel->width, panel->height));
   self->panelBrush_.reset(CreateSolidBrush(RGB(236, 236, 236)));
   self->optionBrush_.reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
-  // The window's default font: SimSun 9 pt, GB2312.
-  HDC screen = GetDC(nullptr);
-  int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  LOGFONTW lf{};
-  lf.lfHeight = -MulDiv(9, pixelsPerInch, 72);
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = GB2312_CHARSET;
-  lstrcpynW(lf.lfFaceName, L"宋体", LF_FACESIZE);
-  self->font_.reset(CreateFontIndirectW(&lf));
 
-  // Created at its design size, centred for the size it will have, and hidden until loaded.
+  // Created at its design size, centred for the size it will have, and hidden until loaded; sizes at the
+  // screen's DPI until the window knows its own.
+  const resources::DpiScale screen(runtime::WindowDpi(nullptr));
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  int x = work.left + ((work.right - work.left) - kWindowWidth) / 2;
-  int y = work.top + ((work.bottom - work.top) - kWindowHeight) / 2;
+  int x = work.left + ((work.right - work.left) - screen.Px(kWindowWidth)) / 2;
+  int y = work.top + ((work.bottom - work.top) - screen.Px(kWindowHeight)) / 2;
   HWND hwnd = CreateWindowExW(0, kWindowClass, L"", WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
-                              kDesignWidth, kDesignHeight, nullptr, nullptr, instance, self.get());
+                              screen.Px(kDesignWidth), screen.Px(kDesignHeight), nullptr, nullptr, instance, self.get());
   if (!hwnd) return nullptr;
   self->window_.reset(hwnd);
+  // Artwork and GDI objects are made once for the life of the window, at its DPI (again when that changes).
+  self->scale_ = resources::DpiScale(runtime::WindowDpi(hwnd));
+  self->MakeArtwork();
   if (!self->CreateControls()) return nullptr;
   self->imageInfo_.Attach();
 
@@ -88,6 +85,51 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showComma
   ShowWindow(hwnd, showCommand);
   UpdateWindow(hwnd);
   return self;
+}
+
+void MainWindow::MakeArtwork() {
+  windowPicture_ = runtime::MakeBitmap(resources::WindowPicture(scale_));
+  // Both panels have the same size and show the same corner of the panel picture.
+  const ControlDef* panel = FindControl("WIM_Mount");
+  panelPicture_ = runtime::MakeBitmap(resources::PanelPicture(scale_.Extent(panel->left, panel->width),
+                                                              scale_.Extent(panel->top, panel->height), scale_));
+  // The window's default font: SimSun 9 pt, GB2312, at the window's DPI. The controls using the font it
+  // replaces are given this one before that one goes.
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(9, scale_.Dpi(), 72);
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = GB2312_CHARSET;
+  lstrcpynW(lf.lfFaceName, L"宋体", LF_FACESIZE);
+  runtime::UniqueGdiObject font(CreateFontIndirectW(&lf));
+  for (const auto& [name, control] : controls_)
+    if (name != "MacWindow") SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+  font_ = std::move(font);
+}
+
+RECT MainWindow::Place(const ControlDef& def) const {
+  return RECT{scale_.Px(def.left), scale_.Px(def.top), scale_.Px(def.left + def.width), scale_.Px(def.top + def.height)};
+}
+
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+  scale_ = resources::DpiScale(dpi);
+  MakeArtwork();
+  // Every control at its design place at the new scale; the capture panel where the mount panel is, as
+  // Form_Load put it; labels at the size of their caption in the new font.
+  for (const auto& [name, control] : controls_) {
+    const ControlDef* def = FindControl(name);
+    if (!def) continue;
+    if (def->kind == Kind::TitleBar) {
+      if (macWindow_) macWindow_->SetDpi(dpi);
+      continue;
+    }
+    const RECT r = Place(def->name == "WIM_Makes" ? *FindControl("WIM_Mount") : *def);
+    SIZE size{r.right - r.left, r.bottom - r.top};
+    if (def->kind == Kind::Label && def->width == 0) size = TextSize(WindowText(control));
+    SetWindowPos(control, nullptr, r.left, r.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 bool MainWindow::CreateControls() {
@@ -107,8 +149,12 @@ bool MainWindow::CreatePanelChildren(std::string_view panel) {
   HWND parent = Existing(panel);
   if (!parent) return false;
   if (FindWindowExW(parent, nullptr, nullptr, nullptr)) return true;  // filled already
+  // A text box's label comes just before it in the stacking order, where screen readers look for its name.
   bool ok = true;
   ForEachChildInTabOrder(panel, [&](const ControlDef& def) {
+    if (!ok || Existing(def.name)) return;
+    if (const ControlDef* label = FindControl(LabelOf(def.name)); label && !Existing(label->name))
+      ok = CreateControl(*label, parent) != nullptr;
     if (ok && !CreateControl(def, parent) && def.kind != Kind::Image) ok = false;
   });
   AddToolTips(panel);
@@ -159,6 +205,7 @@ HWND MainWindow::CreateControl(const ControlDef& def, HWND parent) {
       site.top = Px(def.top);
       site.width = def.width;
       site.height = def.height;
+      site.dpi = scale_.Dpi();
       site.displayName = std::u16string(def.name.begin(), def.name.end());
       site.ambientFont = std::make_shared<const skin::FontDesc>(skin::FontDesc{u"宋体", 9, 400, 134});
       site.events = this;
@@ -184,7 +231,9 @@ HWND MainWindow::CreateControl(const ControlDef& def, HWND parent) {
     width = size.cx, height = size.cy;
   }
   int id = kFirstControlId + static_cast<int>(&def - ControlTree().data());
-  HWND control = CreateWindowExW(exStyle, cls, text.c_str(), style, Px(def.left), Px(def.top), width, height, parent,
+  const RECT place = Place(def);
+  if (def.kind != Kind::Label || def.width != 0) width = place.right - place.left, height = place.bottom - place.top;
+  HWND control = CreateWindowExW(exStyle, cls, text.c_str(), style, place.left, place.top, width, height, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, this);
   if (!control) return nullptr;
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
@@ -220,12 +269,14 @@ void MainWindow::Form_Load() {
   RECT r{};
   GetWindowRect(makes, &r);
   MapWindowPoints(HWND_DESKTOP, hwnd_, reinterpret_cast<POINT*>(&r), 2);
-  SetWindowPos(makes, nullptr, r.left, 96, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowPos(makes, nullptr, 8, 96, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(makes, nullptr, r.left, scale_.Px(96), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(makes, nullptr, scale_.Px(8), scale_.Px(96), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   // 6: the picture's size: the height first, then the width.
   GetWindowRect(hwnd_, &r);
-  SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowPos(hwnd_, nullptr, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, scale_.Px(kWindowHeight),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, nullptr, 0, 0, scale_.Px(kWindowWidth), scale_.Px(kWindowHeight),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // 7-8: the tray icon, whose popup is the menu of up_Menus, then its tip. From here on the window's
   // messages pass through the tray procedure first.
   tray::APIStuff::AddTrayIcon(hwnd_, tray::up_Menus().PopupMenus());
@@ -240,8 +291,11 @@ void MainWindow::LoadCaptions() {
       // The tray menu entries live on the hidden form up_Menus, which the first of them loads.
       tray::up_Menus().SetCaption(step.control, runtime::LoadResString(step.id));
     } else if (step.control == "MacWindow" && macWindow_) {
-      // The title bar's own Caption property; it re-centres when the control is shown.
-      macWindow_->SetCaption(runtime::Utf16(runtime::LoadResString(step.id)));
+      // The title bar's own Caption property; it re-centres when the control is shown. The window, which
+      // draws no caption of its own, carries the same text as its name (for the taskbar and screen readers).
+      const std::wstring caption = runtime::LoadResString(step.id);
+      macWindow_->SetCaption(runtime::Utf16(caption));
+      SetWindowTextW(hwnd_, caption.c_str());
     }
   }
 }
@@ -522,7 +576,8 @@ LRESULT MainWindow::OnControlColour(UINT message, HDC dc, HWND control) {
 void MainWindow::PaintWindow() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
-  runtime::DrawBitmap(dc, static_cast<HBITMAP>(windowPicture_.get()), 0, 0, kWindowWidth, kWindowHeight);
+  runtime::DrawBitmap(dc, static_cast<HBITMAP>(windowPicture_.get()), 0, 0, scale_.Px(kWindowWidth),
+                      scale_.Px(kWindowHeight));
   EndPaint(hwnd_, &ps);
 }
 
@@ -548,7 +603,8 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     case WM_MBUTTONDOWN: {
       // Image1: the picture-less band under the title bar drags the window, with any mouse button.
       const ControlDef* image = FindControl("Image1");
-      int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+      const double x = self->scale_.Design(static_cast<short>(LOWORD(lParam)));
+      const double y = self->scale_.Design(static_cast<short>(HIWORD(lParam)));
       if (x >= image->left && x < image->left + image->width && y >= image->top && y < image->top + image->height) {
         std::int16_t button = runtime::MouseButtonOf(message);
         std::int16_t shift = runtime::ShiftState(wParam);
@@ -571,6 +627,10 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
       break;  // activated and not minimised: the default focuses the window, and WM_SETFOCUS goes on
     case WM_SETFOCUS:
       self->OnSetFocus(reinterpret_cast<HWND>(wParam));
+      return 0;
+    case WM_DPICHANGED:
+      // Moved to a monitor with another scale: laid out and drawn again at the rectangle Windows suggests.
+      self->OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_CLOSE:
       // Closing from outside (the taskbar, Alt+F4) takes the same way out as the close button, so the

@@ -9,6 +9,7 @@
 
 #include "app/control_tree.h"
 #include "imaging/panels_win32.h"
+#include "resources/dpi_scale.h"
 #include "runtime/handles.h"
 #include "runtime/process_watch.h"
 #include "skin/mac_window_win32.h"
@@ -67,6 +68,11 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
  private:
   explicit MainWindow(HINSTANCE instance);
   bool CreateControls();
+  // The window picture, the panel picture and the font at the window's DPI.
+  void MakeArtwork();
+  // A control's rectangle in its parent at the window's DPI.
+  RECT Place(const ControlDef& def) const;
+  void OnDpiChanged(int dpi, const RECT& suggested);
   bool CreatePanelChildren(std::string_view panel);
   HWND CreateControl(const ControlDef& def, HWND parent);
   // A control already created, or null; Control() also fills a panel whose child is asked for.
@@ -100,6 +106,7 @@ class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvent
   HWND hwnd_ = nullptr;
   runtime::UniqueWindow window_;
   std::map<std::string, HWND, std::less<>> controls_;
+  resources::DpiScale scale_;
   runtime::UniqueGdiObject font_;
   runtime::UniqueGdiObject windowPicture_;  // DIB section of the window picture
   runtime::UniqueGdiObject panelPicture_;   // DIB section of the panel pinstripe

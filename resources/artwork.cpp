@@ -5,6 +5,8 @@
 #include <bits/functexcept.h>  // the standard library's own argument checks: they throw, or in the program
                                 // report and end (runtime/lean_runtime.cpp)
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vantrel::resources {
 
@@ -74,13 +76,18 @@ Rect NearEllipse(Rect clip, double cx, double cy, double rx, double ry) {
   return Near(clip, cx - rx, cy - ry, cx + rx, cy + ry);
 }
 
+// The canvas's pixels are pixels at its DPI; the shapes drawn on it and the clip rectangles are given
+// in design pixels (96 dpi) and are drawn at that DPI, not enlarged afterwards.
 class Canvas {
  public:
-  Canvas(int width, int height, Colour fill) : Canvas(Rect{0, 0, width, height}, fill) {}
-  // A canvas over `area` only, for a drawing that changes nothing outside it; pixels keep the
-  // coordinates they have in the whole picture.
-  Canvas(Rect area, Colour fill)
+  Canvas(int width, int height, Colour fill, DpiScale scale = DpiScale())
+      : Canvas(Rect{0, 0, width, height}, fill, scale) {}
+  // A canvas over `area` (pixels at the DPI) only, for a drawing that changes nothing outside it;
+  // pixels keep the coordinates they have in the whole picture.
+  Canvas(Rect area, Colour fill, DpiScale scale = DpiScale())
       : area_(area),
+        scale_(scale),
+        toDesign_(scale.Design(1)),
         px_(static_cast<std::size_t>(area.x1 - area.x0) * static_cast<std::size_t>(area.y1 - area.y0),
             fill) {}
 
@@ -95,7 +102,10 @@ class Canvas {
   // Fills the shape `inside(x, y)` with `paint(x, y)` (colour and opacity at that point), blending
   // each pixel by the share of its subsamples that fall inside. Only pixels in `clip` change.
   template <class Inside, class Paint>
-  void Fill(Rect clip, Inside inside, Paint paint) {
+  void Fill(Rect designClip, Inside inside, Paint paint) {
+    // The clip's design edges, rounded as every design edge is.
+    Rect clip{scale_.Px(designClip.x0), scale_.Px(designClip.y0), scale_.Px(designClip.x1),
+              scale_.Px(designClip.y1)};
     clip.x0 = std::max(clip.x0, area_.x0);
     clip.y0 = std::max(clip.y0, area_.y0);
     clip.x1 = std::min(clip.x1, area_.x1);
@@ -107,9 +117,9 @@ class Canvas {
         // Premultiplied sum over the covered subsamples.
         double r = 0, g = 0, b = 0, a = 0;
         for (int sy = 0; sy < kSubsamples; ++sy) {
-          const double py = y + (sy + 0.5) * kStep;
+          const double py = (y + (sy + 0.5) * kStep) * toDesign_;
           for (int sx = 0; sx < kSubsamples; ++sx) {
-            const double px = x + (sx + 0.5) * kStep;
+            const double px = (x + (sx + 0.5) * kStep) * toDesign_;
             if (!inside(px, py)) continue;
             const Colour c = paint(px, py);
             r += c.r * c.a;
@@ -166,6 +176,8 @@ class Canvas {
   }
 
   Rect area_;
+  DpiScale scale_;
+  double toDesign_;  // exactly 1 at the design DPI, so the design picture is drawn as it always was
   std::vector<Colour> px_;
 };
 
@@ -340,10 +352,15 @@ constexpr int kTitleHeight = 18;
 constexpr std::array<std::uint8_t, kTitleHeight> kTitleGradient = {
     252, 245, 241, 240, 240, 239, 239, 238, 237, 237, 236, 235, 234, 234, 233, 232, 231, 230};
 
-Canvas TitleBackground(int width) {
-  Canvas canvas(width, kTitleHeight, Colour{});
-  for (int y = 0; y < kTitleHeight; ++y)
-    for (int x = 0; x < width; ++x) canvas(x, y) = GreyColour(kTitleGradient[y]);
+// A title-bar picture `width` design pixels wide, at the DPI: each row has the grey of the design row it
+// lies in.
+Canvas TitleBackground(int width, DpiScale scale) {
+  const int w = scale.Px(width), h = scale.Px(kTitleHeight);
+  Canvas canvas(w, h, Colour{}, scale);
+  for (int y = 0; y < h; ++y) {
+    const int row = std::min(scale.DesignCell(y), kTitleHeight - 1);
+    for (int x = 0; x < w; ++x) canvas(x, y) = GreyColour(kTitleGradient[static_cast<std::size_t>(row)]);
+  }
   return canvas;
 }
 
@@ -352,9 +369,9 @@ Rect ButtonClip(int width) { return {1, 0, width - 1, kTitleHeight}; }
 
 // Close button: a glossy red ball, optionally with a dark cross; `shade` below 1 darkens it
 // for the pressed picture.
-Image CloseButton(bool cross, double shade) {
+Image CloseButton(bool cross, double shade, DpiScale scale) {
   constexpr int kWidth = 17;
-  Canvas canvas = TitleBackground(kWidth);
+  Canvas canvas = TitleBackground(kWidth, scale);
   const Rect clip = ButtonClip(kWidth);
   const double cx = 8.5, cy = 9.0, r = 6.75;
 
@@ -385,9 +402,9 @@ Image CloseButton(bool cross, double shade) {
 
 // Minimise button: a glossy pill about 20 x 11.
 Image MinimiseButton(const Colour& rim, const Colour& top, const Colour& bottom,
-                     const Colour& glow) {
+                     const Colour& glow, DpiScale scale) {
   constexpr int kWidth = 24;
-  Canvas canvas = TitleBackground(kWidth);
+  Canvas canvas = TitleBackground(kWidth, scale);
   const Rect clip = ButtonClip(kWidth);
   const double x0 = 2, x1 = 22, y0 = 3.5, y1 = 14.5, radius = 5.5;
 
@@ -411,10 +428,12 @@ Image MinimiseButton(const Colour& rim, const Colour& top, const Colour& bottom,
 
 std::array<std::uint8_t, 18> TitleGradient() { return kTitleGradient; }
 
-Image WindowPicture() {
+namespace {
+
+// The window picture at the design size, without the header art: flat greys, the edges and the cut
+// corners.
+Image FlatWindowPicture() {
   constexpr int W = kWindowPictureWidth, H = kWindowPictureHeight;
-  // The flat greys are written straight into the picture; only the header art, which blends, is
-  // drawn on a (floating-point) canvas, and that canvas covers the art's own rectangle.
   Image image = MakeImage(W, H, 0);
   auto put = [&](int x, int y, std::uint32_t colour) {
     image.pixels[static_cast<std::size_t>(y) * W + static_cast<std::size_t>(x)] = colour;
@@ -436,16 +455,6 @@ Image WindowPicture() {
     put(0, y, Grey(SideEdgeLevel(y)));
     put(W - 1, y, Grey(SideEdgeLevel(y)));
   }
-
-  const Rect art{kHeaderArtLeft, kHeaderArtTop, kHeaderArtRight + 1, kHeaderArtBottom + 1};
-  Canvas canvas(art, Colour{});
-  static_assert(kHeaderArtTop >= kHeaderFirstRow && kHeaderArtBottom <= kHeaderLastRow,
-                "the header art lies on the header band");
-  for (int y = art.y0; y < art.y1; ++y)
-    for (int x = art.x0; x < art.x1; ++x) canvas(x, y) = GreyColour(HeaderLevel(y));
-  DrawHeaderArt(canvas);
-  canvas.CopyInto(image);
-
   // The cut corners, and the curve of edge pixels just inside them joining the top line to the
   // side edges.
   const std::array<int, 5> curveLevel = {181, 181, 180, 179, 179};
@@ -466,20 +475,56 @@ Image WindowPicture() {
   return image;
 }
 
+}  // namespace
+
+Image WindowPicture(DpiScale scale) {
+  // The flat greys, the edge lines and the colour-key corners are design pixels, each covering the
+  // pixels between its rounded edges at the DPI (so a line stays one solid line and the holes are the
+  // design's corners at scale); only the header art, which blends, is drawn on a (floating-point)
+  // canvas at the DPI, and that canvas covers the art's own rectangle.
+  Image flat = FlatWindowPicture();
+  Image image;
+  if (scale.IsDesign()) {
+    image = std::move(flat);
+  } else {
+    const int W = scale.Px(kWindowPictureWidth), H = scale.Px(kWindowPictureHeight);
+    image = MakeImage(W, H, 0);
+    std::vector<int> column(static_cast<std::size_t>(W));
+    for (int x = 0; x < W; ++x) column[static_cast<std::size_t>(x)] = std::min(scale.DesignCell(x), flat.width - 1);
+    for (int y = 0; y < H; ++y) {
+      const std::uint32_t* from =
+          flat.pixels.data() + static_cast<std::size_t>(std::min(scale.DesignCell(y), flat.height - 1)) * flat.width;
+      std::uint32_t* to = image.pixels.data() + static_cast<std::size_t>(y) * W;
+      for (int x = 0; x < W; ++x) to[x] = from[column[static_cast<std::size_t>(x)]];
+    }
+  }
+
+  const Rect art{scale.Px(kHeaderArtLeft), scale.Px(kHeaderArtTop), scale.Px(kHeaderArtRight + 1),
+                 scale.Px(kHeaderArtBottom + 1)};
+  Canvas canvas(art, Colour{}, scale);
+  static_assert(kHeaderArtTop >= kHeaderFirstRow && kHeaderArtBottom <= kHeaderLastRow,
+                "the header art lies on the header band");
+  for (int y = art.y0; y < art.y1; ++y)
+    for (int x = art.x0; x < art.x1; ++x) canvas(x, y) = GreyColour(HeaderLevel(scale.DesignCell(y)));
+  DrawHeaderArt(canvas);
+  canvas.CopyInto(image);
+  return image;
+}
+
 Image PanelPicture() { return PanelPicture(kPanelPictureWidth, kPanelPictureHeight); }
 
-Image PanelPicture(int width, int height) {
-  width = std::clamp(width, 0, kPanelPictureWidth);
-  height = std::clamp(height, 0, kPanelPictureHeight);
+Image PanelPicture(int width, int height, DpiScale scale) {
+  width = std::clamp(width, 0, scale.Px(kPanelPictureWidth));
+  height = std::clamp(height, 0, scale.Px(kPanelPictureHeight));
   Image image = MakeImage(width, height, 0);
   for (int y = 0; y < height; ++y) {
-    const std::uint32_t colour = (y / 2) % 2 == 0 ? Grey(236) : Grey(240);
+    const std::uint32_t colour = (scale.DesignCell(y) / 2) % 2 == 0 ? Grey(236) : Grey(240);
     std::fill_n(image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * width, width, colour);
   }
   return image;
 }
 
-Image TitleBarPicture(TitlePicture which) {
+Image TitleBarPicture(TitlePicture which, DpiScale scale) {
   const Colour greyRim{132, 136, 142, 1}, greyTop{246, 246, 248, 1}, greyBottom{200, 202, 208, 1},
       greyGlow{236, 238, 242, 1};
   const Colour blueRim{30, 78, 160, 1}, blueTop{120, 178, 244, 1}, blueBottom{44, 116, 216, 1},
@@ -487,20 +532,20 @@ Image TitleBarPicture(TitlePicture which) {
   constexpr double kPressed = 0.74;
   switch (which) {
     case TitlePicture::U_Img1:
-      return CloseButton(false, 1.0);
+      return CloseButton(false, 1.0, scale);
     case TitlePicture::M_Img1:
-      return CloseButton(true, 1.0);
+      return CloseButton(true, 1.0, scale);
     case TitlePicture::D_Img1:
-      return CloseButton(true, kPressed);
+      return CloseButton(true, kPressed, scale);
     case TitlePicture::U_Img2:
-      return MinimiseButton(greyRim, greyTop, greyBottom, greyGlow);
+      return MinimiseButton(greyRim, greyTop, greyBottom, greyGlow, scale);
     case TitlePicture::M_Img2:
-      return MinimiseButton(blueRim, blueTop, blueBottom, blueGlow);
+      return MinimiseButton(blueRim, blueTop, blueBottom, blueGlow, scale);
     case TitlePicture::D_Img2:
       return MinimiseButton(Scaled(blueRim, kPressed), Scaled(blueTop, kPressed),
-                            Scaled(blueBottom, kPressed), Scaled(blueGlow, kPressed));
+                            Scaled(blueBottom, kPressed), Scaled(blueGlow, kPressed), scale);
     case TitlePicture::WindowImg:
-      return TitleBackground(23).ToImage();
+      return TitleBackground(23, scale).ToImage();
   }
   std::__throw_invalid_argument("TitleBarPicture: unknown title-bar picture");
 }

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "resources/dpi_scale.h"
+
 namespace vantrel::resources {
 
 struct Image {
@@ -37,26 +39,29 @@ constexpr int BlueOf(std::uint32_t p) { return static_cast<int>(p & 0xFF); }
 // The colour key of the layered main window: every pixel of this colour is a hole.
 constexpr std::uint32_t kColourKey = Rgb(255, 0, 255);
 
-// Main window background, 406 x 274, fully opaque. Its 24 magenta pixels round the top corners.
+// Main window background, 406 x 274 at the design DPI, fully opaque. Its 24 magenta pixels round the
+// top corners. At another DPI it is the design size scaled (609 x 411 at 144 dpi), its flat parts and
+// corners made of whole design pixels at scale and the header art drawn at that DPI.
 constexpr int kWindowPictureWidth = 406, kWindowPictureHeight = 274;
 // The header artwork lies within this rectangle (inclusive bounds); the rest of the header band is
 // the plain vertical gradient.
 constexpr int kHeaderArtLeft = 9, kHeaderArtRight = 166, kHeaderArtTop = 24, kHeaderArtBottom = 65;
-Image WindowPicture();
+Image WindowPicture(DpiScale scale = DpiScale());
 
 // Background of both panels: 400 x 300, stripes of two rows RGB(236,236,236) then two rows
 // RGB(240,240,240), from the top row.
 constexpr int kPanelPictureWidth = 400, kPanelPictureHeight = 300;
 Image PanelPicture();
-// The part of the panel picture a panel of width x height shows (the top-left corner; the panels clip the
-// picture), drawn at that size only.
-Image PanelPicture(int width, int height);
+// The part of the panel picture a panel of width x height pixels shows (the top-left corner; the panels
+// clip the picture), drawn at that size only; at another DPI each stripe is two design rows at scale.
+Image PanelPicture(int width, int height, DpiScale scale = DpiScale());
 
 // The pictures of the title-bar control: normal (U_), hover (M_) and pressed (D_) for the close
 // button (_Img1, 17 x 18) and the minimise button (_Img2, 24 x 18), and the strip picture WindowImg
-// (23 x 18), stretched across the bar.
+// (23 x 18), stretched across the bar. Sizes are design pixels; at another DPI each picture is drawn at
+// its scaled size.
 enum class TitlePicture { U_Img1, M_Img1, D_Img1, U_Img2, M_Img2, D_Img2, WindowImg };
-Image TitleBarPicture(TitlePicture which);
+Image TitleBarPicture(TitlePicture which, DpiScale scale = DpiScale());
 
 // Grey levels of the title bar's 18 rows, top to bottom. Every title-bar picture is drawn on this
 // background, and the first and last column of each is exactly this gradient.

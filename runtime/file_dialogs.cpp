@@ -20,14 +20,6 @@ std::wstring SystemFolderPath(const wchar_t* file) {
   return path + file;
 }
 
-HMODULE LoadFromSystemFolder(const wchar_t* library) {
-  HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // Windows 7 without its 2011 loader update does not know the flag; the full path keeps the search out of
-  // the current and the program's folder there too.
-  if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
-    module = LoadLibraryExW(SystemFolderPath(library).c_str(), nullptr, 0);
-  return module;
-}
 
 template <class Function>
 bool Bind(HMODULE module, const char* name, Function& function) {
@@ -41,6 +33,15 @@ void ReportMissing(HWND owner, const std::wstring& what, DWORD error) {
 }
 
 }  // namespace
+
+HMODULE LoadFromSystemFolder(const wchar_t* library) {
+  HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Windows 7 without its 2011 loader update does not know the flag; the full path keeps the search out of
+  // the current and the program's folder there too.
+  if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
+    module = LoadLibraryExW(SystemFolderPath(library).c_str(), nullptr, 0);
+  return module;
+}
 
 bool BindFileDialogs(HWND owner, const wchar_t* library, FileDialogApi& api) {
   HMODULE module = LoadFromSystemFolder(library);

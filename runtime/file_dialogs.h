@@ -16,6 +16,9 @@ struct FileDialogApi {
   decltype(&::GetSaveFileNameW) getSaveFileName = nullptr;
 };
 
+// A system DLL loaded from the system folder only (never the current or the program's folder), or null.
+HMODULE LoadFromSystemFolder(const wchar_t* library);
+
 // The bound functions, binding them on the first call. When comdlg32 or one of the two functions cannot be
 // had, a message box owned by `owner` (caption "Vantrel") names what was missing and why, and the result is
 // null; a later call tries again. The library stays loaded for the life of the program.

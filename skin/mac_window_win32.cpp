@@ -7,6 +7,8 @@
 #include "resources/artwork.h"
 #include "runtime/bitmaps.h"
 #include "runtime/runtime.h"
+#include "skin/title_bar_accessible.h"
+#include "skin/title_bar_accessible_win32.h"
 
 namespace vantrel::skin {
 namespace {
@@ -31,11 +33,8 @@ resources::TitlePicture ArtworkOf(Picture p) {
   return resources::TitlePicture::WindowImg;
 }
 
-// The model keeps positions as floats (a caption may sit on a half pixel); drawing rounds them.
-int Px(float value) { return static_cast<int>(std::lround(value)); }
-
-float MouseX(LPARAM lParam) { return static_cast<float>(static_cast<short>(LOWORD(lParam))); }
-float MouseY(LPARAM lParam) { return static_cast<float>(static_cast<short>(HIWORD(lParam))); }
+int MouseX(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
+int MouseY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
 bool RegisterControlClass(HINSTANCE, WNDPROC proc) {
   WNDCLASSEXW wc{};
@@ -53,6 +52,9 @@ MacWindowControl::EventObserver MacWindowControl::SetEventObserver(EventObserver
 
 MacWindowControl::MacWindowControl(HINSTANCE, const Site& site)
     : model_(*this, site.width * kTwipsPerPixel, site.height * kTwipsPerPixel),
+      scale_(site.dpi),
+      siteLeft_(site.left),
+      siteTop_(site.top),
       events_(site.events),
       displayName_(site.displayName),
       ambientFont_(site.ambientFont) {
@@ -78,8 +80,10 @@ MacWindowControl::~MacWindowControl() {
 std::unique_ptr<MacWindowControl> MacWindowControl::Create(HINSTANCE instance, const Site& site) {
   if (!site.parent || !RegisterControlClass(instance, &MacWindowControl::WindowProc)) return nullptr;
   std::unique_ptr<MacWindowControl> self(new MacWindowControl(instance, site));
-  HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS, site.left, site.top, site.width,
-                              site.height, site.parent, nullptr, instance, self.get());
+  // The model works in design pixels; the window is at the parent's DPI.
+  const resources::DpiScale scale = self->scale_;
+  HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS, scale.Px(site.left), scale.Px(site.top),
+                              scale.Px(site.width), scale.Px(site.height), site.parent, nullptr, instance, self.get());
   if (!hwnd) return nullptr;
   self->window_.reset(hwnd);
   self->initialized_ = true;
@@ -95,6 +99,33 @@ MacWindowControl* MacWindowControl::FromHandle(HWND window) {
 
 void MacWindowControl::Show() {
   if (hwnd_) ShowWindow(hwnd_, SW_SHOWNA);
+}
+
+void MacWindowControl::SetDpi(int dpi) {
+  const resources::DpiScale scale(dpi);
+  if (scale == scale_) return;
+  scale_ = scale;
+  for (runtime::UniqueGdiObject& picture : pictures_) picture.reset();
+  font_.reset();
+  fontMadeFor_.reset();
+  if (!hwnd_) return;
+  SetWindowPos(hwnd_, nullptr, scale_.Px(siteLeft_), scale_.Px(siteTop_), scale_.Px(model_.Width() / kTwipsPerPixel),
+               scale_.Px(model_.Height() / kTwipsPerPixel), SWP_NOZORDER | SWP_NOACTIVATE);
+  // The caption is measured again in the font made for this DPI, and centred again.
+  model_.SetCaption(model_.Caption());
+  model_.UserControl_Resize();
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+RECT MacWindowControl::PartRect(Part part) const {
+  // Rounding both edges (not the width) keeps neighbouring parts edge to edge.
+  const Rect box = model_.Box(part);
+  return RECT{scale_.Px(box.left), scale_.Px(box.top), scale_.Px(box.left + box.width),
+              scale_.Px(box.top + box.height)};
+}
+
+std::optional<long> MacWindowControl::AccessibleChildAt(POINT client) const {
+  return AccChildAt(model_, static_cast<float>(scale_.Design(client.x)), static_cast<float>(scale_.Design(client.y)));
 }
 
 // ---- MacWindowHost ----
@@ -129,8 +160,8 @@ void MacWindowControl::SetOuterSize(double widthTwips, double heightTwips) {
   // The window reports the new size through WM_SIZE before SetWindowPos returns; the model is
   // written to be re-entered that way.
   if (!hwnd_) return;
-  const int width = static_cast<int>(std::lround(widthTwips / kTwipsPerPixel));
-  const int height = static_cast<int>(std::lround(heightTwips / kTwipsPerPixel));
+  const int width = scale_.Px(widthTwips / kTwipsPerPixel);
+  const int height = scale_.Px(heightTwips / kTwipsPerPixel);
   SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -141,7 +172,7 @@ std::pair<float, float> MacWindowControl::MeasureCaption(std::u16string_view tex
   const std::wstring wide = runtime::Wide(text);
   SIZE size{};
   GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
-  return {static_cast<float>(size.cx), static_cast<float>(size.cy)};
+  return {static_cast<float>(scale_.Design(size.cx)), static_cast<float>(scale_.Design(size.cy))};
 }
 
 // ---- GDI objects ----
@@ -150,7 +181,7 @@ HFONT MacWindowControl::FontFor(const FontRef& font) {
   if (!font) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   if (font_ && SameFont(fontMadeFor_, font)) return static_cast<HFONT>(font_.get());
   LOGFONTW lf{};
-  const int pixelsPerInch = pictureDc_ ? GetDeviceCaps(pictureDc_.get(), LOGPIXELSY) : 96;
+  const int pixelsPerInch = scale_.Dpi();
   lf.lfHeight = -static_cast<LONG>(std::lround(font->points * pixelsPerInch / 72.0));
   lf.lfWeight = font->weight;
   lf.lfItalic = font->italic;
@@ -194,7 +225,7 @@ bool MacWindowControl::EnsureBackBuffer(int width, int height) {
 HGDIOBJ MacWindowControl::PictureBitmap(Picture picture) {
   runtime::UniqueGdiObject& bitmap = pictures_[Index(picture)];
   if (!bitmap) {
-    const resources::Image image = resources::TitleBarPicture(ArtworkOf(picture));
+    const resources::Image image = resources::TitleBarPicture(ArtworkOf(picture), scale_);
     bitmap = runtime::MakeBitmap(image);
     pictureSizes_[Index(picture)] = SIZE{image.width, image.height};
   }
@@ -205,10 +236,8 @@ void MacWindowControl::DrawPicture(HDC dc, Part part, bool stretch) {
   const Picture picture = model_.PictureOf(part);
   HGDIOBJ bitmap = PictureBitmap(picture);
   if (!bitmap || !pictureDc_) return;
-  const Rect box = model_.Box(part);
-  // Rounding both edges (not the width) keeps neighbouring parts edge to edge.
-  const int left = Px(box.left), top = Px(box.top);
-  const int width = Px(box.left + box.width) - left, height = Px(box.top + box.height) - top;
+  const RECT box = PartRect(part);
+  const int left = box.left, top = box.top, width = box.right - box.left, height = box.bottom - box.top;
   if (width <= 0 || height <= 0) return;
   const SIZE size = pictureSizes_[Index(picture)];
   runtime::SelectObjectScope select(pictureDc_.get(), bitmap);
@@ -239,7 +268,7 @@ void MacWindowControl::Render(HDC target) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-    TextOutW(dc, Px(box.left), Px(box.top), caption.c_str(), static_cast<int>(caption.size()));
+    TextOutW(dc, scale_.Px(box.left), scale_.Px(box.top), caption.c_str(), static_cast<int>(caption.size()));
   }
   if (dc != target) BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
 }
@@ -251,7 +280,7 @@ void MacWindowControl::OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM l
   // The pressed part keeps the mouse until every button is up. The capture is taken before the
   // event, so a host that starts a window move (and lets go of the capture) is seen to have done so.
   if (GetCapture() != hwnd_) SetCapture(hwnd_);
-  model_.PointerDown(MouseX(lParam), MouseY(lParam), button, runtime::ShiftState(wParam));
+  model_.PointerDown(DesignX(lParam), DesignY(lParam), button, runtime::ShiftState(wParam));
   if (alive.expired() || !hwnd_) return;
   if (!model_.HasCapture() && GetCapture() == hwnd_) ReleaseCapture();
 }
@@ -259,17 +288,20 @@ void MacWindowControl::OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM l
 void MacWindowControl::OnButtonUp(std::int16_t button, WPARAM wParam, LPARAM lParam) {
   const std::weak_ptr<char> alive = alive_;
   // wParam no longer holds the button released: what it holds is still down.
-  model_.PointerUp(MouseX(lParam), MouseY(lParam), button, runtime::ShiftState(wParam), runtime::ButtonsHeld(wParam));
+  model_.PointerUp(DesignX(lParam), DesignY(lParam), button, runtime::ShiftState(wParam), runtime::ButtonsHeld(wParam));
   if (alive.expired() || !hwnd_) return;
   if (!model_.HasCapture() && GetCapture() == hwnd_) ReleaseCapture();
 }
+
+float MacWindowControl::DesignX(LPARAM lParam) const { return static_cast<float>(scale_.Design(MouseX(lParam))); }
+float MacWindowControl::DesignY(LPARAM lParam) const { return static_cast<float>(scale_.Design(MouseY(lParam))); }
 
 void MacWindowControl::OnTimer() {
   // Timer1: is the pointer still over the control? Two system calls, nothing allocated.
   POINT p{0, 0};
   GetCursorPos(&p);
   ScreenToClient(hwnd_, &p);
-  model_.TimerTick(p.x, p.y);
+  model_.TimerTick(scale_.Design(p.x), scale_.Design(p.y));
 }
 
 LRESULT MacWindowControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -288,13 +320,13 @@ LRESULT MacWindowControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SIZE:
       if (initialized_)
-        model_.OnResized(LOWORD(lParam) * kTwipsPerPixel, HIWORD(lParam) * kTwipsPerPixel);
+        model_.OnResized(scale_.Design(LOWORD(lParam)) * kTwipsPerPixel, scale_.Design(HIWORD(lParam)) * kTwipsPerPixel);
       return 0;
     case WM_SHOWWINDOW:
       if (wParam && initialized_) model_.UserControl_Show();
       break;
     case WM_MOUSEMOVE:
-      model_.PointerMove(MouseX(lParam), MouseY(lParam), runtime::ButtonsHeld(wParam), runtime::ShiftState(wParam));
+      model_.PointerMove(DesignX(lParam), DesignY(lParam), runtime::ButtonsHeld(wParam), runtime::ShiftState(wParam));
       return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -310,6 +342,15 @@ LRESULT MacWindowControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // Someone else has the mouse now (the host's window move, a menu, a message box): the part
       // that was pressed gets no release, and the next press goes where the pointer is.
       if (reinterpret_cast<HWND>(lParam) != hwnd_) model_.PointerCaptureLost();
+      return 0;
+    case WM_GETOBJECT: {
+      LRESULT answer = 0;
+      if (AnswerGetObject(hwnd_, wParam, lParam, answer)) return answer;
+      break;
+    }
+    case kPressPartMessage:
+      // The accessible object's default action: a click of the button, as a mouse click ends.
+      if (const auto part = AccPartOf(static_cast<long>(wParam))) model_.Click(*part);
       return 0;
     case WM_TIMER:
       if (wParam == kTimer1) {

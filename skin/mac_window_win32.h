@@ -10,8 +10,10 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "resources/dpi_scale.h"
 #include "runtime/handles.h"
 #include "skin/mac_window.h"
 
@@ -34,7 +36,8 @@ class MacWindowControl final : private MacWindowHost {
   // Where and how the host places the control.
   struct Site {
     HWND parent = nullptr;
-    int left = 0, top = 0, width = 0, height = 0;  // pixels in the parent
+    int left = 0, top = 0, width = 0, height = 0;  // design pixels (96 dpi) in the parent
+    int dpi = resources::kDesignDpi;                // the parent's DPI: the control is laid out and drawn at it
     std::u16string displayName;                     // the host's name for the instance
     FontRef ambientFont;                            // the host's font
     MacWindowEvents* events = nullptr;              // may be null: events go nowhere
@@ -68,8 +71,19 @@ class MacWindowControl final : private MacWindowHost {
   // The control that owns a window of this class, or null.
   static MacWindowControl* FromHandle(HWND window);
 
-  // The font handle the caption is drawn with (made once per font description).
+  // The font handle the caption is drawn with (made once per font description and DPI).
   HFONT CaptionFont() const { return static_cast<HFONT>(font_.get()); }
+
+  // The DPI the control is drawn at. SetDpi moves and sizes the window to its site at the new DPI, makes
+  // its pictures and font again for it and repaints (the parent moved to a monitor with another scale).
+  resources::DpiScale Scale() const { return scale_; }
+  void SetDpi(int dpi);
+  // Where a part is drawn, in client pixels at the control's DPI.
+  RECT PartRect(Part part) const;
+  // The accessible child (title_bar_accessible.h) at a point in client pixels, or none outside.
+  std::optional<long> AccessibleChildAt(POINT client) const;
+  // Posted by the accessible object's default action: presses the button of child id wParam.
+  static constexpr UINT kPressPartMessage = WM_USER + 1;
 
   // Test hook: called with every event the control raises, before the host's receiver gets it.
   using EventObserver = void (*)(HWND control, Event e, const MouseArgs& args);
@@ -97,6 +111,9 @@ class MacWindowControl final : private MacWindowHost {
   void OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM lParam);
   void OnButtonUp(std::int16_t button, WPARAM wParam, LPARAM lParam);
   void OnTimer();
+  // A mouse message's position in design pixels.
+  float DesignX(LPARAM lParam) const;
+  float DesignY(LPARAM lParam) const;
   void Render(HDC target);
   void DrawPicture(HDC dc, Part part, bool stretch);
   HGDIOBJ PictureBitmap(Picture picture);
@@ -104,6 +121,8 @@ class MacWindowControl final : private MacWindowHost {
   bool EnsureBackBuffer(int width, int height);
 
   MacWindow model_;
+  resources::DpiScale scale_;
+  int siteLeft_, siteTop_;  // design pixels
   MacWindowEvents* events_;
   std::u16string displayName_;
   FontRef ambientFont_;

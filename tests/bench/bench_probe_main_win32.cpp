@@ -7,7 +7,8 @@
 //       belongs to the new process exists and its thread answers a message (start-up done, first paint
 //       handled), and then the process's working set (GetProcessMemoryInfo). The program is then closed with
 //       WM_CLOSE. Prints one line per start, the medians and the fastest start; the first program is the
-//       baseline, and each other program's ratios are taken run by run against the baseline in the same run.
+//       baseline, and each other program's ratios are taken run by run against the baseline in the same run
+//       (and against the second and the third program too, when there are more programs than that).
 //   bench_probe bar SECONDS
 //       Waits for Vantrel's main window and prints it, its title bar (hwnds as Wine's logs print them), the
 //       title bar's screen rectangle and the process id.
@@ -127,8 +128,18 @@ Sample MeasureStart(const Program& program) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   double start = NowMs();
-  if (!CreateProcessW(program.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+  auto create = [&] {
+    return CreateProcessW(program.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+  };
+  // Under load Wine now and then refuses a start with an internal error; one more try, timed afresh.
+  bool created = create();
+  if (!created && GetLastError() == ERROR_INTERNAL_ERROR) {
+    std::fwprintf(stderr, L"bench_probe: %ls refused once (internal error), started again\n", program.exe.c_str());
+    start = NowMs();
+    created = create();
+  }
+  if (!created) {
     std::fwprintf(stderr, L"bench_probe: cannot start %ls (error %lu)\n", program.exe.c_str(), GetLastError());
     return sample;
   }
@@ -183,25 +194,31 @@ int Startup(int runs, const std::vector<Program>& programs) {
     }
   }
   for (std::size_t i = 0; i < programs.size(); ++i) {
-    // Ratios run by run against the first program and, when there are three or more, the second as well.
-    std::vector<double> start, ws, startRatio, wsRatio, startRatio2, wsRatio2;
+    // Ratios run by run against the first program and, when there are three or more, the second as well, and
+    // the third when there are four or more.
+    std::vector<double> start, ws, startRatio, wsRatio, startRatio2, wsRatio2, startRatio3, wsRatio3;
     const std::size_t second = programs.size() >= 3 ? 1 : 0;
+    const std::size_t third = programs.size() >= 4 ? 2 : 0;
     for (int run = 0; run < runs; ++run) {
       const Sample& s = samples[i][static_cast<std::size_t>(run)];
       const Sample& base = samples[0][static_cast<std::size_t>(run)];
       const Sample& base2 = samples[second][static_cast<std::size_t>(run)];
+      const Sample& base3 = samples[third][static_cast<std::size_t>(run)];
       start.push_back(s.startMs);
       ws.push_back(s.workingSetKiB);
       startRatio.push_back(s.startMs / base.startMs);
       wsRatio.push_back(s.workingSetKiB / base.workingSetKiB);
       startRatio2.push_back(s.startMs / base2.startMs);
       wsRatio2.push_back(s.workingSetKiB / base2.workingSetKiB);
+      startRatio3.push_back(s.startMs / base3.startMs);
+      wsRatio3.push_back(s.workingSetKiB / base3.workingSetKiB);
     }
     // The fastest start is the one least disturbed by other work on the machine.
     std::wprintf(L"median %ls start_ms %.1f ws_kib %.0f start_ratio %.3f ws_ratio %.3f runs %d fastest_ms %.1f "
-                 L"start_ratio2 %.3f ws_ratio2 %.3f\n",
+                 L"start_ratio2 %.3f ws_ratio2 %.3f start_ratio3 %.3f ws_ratio3 %.3f\n",
                  programs[i].label.c_str(), Median(start), Median(ws), Median(startRatio), Median(wsRatio), runs,
-                 *std::min_element(start.begin(), start.end()), Median(startRatio2), Median(wsRatio2));
+                 *std::min_element(start.begin(), start.end()), Median(startRatio2), Median(wsRatio2),
+                 Median(startRatio3), Median(wsRatio3));
   }
   return 0;
 }

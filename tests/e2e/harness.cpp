@@ -899,6 +899,15 @@ std::vector<std::string> App::Tooltips() {
   return texts;
 }
 
+std::vector<std::string> App::AccessibleItems() {
+  Session& session = Session::Get();
+  CommandResult probe =
+      RunCommand({session.loader(), session.winBin() + "/vantrel_probe.exe", "accessible"}, 60s, session.WineEnv());
+  std::vector<std::string> items;
+  for (const std::string& line : Lines(probe.out)) items.push_back(Unescape(line));
+  return items;
+}
+
 std::optional<std::string> App::WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout) {
   std::optional<std::string> found;
   WaitUntil(

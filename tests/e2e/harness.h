@@ -258,6 +258,10 @@ class App {
   static std::vector<std::string> Tooltips();
   // The texts of the main window's visible labels that have text (read by the probe), in window order.
   static std::vector<std::string> Labels();
+  // What a screen reader is told of the main window, one line per item as the probe prints it
+  // ("window <name>", "bar <role> <name>", "child <id> <role> <state> <x> <y> <width> <height> <name>|<action>",
+  // "field <name>"; names unescaped).
+  static std::vector<std::string> AccessibleItems();
   // Waits until a visible tooltip's text starts with `prefix`; returns its whole text.
   static std::optional<std::string> WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout = 20s);
   std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;

@@ -11,7 +11,12 @@
 //                                  class CLASS, in window order: "label <text>"
 //   vantrel_probe tooltips         every visible tooltip window of any process (the tray's balloons among
 //                                  them) with its text: "tooltip <x> <y> <width> <height> <text>"
+//   vantrel_probe accessible       what a screen reader is told of the visible main window (Active
+//                                  Accessibility, across the process boundary): "window <name>", then the
+//                                  title bar ("bar <role> <name>", "child <id> <role> <state> <x> <y> <width>
+//                                  <height> <name>|<default action>") and its text boxes ("field <name>")
 #include <windows.h>
+#include <oleacc.h>
 
 #include <string>
 
@@ -127,6 +132,92 @@ BOOL CALLBACK VisitLabelsOf(HWND window, LPARAM param) {
   return TRUE;
 }
 
+// An accessible object's name, role, state and default action (Active Accessibility).
+VARIANT Child(LONG id) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = id;
+  return v;
+}
+
+std::wstring Taken(HRESULT hr, BSTR text) {
+  std::wstring s = hr == S_OK && text ? std::wstring(text, SysStringLen(text)) : L"-";
+  SysFreeString(text);
+  return s;
+}
+
+std::wstring AccName(IAccessible* object, LONG child) {
+  BSTR text = nullptr;
+  const HRESULT hr = object->get_accName(Child(child), &text);
+  return Taken(hr, text);
+}
+
+std::wstring AccAction(IAccessible* object, LONG child) {
+  BSTR text = nullptr;
+  const HRESULT hr = object->get_accDefaultAction(Child(child), &text);
+  return Taken(hr, text);
+}
+
+long AccLong(HRESULT hr, const VARIANT& v) { return hr == S_OK && v.vt == VT_I4 ? v.lVal : -1; }
+
+IAccessible* ClientObject(HWND window) {
+  IAccessible* object = nullptr;
+  // The header's interface id (the x86-64 import library's IID_IAccessible is not IAccessible's).
+  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                        reinterpret_cast<void**>(&object))))
+    return nullptr;
+  return object;
+}
+
+std::string Accessible() {
+  HWND main = nullptr;
+  for (HWND w = FindWindowExW(nullptr, nullptr, L"VantrelMainWindow", nullptr); w && !main;
+       w = FindWindowExW(nullptr, w, L"VantrelMainWindow", nullptr))
+    if (IsWindowVisible(w)) main = w;
+  if (!main) return {};
+  std::string out;
+  if (IAccessible* window = ClientObject(main)) {
+    out += "window " + OneLine(AccName(window, CHILDID_SELF)) + "\n";
+    window->Release();
+  }
+  HWND bar = FindWindowExW(main, nullptr, L"VantrelMacWindow", nullptr);
+  if (IAccessible* object = bar ? ClientObject(bar) : nullptr) {
+    VARIANT v;
+    VariantInit(&v);
+    HRESULT hr = object->get_accRole(Child(CHILDID_SELF), &v);
+    out += "bar " + std::to_string(AccLong(hr, v)) + " " + OneLine(AccName(object, CHILDID_SELF)) + "\n";
+    LONG count = 0;
+    object->get_accChildCount(&count);
+    for (LONG id = 1; id <= count; ++id) {
+      VARIANT role, state;
+      VariantInit(&role);
+      VariantInit(&state);
+      const long r = AccLong(object->get_accRole(Child(id), &role), role);
+      const long st = AccLong(object->get_accState(Child(id), &state), state);
+      LONG x = 0, y = 0, w = 0, h = 0;
+      object->accLocation(&x, &y, &w, &h, Child(id));
+      out += "child " + std::to_string(id) + " " + std::to_string(r) + " " + std::to_string(st) + " " +
+             std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(w) + " " + std::to_string(h) + " " +
+             OneLine(AccName(object, id)) + "|" + OneLine(AccAction(object, id)) + "\n";
+    }
+    object->Release();
+  }
+  // The text boxes of the panel shown, in the order the panel holds them.
+  for (HWND panel = FindWindowExW(main, nullptr, L"VantrelPanel", nullptr); panel;
+       panel = FindWindowExW(main, panel, L"VantrelPanel", nullptr)) {
+    if (!IsWindowVisible(panel)) continue;
+    for (HWND c = GetWindow(panel, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      if (lstrcmpiW(ClassOf(c).c_str(), L"Edit") != 0) continue;
+      if (IAccessible* field = ClientObject(c)) {
+        out += "field " + OneLine(AccName(field, CHILDID_SELF)) + "\n";
+        field->Release();
+      }
+    }
+  }
+  return out;
+}
+
 void Write(const std::string& text) {
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -159,6 +250,12 @@ int wmain(int argc, wchar_t** argv) {
     Write(out);
     return 0;
   }
-  Write("usage: vantrel_probe dialog CAPTION | windows CLASS | labels CLASS | tooltips\n");
+  if (argc == 2 && std::wstring(argv[1]) == L"accessible") {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Write(Accessible());
+    CoUninitialize();
+    return 0;
+  }
+  Write("usage: vantrel_probe dialog CAPTION | windows CLASS | labels CLASS | tooltips | accessible\n");
   return 2;
 }

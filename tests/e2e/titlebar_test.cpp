@@ -46,6 +46,24 @@ TEST(TitleBar, ButtonPicturesFollowThePointer) {
 
   MoveTo(app, close.CentreX(), close.CentreY());
   EXPECT_TRUE(ButtonsShow(app, TitlePicture::M_Img1, TitlePicture::U_Img2)) << "hovering the close button";
+  // A screen reader in another process finds the two drawn buttons by name and role (push button, 43) where
+  // they are on the screen, the one under the pointer hot-tracked (128); the window by its caption, the text
+  // boxes by their labels.
+  const Rect g = app.Geometry();
+  auto at = [&](const Rect& r) {
+    return std::to_string(g.x + r.x) + " " + std::to_string(g.y + r.y) + " " + std::to_string(r.width) + " " +
+           std::to_string(r.height);
+  };
+  const std::vector<std::string> expected = {
+      "window Vantrel",
+      "bar 1 Vantrel",
+      "child 1 43 128 " + at(close) + " 关闭|按下",
+      "child 2 43 0 " + at(mini) + " 最小化|按下",
+      "field WIM 镜像的ID：",
+      "field 1.选择 WIM 镜像文件路径：",
+      "field 2.选择 WIM 镜像挂载的目录：",
+  };
+  EXPECT_EQ(App::AccessibleItems(), expected);
   // The strip has no hover of its own: the close button keeps its hover picture until the pointer leaves.
   MoveTo(app, 100, close.CentreY());
   EXPECT_TRUE(ButtonsShow(app, TitlePicture::M_Img1, TitlePicture::U_Img2)) << "on the strip";

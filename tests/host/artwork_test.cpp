@@ -241,6 +241,93 @@ TEST(IconImage, SizesWithRealTransparency) {
 #endif
 }
 
+// FNV-1a over the size and pixels of an image.
+std::uint64_t Digest(const Image& image) {
+  std::uint64_t h = 1469598103934665603ull;
+  auto mix = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) h = (h ^ ((v >> (8 * i)) & 0xFF)) * 1099511628211ull;
+  };
+  mix(static_cast<std::uint32_t>(image.width));
+  mix(static_cast<std::uint32_t>(image.height));
+  for (std::uint32_t px : image.pixels) mix(px);
+  return h;
+}
+
+TEST(DpiScale, DesignValuesRoundOnceAndCellsInvertThem) {
+  const DpiScale design;
+  for (double v : {0.0, 1.0, 113.0, 258.333333, 405.0, 406.0}) EXPECT_EQ(design.Px(v), static_cast<int>(v + 0.5));
+  EXPECT_EQ(DpiScale(144).Px(406), 609);
+  EXPECT_EQ(DpiScale(144).Px(274), 411);
+  EXPECT_EQ(DpiScale(192).Px(406), 812);
+  EXPECT_EQ(DpiScale(192).Px(274), 548);
+  // Twips give thirds of a pixel: 3875 twips is 258 1/3 pixels, 387.5 at 144 dpi, which rounds up.
+  EXPECT_EQ(DpiScale(144).Px(3875.0 / 15), 388);
+  EXPECT_EQ(DpiScale(0), design);
+  for (int dpi : {96, 120, 144, 168, 192, 240}) {
+    const DpiScale s(dpi);
+    for (int pixel = 0; pixel < 1000; ++pixel) {
+      const int cell = s.DesignCell(pixel);
+      ASSERT_LE(s.Px(cell), pixel) << dpi << " dpi, pixel " << pixel;
+      ASSERT_GT(s.Px(cell + 1), pixel) << dpi << " dpi, pixel " << pixel;
+    }
+    EXPECT_EQ(s.Extent(1, 113) + s.Extent(114, 113), s.Extent(1, 226)) << "neighbours edge to edge at " << dpi;
+  }
+}
+
+TEST(Artwork, AtTheDesignDpiEveryPictureIsTheOneRecorded) {
+  // Digests of the pictures as they were before the artwork could be drawn at other DPIs.
+  EXPECT_EQ(Digest(WindowPicture()), 0xc6a2aef4294dc32bull);
+  EXPECT_EQ(Digest(PanelPicture(392, 169)), 0x55ca9fa6f3784909ull);
+  const std::uint64_t title[] = {0x70937bad2dd15ea2ull, 0x7834db58284563e5ull, 0x8e2380bf5aee1580ull,
+                                 0x4542a332f4a4a961ull, 0x9e659ad12b0af7a5ull, 0x6abaffbfddaea73dull,
+                                 0x5cf3a05466696fa5ull};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(Digest(TitleBarPicture(static_cast<TitlePicture>(i))), title[i]) << i;
+  EXPECT_EQ(Digest(IconImage(48)), 0xa6ae0530560e01acull);
+}
+
+TEST(Artwork, AtOtherDpisDrawnAtScaleWithTheCornersOfTheDesign) {
+  const Image& design = Window();
+  for (int dpi : {144, 192}) {
+    SCOPED_TRACE(dpi);
+    const DpiScale s(dpi);
+    const Image p = WindowPicture(s);
+    ASSERT_EQ(p.width, s.Px(W));
+    ASSERT_EQ(p.height, s.Px(H));
+    int artDiffers = 0;
+    for (int y = 0; y < p.height; ++y) {
+      for (int x = 0; x < p.width; ++x) {
+        const std::uint32_t ofCell = design.at(s.DesignCell(x), s.DesignCell(y));
+        const bool hole = (p.at(x, y) & 0xFFFFFF) == 0xFF00FF;
+        // The colour-key holes are exactly the design's cut corners at scale.
+        ASSERT_EQ(hole, (ofCell & 0xFFFFFF) == 0xFF00FF) << x << "," << y;
+        if (InHeaderArt(s.DesignCell(x), s.DesignCell(y)))
+          artDiffers += p.at(x, y) != ofCell;
+        else
+          ASSERT_EQ(p.at(x, y), ofCell) << x << "," << y;  // flat parts: whole design pixels
+      }
+    }
+    // The art is drawn at the DPI, not enlarged: most of its pixels are not their design pixel's.
+    EXPECT_GT(artDiffers, 2000);
+
+    for (const auto& [which, width] : {std::pair{TitlePicture::U_Img1, 17}, std::pair{TitlePicture::M_Img2, 24},
+                                       std::pair{TitlePicture::WindowImg, 23}}) {
+      const Image t = TitleBarPicture(which, s);
+      ASSERT_EQ(t.width, s.Px(width));
+      ASSERT_EQ(t.height, s.Px(18));
+      for (int y = 0; y < t.height; ++y) {
+        const std::uint32_t edge = Grey(kGradient[s.DesignCell(y)]);
+        EXPECT_EQ(t.at(0, y), edge) << y;
+        EXPECT_EQ(t.at(t.width - 1, y), edge) << y;
+      }
+    }
+    const Image panel = PanelPicture(s.Px(392), s.Px(169), s);
+    ASSERT_EQ(panel.height, s.Px(169));
+    const int stripe = s.Px(2);  // two design rows, whole at these DPIs
+    for (int y = 0; y < panel.height; ++y)
+      ASSERT_EQ(panel.at(5, y), (y / stripe) % 2 == 0 ? Grey(236) : Grey(240)) << y;
+  }
+}
+
 TEST(Image, AtChecksBounds) {
   const Image p = MakeImage(3, 2, 7);
   EXPECT_EQ(p.at(2, 1), 7u);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
@@ -63,6 +64,24 @@ TEST(ControlTree, ChildrenFitTheirPanelAndTabIndexesAreUnique) {
     EXPECT_LE(def.left + def.width, panel->width) << def.name;
     EXPECT_LE(def.top + def.height, panel->height) << def.name;
   }
+}
+
+TEST(ControlTree, EveryTextBoxIsNamedByTheLabelJustAboveOrBeforeIt) {
+  std::set<std::string_view> used;
+  for (const ControlDef& box : ControlTree()) {
+    if (box.kind != Kind::TextBox) continue;
+    const ControlDef* label = FindControl(LabelOf(box.name));
+    ASSERT_NE(label, nullptr) << box.name;
+    EXPECT_EQ(label->kind, Kind::Label) << box.name;
+    EXPECT_EQ(label->parent, box.parent) << box.name;
+    EXPECT_TRUE(used.insert(label->name).second) << label->name << " names two boxes";
+    // Its caption ends where the box starts: in the rows just above it, or on its row to its left.
+    const bool above = label->top < box.top && box.top - label->top <= 20 && label->left <= box.left;
+    const bool before = std::abs(label->top - box.top) <= 4 && label->left < box.left;
+    EXPECT_TRUE(above || before) << box.name << " / " << label->name;
+  }
+  EXPECT_EQ(used.size(), 6u);
+  EXPECT_EQ(LabelOf("MountWim"), "");
 }
 
 TEST(ControlTree, ModeButtonsSitSideBySideUnderTheHeaderBand) {

@@ -1,4 +1,5 @@
 #include "skin/mac_window.h"
+#include "skin/title_bar_accessible.h"
 
 #include <gtest/gtest.h>
 
@@ -433,6 +434,35 @@ TEST_F(MacWindowTest, HitTestPutsTheCaptionAboveTheBar) {
 }
 
 // ---------- Properties and persistence ----------
+
+TEST_F(MacWindowTest, AssistiveTechnologyFindsTwoButtonsThatFollowThePointer) {
+  // Where the pointer is, what a screen reader is told is there.
+  EXPECT_EQ(AccChildAt(mw, 3, 9), kAccCloseButton);
+  EXPECT_EQ(AccChildAt(mw, 390, 9), kAccMinimiseButton);
+  EXPECT_EQ(AccChildAt(mw, 100, 9), kAccSelf);  // the strip
+  EXPECT_EQ(AccChildAt(mw, 198, 9), kAccSelf);  // the caption over it
+  EXPECT_EQ(AccChildAt(mw, 396, 9), std::nullopt);
+  EXPECT_EQ(AccChildAt(mw, 3, -1), std::nullopt);
+  EXPECT_EQ(AccRole(kAccCloseButton), kAccRolePushButton);
+  EXPECT_EQ(AccRole(kAccSelf), kAccRoleTitleBar);
+  EXPECT_EQ(AccNameId(kAccCloseButton), 10118);
+  EXPECT_EQ(AccNameId(kAccMinimiseButton), 10119);
+  EXPECT_EQ(AccPartOf(3), std::nullopt);
+  // The states follow the pictures: hot under the pointer, pressed while held.
+  EXPECT_EQ(AccState(mw, kAccCloseButton), 0);
+  mw.PointerMove(3, 9, 0, 0);
+  EXPECT_EQ(AccState(mw, kAccCloseButton), kAccStateHotTracked);
+  mw.PointerDown(390, 9, kLeftButton, 0);
+  EXPECT_EQ(AccState(mw, kAccMinimiseButton), kAccStatePressed);
+  mw.SetEnabled(false);
+  EXPECT_EQ(AccState(mw, kAccSelf), kAccStateUnavailable);
+  // Navigation among the children, without wrapping.
+  EXPECT_EQ(AccNavigate(kAccSelf, 7), kAccCloseButton);
+  EXPECT_EQ(AccNavigate(kAccSelf, 8), kAccMinimiseButton);
+  EXPECT_EQ(AccNavigate(kAccCloseButton, 5), kAccMinimiseButton);
+  EXPECT_EQ(AccNavigate(kAccMinimiseButton, 5), std::nullopt);
+  EXPECT_EQ(AccNavigate(kAccMinimiseButton, 3), kAccCloseButton);
+}
 
 TEST(MacWindowProperties, NewAndLoadedInstancesTakeTheirDefaultsFromTheHost) {
   PropertyBag textFont;

@@ -2,6 +2,7 @@
 // pictures that mouse messages produce, the mouse capture, the hover timer against the real pointer,
 // and the control on the main window: close, minimise and window moves driven by real X input.
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <atomic>
@@ -457,6 +458,101 @@ TEST_F(MainWindowTitleBar, IsLoadedFromItsRecordAndShowsTheCaptionCentred) {
   EXPECT_FLOAT_EQ(bar.Model().Box(Part::CaptionText).left, (kWidth - text.cx) / 2.0f);
   EXPECT_EQ(bar.Model().PictureOf(Part::BuStart), Picture::U_Img1);
   EXPECT_EQ(bar.Model().PictureOf(Part::BuEnd), Picture::U_Img2);
+}
+
+// What a screen reader reads, through the system's accessibility API as a client reads it.
+struct Accessible {
+  IAccessible* object = nullptr;
+  // The interface id is the header's own: MinGW-w64's import library carries a wrong IID_IAccessible
+  // for x86-64.
+  Accessible(HWND window, LONG id) {
+    AccessibleObjectFromWindow(window, static_cast<DWORD>(id), __uuidof(IAccessible), reinterpret_cast<void**>(&object));
+  }
+  ~Accessible() {
+    if (object) object->Release();
+  }
+  static VARIANT Child(LONG id) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+  }
+  static std::wstring Take(HRESULT hr, BSTR text) {
+    std::wstring s = SUCCEEDED(hr) && text ? std::wstring(text, SysStringLen(text)) : L"<none>";
+    SysFreeString(text);
+    return s;
+  }
+  std::wstring Name(LONG child) const {
+    BSTR text = nullptr;
+    const HRESULT hr = object->get_accName(Child(child), &text);
+    return Take(hr, text);
+  }
+  std::wstring Action(LONG child) const {
+    BSTR text = nullptr;
+    const HRESULT hr = object->get_accDefaultAction(Child(child), &text);
+    return Take(hr, text);
+  }
+  LONG Role(LONG child) const {
+    VARIANT v;
+    VariantInit(&v);
+    return SUCCEEDED(object->get_accRole(Child(child), &v)) && v.vt == VT_I4 ? v.lVal : -1;
+  }
+};
+
+TEST_F(MainWindowTitleBar, ScreenReadersReadTheButtonsNamesAndRolesAndCanPressThem) {
+  // The window is named by its title bar's caption (Wine's window object names nothing; its client object
+  // reads the window's name as Windows' does).
+  Accessible window(g_main, OBJID_CLIENT);
+  ASSERT_NE(window.object, nullptr);
+  EXPECT_EQ(window.Name(CHILDID_SELF), runtime::LoadResString(10101));
+
+  Accessible bar(bar_, OBJID_CLIENT);
+  ASSERT_NE(bar.object, nullptr);
+  LONG count = 0;
+  EXPECT_EQ(bar.object->get_accChildCount(&count), S_OK);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(bar.Name(CHILDID_SELF), runtime::LoadResString(10101));
+  EXPECT_EQ(bar.Role(CHILDID_SELF), ROLE_SYSTEM_TITLEBAR);
+  EXPECT_EQ(bar.Name(1), L"关闭");
+  EXPECT_EQ(bar.Name(2), L"最小化");
+  for (LONG child : {1, 2}) {
+    EXPECT_EQ(bar.Role(child), ROLE_SYSTEM_PUSHBUTTON) << child;
+    EXPECT_EQ(bar.Action(child), L"按下") << child;
+  }
+  EXPECT_EQ(bar.Name(3), L"<none>");
+
+  // Where each button is on the screen, and which one is found there.
+  RECT barOnScreen{};
+  GetWindowRect(bar_, &barOnScreen);
+  for (LONG child : {1, 2}) {
+    LONG left = 0, top = 0, width = 0, height = 0;
+    ASSERT_EQ(bar.object->accLocation(&left, &top, &width, &height, Accessible::Child(child)), S_OK);
+    EXPECT_EQ(top, barOnScreen.top);
+    EXPECT_EQ(height, kHeight);
+    EXPECT_EQ(left, child == 1 ? barOnScreen.left : barOnScreen.right - 24) << child;
+    EXPECT_EQ(width, child == 1 ? 17 : 24) << child;
+    VARIANT found;
+    VariantInit(&found);
+    ASSERT_EQ(bar.object->accHitTest(left + width / 2, top + height / 2, &found), S_OK);
+    EXPECT_EQ(found.vt, VT_I4);
+    EXPECT_EQ(found.lVal, child);
+  }
+
+  // The default action presses the button: the minimise button minimises the window.
+  EXPECT_EQ(bar.object->accDoDefaultAction(Accessible::Child(2)), S_OK);
+  EXPECT_TRUE(WaitUntil([] { return IsIconic(g_main) != FALSE; }));
+  EXPECT_EQ(g_observed, (Events{Event::MiniWindow}));
+  ShowWindow(g_main, SW_RESTORE);
+  PumpMessages();
+
+  // Each text box is announced with its label's text.
+  for (const auto& [box, label] : {std::pair{"WIMPath", 10104}, std::pair{"WIMindex", 10105},
+                                   std::pair{"MountPath", 10107}, std::pair{"WIM_Info", 10116}}) {
+    Accessible field(window_->Control(box), OBJID_CLIENT);
+    ASSERT_NE(field.object, nullptr) << box;
+    EXPECT_EQ(field.Name(CHILDID_SELF), runtime::LoadResString(label)) << box;
+  }
 }
 
 TEST_F(MainWindowTitleBar, CloseButtonEndsTheProgramAfterItsEventsInOrder) {

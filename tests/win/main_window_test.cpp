@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/main_window_win32.h"
+#include "resources/dpi_scale.h"
 #include "runtime/runtime.h"
 #include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
@@ -16,6 +17,7 @@ using vantrel::app::MainWindow;
 using vantrel::runtime::LoadResString;
 using vantrel::wintest::PumpMessages;
 using vantrel::wintest::TextOf;
+using vantrel::wintest::WaitUntil;
 
 using vantrel::wintest::g_ended;
 using vantrel::wintest::RecordEnd;
@@ -137,7 +139,7 @@ TEST_F(MainWindowTest, IsABorderlessTranslucentWindowOfThePicturesSize) {
   LONG_PTR style = GetWindowLongPtrW(main_, GWL_STYLE);
   EXPECT_EQ(style & WS_CAPTION, 0);
   EXPECT_EQ(style & WS_THICKFRAME, 0);
-  EXPECT_EQ(TextOf(main_), L"");
+  EXPECT_EQ(TextOf(main_), LoadResString(10101));  // its name, for the taskbar and screen readers; not drawn
   ASSERT_NE(GetWindowLongPtrW(main_, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
   COLORREF key = 0;
   BYTE alpha = 0;
@@ -361,3 +363,148 @@ TEST_F(MainWindowTest, ArrowKeysOnTheModeButtonsSwitchPanels) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where the design puts a control at a DPI: the rounded edges of its design rectangle.
+void ExpectPlaced(HWND control, const vantrel::app::ControlDef& def, vantrel::resources::DpiScale s,
+                  double left, double top) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(r.left, s.Px(left)) << def.name;
+  EXPECT_EQ(r.top, s.Px(top)) << def.name;
+  EXPECT_EQ(r.right, s.Px(left + def.width)) << def.name;
+  EXPECT_EQ(r.bottom, s.Px(top + def.height)) << def.name;
+}
+
+// The layout of the design at a DPI: the window, its panels, the title bar and the mount panel's boxes.
+void ExpectLayoutAt(HWND main, vantrel::resources::DpiScale s) {
+  using vantrel::app::FindControl;
+  RECT frame{};
+  GetWindowRect(main, &frame);
+  EXPECT_EQ(frame.right - frame.left, s.Px(406));
+  EXPECT_EQ(frame.bottom - frame.top, s.Px(274));
+  HWND bar = FindWindowExW(main, nullptr, L"VantrelMacWindow", nullptr);
+  ASSERT_NE(bar, nullptr);
+  ExpectPlaced(bar, *FindControl("MacWindow"), s, 5, 2);
+  HWND panel = FindWindowExW(main, nullptr, L"VantrelPanel", LoadResString(10102).c_str());
+  ASSERT_NE(panel, nullptr);
+  ExpectPlaced(panel, *FindControl("WIM_Mount"), s, 8, 96);
+  int boxes = 0;
+  for (HWND c = GetWindow(panel, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    wchar_t cls[16] = {};
+    GetClassNameW(c, cls, 16);
+    if (lstrcmpiW(cls, L"Edit") != 0) continue;
+    // The boxes in the order the panel made them: the index, the image path, the mount folder.
+    const char* name = boxes == 0 ? "WIMindex" : boxes == 1 ? "WIMPath" : "MountPath";
+    const vantrel::app::ControlDef& def = *FindControl(name);
+    ExpectPlaced(c, def, s, def.left, def.top);
+    ++boxes;
+  }
+  EXPECT_EQ(boxes, 3);
+}
+
+// The display scale of the test prefix for programs started while this lives; the value before comes back.
+class DisplayScale {
+ public:
+  explicit DisplayScale(DWORD dpi) {
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                    nullptr, &key_, nullptr);
+    DWORD size = sizeof before_;
+    had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before_), &size) ==
+           ERROR_SUCCESS;
+    RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+  }
+  ~DisplayScale() {
+    if (had_)
+      RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_), sizeof before_);
+    else
+      RegDeleteValueW(key_, L"LogPixels");
+    RegCloseKey(key_);
+  }
+
+ private:
+  HKEY key_ = nullptr;
+  DWORD before_ = 0;
+  bool had_ = false;
+};
+
+// A screen pixel, as the user sees it (colour keys cut real holes under Wine).
+COLORREF ScreenPixel(int x, int y) {
+  HDC screen = GetDC(nullptr);
+  const COLORREF c = GetPixel(screen, x, y);
+  ReleaseDC(nullptr, screen);
+  return c;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, MovedToAMonitorWithAnotherScaleItIsLaidOutAgainAtTheSuggestedRectangle) {
+  RECT before{};
+  GetWindowRect(main_, &before);
+  RECT suggested{before.left + 10, before.top + 10, before.left + 10 + 609, before.top + 10 + 411};
+  SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  PumpMessages();
+  RECT frame{};
+  GetWindowRect(main_, &frame);
+  EXPECT_EQ(frame.left, suggested.left);
+  EXPECT_EQ(frame.top, suggested.top);
+  ExpectLayoutAt(main_, vantrel::resources::DpiScale(144));
+  EXPECT_EQ(window_->TitleBar()->Scale().Dpi(), 144);
+  // And back.
+  suggested = before;
+  SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  PumpMessages();
+  ExpectLayoutAt(main_, vantrel::resources::DpiScale(96));
+}
+
+TEST(MainWindowAtScale, AtOneAndAHalfAndTwiceTheDesignDpiTheProgramIsDrawnAtScale) {
+  for (const DWORD dpi : {144u, 192u}) {
+    SCOPED_TRACE(dpi);
+    const vantrel::resources::DpiScale s(static_cast<int>(dpi));
+    PROCESS_INFORMATION process{};
+    {
+      DisplayScale scale(dpi);
+      STARTUPINFOW startup{};
+      startup.cb = sizeof startup;
+      std::wstring line = L"\"" + vantrel::wintest::BinDir() + L"\\Vantrel.exe\"";
+      ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+      // The scale is read when the program starts: its window is up before the value goes back.
+      HWND found = nullptr;
+      WaitUntil(
+          [&] {
+            for (HWND w = FindWindowExW(nullptr, nullptr, L"VantrelMainWindow", nullptr); w && !found;
+                 w = FindWindowExW(nullptr, w, L"VantrelMainWindow", nullptr)) {
+              DWORD pid = 0;
+              GetWindowThreadProcessId(w, &pid);
+              if (pid == process.dwProcessId && IsWindowVisible(w)) found = w;
+            }
+            return found != nullptr;
+          },
+          std::chrono::seconds(30));
+      if (found) {
+        ExpectLayoutAt(found, s);
+        // The corner holes are the design's cut corners at scale: the top-left design pixel (a hole) and
+        // the first pixel below the cut of row 4 (the window's edge).
+        Sleep(500);
+        RECT frame{};
+        GetWindowRect(found, &frame);
+        const COLORREF desktop = ScreenPixel(frame.left - 1, frame.top + s.Px(2));
+        EXPECT_EQ(ScreenPixel(frame.left + s.Px(5) - 1, frame.top + s.Px(1) - 1), desktop) << "the cut of row 0";
+        EXPECT_EQ(ScreenPixel(frame.left, frame.top + s.Px(5) - 1), desktop) << "the cut of row 4";
+        EXPECT_NE(ScreenPixel(frame.left + s.Px(5), frame.top), desktop) << "the top line after the cut";
+        EXPECT_NE(ScreenPixel(frame.left, frame.top + s.Px(5)), desktop) << "the side edge under the cut";
+        EXPECT_EQ(ScreenPixel(frame.left + s.Px(406 - 5), frame.top + s.Px(1) - 1), desktop) << "the right corner";
+        EXPECT_NE(ScreenPixel(frame.left + s.Px(406 - 5) - 1, frame.top), desktop) << "the top line before it";
+        PostMessageW(found, WM_CLOSE, 0, 0);
+      }
+      DWORD code = 0;
+      GetExitCodeProcess(process.hProcess, &code);
+      ASSERT_NE(found, nullptr) << "no window at " << dpi << " dpi; the program's exit code " << code;
+    }
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
