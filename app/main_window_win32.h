@@ -17,7 +17,7 @@
 
 namespace vantrel::app {
 
-class MainWindow final : public imaging::PanelHost, private skin::MacWindowEvents {
+class MainWindow final : public imaging::PanelHost, public wim::ControlHost, private skin::MacWindowEvents {
  public:
   // Registers the window classes, creates the window and its controls at their design values (hidden),
   // runs Form_Load and shows the window. Returns null when the window cannot be created.

@@ -24,36 +24,10 @@ std::uint16_t ReportTitleId(Operation op) {
   return kCaptionCapture;
 }
 
-std::u16string FillIn(std::u16string_view pattern, std::initializer_list<std::u16string_view> values) {
-  std::u16string out;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const char16_t c = pattern[i];
-    if (c == u'%' && i + 1 < pattern.size()) {
-      const char16_t next = pattern[i + 1];
-      if (next >= u'1' && next <= u'9' && static_cast<std::size_t>(next - u'1') < values.size()) {
-        out += *(values.begin() + (next - u'1'));
-        ++i;
-        continue;
-      }
-    }
-    out += c;
-  }
-  return out;
-}
+
+using resources::Decimal;
 
 namespace {
-
-std::u16string Decimal(std::int64_t value) {
-  const bool negative = value < 0;
-  std::uint64_t magnitude = negative ? static_cast<std::uint64_t>(-value) : static_cast<std::uint64_t>(value);
-  std::u16string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + magnitude % 10));
-    magnitude /= 10;
-  } while (magnitude);
-  if (negative) digits.insert(digits.begin(), u'-');
-  return digits;
-}
 
 std::u16string Hex(std::uint32_t value) {
   std::u16string out = u"0x";

@@ -15,6 +15,7 @@
 
 #include "imaging/imaging_commands.h"
 #include "imaging/tool_choice.h"
+#include "resources/text.h"
 
 namespace vantrel::imaging {
 
@@ -52,8 +53,7 @@ constexpr bool LooksLikeHResult(std::uint32_t code) {
 // The Win32 error inside a FACILITY_WIN32 HRESULT (0x8007xxxx), if the code is one.
 std::optional<std::uint32_t> Win32CodeOf(std::uint32_t code);
 
-// "%1", "%2", ... of `pattern` replaced by values[0], values[1], ...; "%%" stays as it is written.
-std::u16string FillIn(std::u16string_view pattern, std::initializer_list<std::u16string_view> values);
+using resources::FillIn;
 
 // The exit code as a user can look it up: the signed decimal value a command prompt shows (%ERRORLEVEL%), and,
 // for a code that looks like an HRESULT, also "0x" and eight upper-case hexadecimal digits, through the

@@ -24,17 +24,6 @@ bool NoSuchImage(const MountFields& f, std::u16string_view index) {
 
 }  // namespace
 
-std::optional<std::uint32_t> ImageIndexOf(std::u16string_view text) {
-  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  std::uint32_t n = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9') return std::nullopt;
-    n = n * 10 + static_cast<std::uint32_t>(c - u'0');
-  }
-  return n;
-}
 
 Decision DecideMount(const MountFields& f) {
   if (f.wimPath.empty()) return Message(kMsgMountNoWim);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "imaging/imaging_commands.h"
+#include "resources/text.h"
 
 namespace vantrel::imaging {
 
@@ -65,8 +66,7 @@ struct CaptureFields {
   int bootCheck = 0;
 };
 
-// The image number an index box holds: decimal digits, spaces around allowed; none for anything else.
-std::optional<std::uint32_t> ImageIndexOf(std::u16string_view text);
+using resources::ImageIndexOf;
 
 // A field is empty only when it equals the empty string: nothing is trimmed, so a field of spaces
 // counts as given.

@@ -113,14 +113,6 @@ std::wstring ToolTipFor(Operation op) {
                               [](std::uint16_t id) { return Utf16(runtime::LoadResString(id)); }));
 }
 
-std::wstring WindowText(HWND window) {
-  int length = GetWindowTextLengthW(window);
-  if (length <= 0) return {};
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
-  int copied = GetWindowTextW(window, buffer.data(), length + 1);
-  return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
-}
-
 void MountWim_Click(const PanelHost& host) { Apply(host, DecideMount(ReadMountFields(host))); }
 void unMountWim_Click(const PanelHost& host) { Apply(host, DecideUnmount(ReadMountFields(host))); }
 void ExtWIM_Click(const PanelHost& host) { Apply(host, DecideApply(ReadMountFields(host))); }

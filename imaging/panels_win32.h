@@ -11,6 +11,7 @@
 #include "imaging/imaging_commands.h"
 #include "imaging/tool_choice.h"
 #include "runtime/handles.h"
+#include "runtime/runtime.h"
 
 namespace vantrel::imaging {
 
@@ -76,7 +77,6 @@ void MountB_Click(const PanelHost& host);
 void mk_WimB01_Click(const PanelHost& host);
 void mk_WimB02_Click(const PanelHost& host, FilesDialog& dialog);
 
-// Text of a window (a text box), any length.
-std::wstring WindowText(HWND window);
+using runtime::WindowText;
 
 }  // namespace vantrel::imaging

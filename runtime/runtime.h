@@ -116,6 +116,9 @@ WindowsVersion RealWindowsVersion();
 bool IsWow64Process();
 // The system's Windows folder ("C:\Windows"), the same for every user session.
 std::wstring WindowsFolder();
+// The text of a window (a text box, a label), any length.
+std::wstring WindowText(HWND window);
+
 // True when `path` names an existing file (not a folder).
 bool IsFile(const std::wstring& path);
 

@@ -1,21 +1,13 @@
 #include "wim/image_choice.h"
 
-#include "imaging/operation_report.h"
-#include "imaging/panel_decisions.h"
+#include "resources/text.h"
 
 namespace vantrel::wim {
 namespace {
 
-using imaging::FillIn;
+using resources::FillIn;
 
-std::u16string Decimal(std::uint64_t v) {
-  std::u16string s;
-  do {
-    s.insert(s.begin(), static_cast<char16_t>(u'0' + v % 10));
-    v /= 10;
-  } while (v);
-  return s;
-}
+std::u16string Decimal(std::uint64_t v) { return resources::Decimal(static_cast<std::int64_t>(v)); }
 
 char16_t AsciiLower(char16_t c) {
   return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
@@ -127,7 +119,7 @@ std::u16string IndexLine(const Listing& listing, std::u16string_view indexText, 
   if (listing.state != Listing::State::Read) return {};
   const Description& d = listing.description;
   if (!d.ok()) return ReasonText(d.failure, text);
-  const std::optional<std::uint32_t> index = imaging::ImageIndexOf(indexText);
+  const std::optional<std::uint32_t> index = resources::ImageIndexOf(indexText);
   const std::u16string count = Decimal(d.images.size());
   if (!index) return FillIn(text(kTextImageCount), {count});
   if (*index < 1 || *index > d.images.size()) return FillIn(text(kTextNoSuchIndex), {Decimal(*index), count});

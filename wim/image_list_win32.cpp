@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/panel_decisions.h"
+#include "resources/text.h"
 #include "runtime/handles.h"
 #include "runtime/runtime.h"
 
@@ -168,12 +168,12 @@ void PanelImageInfo::Attach() {
 
 void PanelImageInfo::Command(std::string_view name, int notification) {
   if (notification == EN_CHANGE && name == "WIMPath") {
-    mount_.PathChanged(host_.Owner(), imaging::WindowText(host_.Control("WIMPath")));
+    mount_.PathChanged(host_.Owner(), runtime::WindowText(host_.Control("WIMPath")));
     ShowMountLine();
   } else if (notification == EN_CHANGE && name == "WIMindex") {
     ShowMountLine();
   } else if (notification == EN_CHANGE && name == "WIMSavePath") {
-    capture_.PathChanged(host_.Owner(), imaging::WindowText(host_.Control("WIMSavePath")));
+    capture_.PathChanged(host_.Owner(), runtime::WindowText(host_.Control("WIMSavePath")));
     ShowCaptureLine();
   } else if (notification == BN_CLICKED && name == "WIM_add_c") {
     ShowCaptureLine();
@@ -196,7 +196,7 @@ bool PanelImageInfo::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PanelImageInfo::ShowMountLine() {
-  const std::u16string index = Utf16(imaging::WindowText(host_.Control("WIMindex")));
+  const std::u16string index = Utf16(runtime::WindowText(host_.Control("WIMindex")));
   SetLine(host_.Control("WimInfo"), Wide(IndexLine(mount_.listing(), index, kText)));
 }
 
@@ -207,7 +207,7 @@ void PanelImageInfo::ShowCaptureLine() {
 }
 
 void PanelImageInfo::SetLine(HWND label, const std::wstring& text) {
-  if (!label || imaging::WindowText(label) == text) return;
+  if (!label || runtime::WindowText(label) == text) return;
   SetWindowTextW(label, text.c_str());
   // The label draws only its text: the panel's picture is drawn again under it first.
   HWND panel = GetParent(label);
@@ -240,7 +240,7 @@ void PanelImageInfo::ShowPicker() {
   if (entries.empty() || !index) return;
   runtime::UniqueMenu menu(CreatePopupMenu());
   if (!menu) return;
-  const std::optional<std::uint32_t> current = imaging::ImageIndexOf(Utf16(imaging::WindowText(index)));
+  const std::optional<std::uint32_t> current = resources::ImageIndexOf(Utf16(runtime::WindowText(index)));
   for (const PickEntry& e : entries)
     AppendMenuW(menu.get(), MF_STRING | (current == e.index ? MF_CHECKED : 0), e.index, Wide(e.text).c_str());
   RECT r{};

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
-#include "imaging/panels_win32.h"
 #include "wim/image_choice.h"
 
 namespace vantrel::wim {
@@ -39,13 +39,23 @@ class ListReader {
   Listing listing_;
 };
 
+// What the readers need of the window that holds the panels.
+class ControlHost {
+ public:
+  virtual HWND Control(std::string_view name) const = 0;  // a control by name
+  virtual HWND Owner() const = 0;                          // the window that gets the readers' messages
+
+ protected:
+  ~ControlHost() = default;
+};
+
 class PanelImageInfo {
  public:
   // The messages and timers of the window `host.Owner()` that these readers use.
   static constexpr UINT kMountMessage = WM_APP + 16, kCaptureMessage = WM_APP + 17;
   static constexpr UINT_PTR kMountTimer = 0x5716, kCaptureTimer = 0x5717;
 
-  explicit PanelImageInfo(const imaging::PanelHost& host) : host_(host) {}
+  explicit PanelImageInfo(const ControlHost& host) : host_(host) {}
   PanelImageInfo(const PanelImageInfo&) = delete;
   PanelImageInfo& operator=(const PanelImageInfo&) = delete;
 
@@ -66,7 +76,7 @@ class PanelImageInfo {
   void SetLine(HWND label, const std::wstring& text);
   static LRESULT CALLBACK IndexBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
-  const imaging::PanelHost& host_;
+  const ControlHost& host_;
   ListReader mount_{kMountMessage, kMountTimer};
   ListReader capture_{kCaptureMessage, kCaptureTimer};
   HWND tooltip_ = nullptr;  // owned by the main window, destroyed with it
