@@ -152,16 +152,9 @@ class Parser {
       const std::u16string_view digits = body.substr(hex ? 2 : 1);
       if (digits.empty()) return Fail(Fault::BadReference);
       for (char16_t d : digits) {
-        std::uint32_t v;
-        if (d >= u'0' && d <= u'9')
-          v = d - u'0';
-        else if (hex && d >= u'a' && d <= u'f')
-          v = d - u'a' + 10;
-        else if (hex && d >= u'A' && d <= u'F')
-          v = d - u'A' + 10;
-        else
-          return Fail(Fault::BadReference);
-        value = value * (hex ? 16 : 10) + v;
+        const int v = DigitValue(d, hex);
+        if (v < 0) return Fail(Fault::BadReference);
+        value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
         if (value > 0x10FFFF) return Fail(Fault::BadReference);
       }
       if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return Fail(Fault::BadReference);

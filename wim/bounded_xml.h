@@ -70,4 +70,12 @@ Document Parse(std::u16string_view text);
 // The value of an attribute of `element`, or null.
 const std::u16string* AttributeValue(const Element& element, std::u16string_view name);
 
+// The value of one digit: decimal, or with `hex` also a-f and A-F; -1 for any other character.
+constexpr int DigitValue(char16_t c, bool hex) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (hex && c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (hex && c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
 }  // namespace vantrel::wim::xml

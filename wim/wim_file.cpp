@@ -52,15 +52,9 @@ std::optional<std::uint64_t> Number(std::u16string_view text, bool hex) {
   const std::uint64_t base = hex ? 16 : 10;
   std::uint64_t v = 0;
   for (char16_t c : text) {
-    std::uint64_t d;
-    if (c >= u'0' && c <= u'9')
-      d = c - u'0';
-    else if (hex && c >= u'a' && c <= u'f')
-      d = c - u'a' + 10;
-    else if (hex && c >= u'A' && c <= u'F')
-      d = c - u'A' + 10;
-    else
-      return std::nullopt;
+    const int digit = xml::DigitValue(c, hex);
+    if (digit < 0) return std::nullopt;
+    const auto d = static_cast<std::uint64_t>(digit);
     if (v > (UINT64_MAX - d) / base) return std::nullopt;
     v = v * base + d;
   }
