@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "imaging/operation_report.h"
 #include "resources/artwork.h"
 #include "runtime/bitmaps.h"
@@ -77,6 +80,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showComma
   // Artwork and GDI objects are made once for the life of the window, at its DPI (again when that changes).
   self->scale_ = resources::DpiScale(runtime::WindowDpi(hwnd));
   self->MakeArtwork();
+  self->MakeIcons(/*atStartUp=*/true);
   if (!self->CreateControls()) return nullptr;
   self->imageInfo_.Attach();
 
@@ -106,6 +110,28 @@ void MainWindow::MakeArtwork() {
   font_ = std::move(font);
 }
 
+void MainWindow::MakeIcons(bool atStartUp) {
+  const auto stored = [](int size) { return size == 16 || size == 32 || size == 48; };
+  const int big = runtime::IconSize(SM_CXICON, scale_.Dpi()), small = runtime::IconSize(SM_CXSMICON, scale_.Dpi());
+  // The class's icons are the stored images at the system's sizes: right as they are where both are stored.
+  if (atStartUp && stored(big) && stored(small)) return;
+  const auto make = [&](int size, runtime::UniqueIcon& drawn, WPARAM which) {
+    runtime::UniqueIcon made;
+    HICON icon = stored(size) ? static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0))
+                              : nullptr;
+    made.reset(icon ? icon : runtime::MakeIcon(resources::IconImage(size)).release());
+    if (!made) return;
+    SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(made.get()));
+    if (which == ICON_SMALL && atStartUp) {
+      trayIcon_ = std::move(made);  // the tray's: the tray icon is added with the window's small icon
+    } else {
+      drawn = std::move(made);  // the one it replaces goes only now the window no longer shows it
+    }
+  };
+  make(big, bigIcon_, ICON_BIG);
+  make(small, smallIcon_, ICON_SMALL);
+}
+
 RECT MainWindow::Place(const ControlDef& def) const {
   return RECT{scale_.Px(def.left), scale_.Px(def.top), scale_.Px(def.left + def.width), scale_.Px(def.top + def.height)};
 }
@@ -113,6 +139,7 @@ RECT MainWindow::Place(const ControlDef& def) const {
 void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
   scale_ = resources::DpiScale(dpi);
   MakeArtwork();
+  MakeIcons(/*atStartUp=*/false);
   // Every control at its design place at the new scale; the capture panel where the mount panel is, as
   // Form_Load put it; labels at the size of their caption in the new font.
   for (const auto& [name, control] : controls_) {
@@ -468,14 +495,31 @@ constexpr std::pair<std::string_view, imaging::Operation> kActionButtons[] = {
 };
 }  // namespace
 
+void MainWindow::MakeToolTips(HWND over) {
+  if (toolTips_ || std::none_of(std::begin(kActionButtons), std::end(kActionButtons),
+                                [&](const auto& button) { return Existing(button.first) == over; }))
+    return;
+  toolTips_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_,
+                                  nullptr));
+  if (!toolTips_) return;
+  SendMessageW(toolTips_.get(), TTM_SETMAXTIPWIDTH, 0, 600);
+  AddToolTips("WIM_Mount");
+  AddToolTips("WIM_Makes");
+  // The move that brought the pointer here starts the tip's wait; the tip follows the buttons' own moves after.
+  MSG move{};
+  move.hwnd = over;
+  move.message = WM_MOUSEMOVE;
+  move.time = static_cast<DWORD>(GetMessageTime());
+  GetCursorPos(&move.pt);
+  POINT client = move.pt;
+  ScreenToClient(over, &client);
+  move.lParam = MAKELPARAM(client.x, client.y);
+  SendMessageW(toolTips_.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+}
+
 void MainWindow::AddToolTips(std::string_view panel) {
-  if (!toolTips_) {
-    toolTips_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                                    instance_, nullptr));
-    if (!toolTips_) return;
-    SendMessageW(toolTips_.get(), TTM_SETMAXTIPWIDTH, 0, 600);
-  }
+  if (!toolTips_) return;  // made when the pointer first comes over an action button
   HWND parent = Existing(panel);
   for (const auto& [name, op] : kActionButtons) {
     const ControlDef* def = FindControl(name);
@@ -668,6 +712,9 @@ LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wParam, L
         return 0;
       case WM_NOTIFY:
         return self->OnNotify(reinterpret_cast<NMHDR*>(lParam));
+      case WM_SETCURSOR:  // asked of the panel by the control under the pointer first
+        if (HIWORD(lParam) == WM_MOUSEMOVE) self->MakeToolTips(reinterpret_cast<HWND>(wParam));
+        break;
       case WM_CTLCOLORSTATIC:
       case WM_CTLCOLORBTN:
         return self->OnControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

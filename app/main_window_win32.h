@@ -70,6 +70,9 @@ class MainWindow final : public imaging::PanelHost, public wim::ControlHost, pri
   bool CreateControls();
   // The window picture, the panel picture and the font at the window's DPI.
   void MakeArtwork();
+  // The window's big and small icons at its DPI: the stored images where the sizes asked for are stored
+  // ones, drawn at that size otherwise.
+  void MakeIcons(bool atStartUp);
   // A control's rectangle in its parent at the window's DPI.
   RECT Place(const ControlDef& def) const;
   void OnDpiChanged(int dpi, const RECT& suggested);
@@ -83,7 +86,9 @@ class MainWindow final : public imaging::PanelHost, public wim::ControlHost, pri
   LRESULT OnControlColour(UINT message, HDC dc, HWND control);
   void PaintWindow();
   void RunEnded(imaging::Operation op, imaging::Tool tool, runtime::ProcessEnd end) const;
-  // The action buttons' tooltips say which tool a click starts.
+  // The action buttons' tooltips say which tool a click starts. The tooltip window is made when the pointer
+  // first comes over one of them (`over`), so start-up makes none; a panel filled later adds its buttons.
+  void MakeToolTips(HWND over);
   void AddToolTips(std::string_view panel);
   LRESULT OnNotify(NMHDR* header);
   runtime::UniqueWindow toolTips_;
@@ -112,6 +117,9 @@ class MainWindow final : public imaging::PanelHost, public wim::ControlHost, pri
   runtime::UniqueGdiObject panelPicture_;   // DIB section of the panel pinstripe
   runtime::UniqueGdiObject panelBrush_;     // RGB(236,236,236) behind check boxes
   runtime::UniqueGdiObject optionBrush_;    // system colour 5 behind the mode buttons
+  // Icons drawn for the window's DPI: the tray keeps the small one of start-up for the program's life (its
+  // record names it), the others are replaced when the DPI changes.
+  runtime::UniqueIcon trayIcon_, bigIcon_, smallIcon_;
   imaging::FilesDialog filesDialog_;
   // The launched runs not yet reported; their handles close when reported or when the window object goes.
   std::unique_ptr<runtime::ProcessWatch> processes_ = std::make_unique<runtime::ProcessWatch>();

@@ -67,8 +67,9 @@ Image TitleBarPicture(TitlePicture which, DpiScale scale = DpiScale());
 // background, and the first and last column of each is exactly this gradient.
 std::array<std::uint8_t, 18> TitleGradient();
 
-// The program icon (executable and tray) at 48, 32 or 16 pixels: straight (not premultiplied)
-// alpha. Throws std::invalid_argument for any other size.
+// The program icon (executable, window and tray), `size` pixels on a side, straight (not premultiplied)
+// alpha. The executable stores 48, 32 and 16; the window draws it at the size its DPI asks for (24 for the
+// small icon at 144 dpi). Throws std::invalid_argument outside 16 to 256.
 Image IconImage(int size);
 
 }  // namespace vantrel::resources

@@ -1,6 +1,9 @@
 #include "runtime/bitmaps.h"
 
 #include <cstring>
+#include <vector>
+
+#include "resources/icon_file.h"
 
 namespace vantrel::runtime {
 
@@ -16,6 +19,25 @@ UniqueGdiObject MakeBitmap(const resources::Image& image) {
   UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (bitmap && bits) std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof(std::uint32_t));
   return bitmap;
+}
+
+UniqueIcon MakeIcon(const resources::Image& image) {
+  // The mask's rows are whole 16-bit words, a set bit where the screen shows through.
+  const int stride = (image.width + 15) / 16 * 2;
+  std::vector<BYTE> mask(static_cast<std::size_t>(stride) * image.height, 0);
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x)
+      if (resources::AlphaOf(image.pixels[static_cast<std::size_t>(y) * image.width + x]) <
+          resources::kIconMaskAlphaThreshold)
+        mask[static_cast<std::size_t>(y) * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+  UniqueGdiObject colour = MakeBitmap(image);
+  UniqueGdiObject monochrome(CreateBitmap(image.width, image.height, 1, 1, mask.data()));
+  if (!colour || !monochrome) return UniqueIcon();
+  ICONINFO info{};
+  info.fIcon = TRUE;
+  info.hbmMask = static_cast<HBITMAP>(monochrome.get());
+  info.hbmColor = static_cast<HBITMAP>(colour.get());
+  return UniqueIcon(CreateIconIndirect(&info));  // copies both bitmaps
 }
 
 void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height, int sourceX, int sourceY) {

@@ -10,6 +10,10 @@ namespace vantrel::runtime {
 // A 32-bit top-down DIB section holding the image's pixels.
 UniqueGdiObject MakeBitmap(const resources::Image& image);
 
+// An icon showing the image with its alpha; the mask is opaque where alpha is at least
+// kIconMaskAlphaThreshold, for painters that ignore alpha. Null when the system refuses.
+UniqueIcon MakeIcon(const resources::Image& image);
+
 // Copies the bitmap (or the part of it that fits) to dc at (x, y), clipped to width x height.
 void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height, int sourceX = 0, int sourceY = 0);
 

@@ -1,14 +1,30 @@
 #include "runtime/dpi.h"
 
+#include <algorithm>
+
 namespace vantrel::runtime {
+
+namespace {
+
+// A function of user32 that older systems lack, or null there.
+template <typename Fn>
+Fn User32Function(const char* name) {
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  return user ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(user, name))) : nullptr;
+}
+
+}  // namespace
+
+int IconSize(int metric, int dpi) {
+  using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+  static const auto forDpi = User32Function<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
+  const int size = forDpi ? forDpi(metric, static_cast<UINT>(dpi)) : GetSystemMetrics(metric);
+  return std::clamp(size, 16, 256);
+}
 
 int WindowDpi(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static GetDpiForWindowFn getDpiForWindow = [] {
-    HMODULE user = GetModuleHandleW(L"user32.dll");
-    return user ? reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void (*)()>(GetProcAddress(user, "GetDpiForWindow")))
-                : nullptr;
-  }();
+  static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
   if (window && getDpiForWindow)
     if (const UINT dpi = getDpiForWindow(window)) return static_cast<int>(dpi);
   HDC screen = GetDC(nullptr);

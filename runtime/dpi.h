@@ -9,4 +9,8 @@ namespace vantrel::runtime {
 // the window is null.
 int WindowDpi(HWND window);
 
+// The side of the icon the system shows for `metric` (SM_CXICON or SM_CXSMICON) at `dpi`
+// (GetSystemMetricsForDpi, bound on first use; where the system lacks it, the system's own size), 16 to 256.
+int IconSize(int metric, int dpi);
+
 }  // namespace vantrel::runtime

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -217,8 +218,19 @@ TEST(TitleBarPicture, ButtonsLookTheirPart) {
   EXPECT_NE(closeUp.at(14, 9), background);
 }
 
+// The columns and rows an image's opaque pixels span.
+std::pair<int, int> OpaqueSpan(const Image& image) {
+  int left = image.width, right = -1, top = image.height, bottom = -1;
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x)
+      if (AlphaOf(image.at(x, y)) >= 128) left = std::min(left, x), right = std::max(right, x),
+                                          top = std::min(top, y), bottom = std::max(bottom, y);
+  return {right - left + 1, bottom - top + 1};
+}
+
 TEST(IconImage, SizesWithRealTransparency) {
-  for (int size : {48, 32, 16}) {
+  // The stored sizes, and those the window asks for at 120, 144 and 192 dpi.
+  for (int size : {48, 32, 16, 20, 24, 40, 64}) {
     SCOPED_TRACE(size);
     const Image icon = IconImage(size);
     ASSERT_EQ(icon.width, size);
@@ -237,8 +249,20 @@ TEST(IconImage, SizesWithRealTransparency) {
     }
   }
 #if !defined(_WIN32)  // see AtChecksBounds
-  for (int bad : {0, -16, 24, 64, 256}) EXPECT_THROW(IconImage(bad), std::invalid_argument) << bad;
+  for (int bad : {0, -16, 15, 257}) EXPECT_THROW(IconImage(bad), std::invalid_argument) << bad;
 #endif
+}
+
+TEST(IconImage, ASizeBetweenTheStoredOnesIsDrawnInProportionNotCopied) {
+  // The stack fills the same share of the picture at every size, within a pixel or two of rounding: a copy
+  // of a smaller image would leave a margin, one of a larger image would be cut.
+  const auto [w48, h48] = OpaqueSpan(IconImage(48));
+  for (int size : {24, 40, 64, 96}) {
+    SCOPED_TRACE(size);
+    const auto [w, h] = OpaqueSpan(IconImage(size));
+    EXPECT_NEAR(w, w48 * size / 48.0, 1.5 + size / 48.0);
+    EXPECT_NEAR(h, h48 * size / 48.0, 1.5 + size / 48.0);
+  }
 }
 
 // FNV-1a over the size and pixels of an image.

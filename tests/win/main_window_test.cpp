@@ -1,11 +1,17 @@
 // The main window as the user first meets it: shape and translucency, where the panels and controls are,
 // the captions from the string table, keyboard navigation, and the switch between the two panels.
+#include <windows.h>
+
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/main_window_win32.h"
+#include "imaging/panels_win32.h"
+#include "resources/artwork.h"
 #include "resources/dpi_scale.h"
 #include "runtime/runtime.h"
 #include "tests/win/main_window_fixture.h"
@@ -405,6 +411,42 @@ void ExpectLayoutAt(HWND main, vantrel::resources::DpiScale s) {
   EXPECT_EQ(boxes, 3);
 }
 
+// The pixels of an icon's colour image, as 0xAARRGGBB, and its size.
+vantrel::resources::Image PixelsOf(HICON icon) {
+  vantrel::resources::Image image;
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return image;
+  BITMAP bitmap{};
+  GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+  image.width = bitmap.bmWidth, image.height = bitmap.bmHeight;
+  image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = image.width;
+  format.bmiHeader.biHeight = -image.height;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  HDC screen = GetDC(nullptr);
+  GetDIBits(screen, info.hbmColor, 0, image.height, image.pixels.data(), &format, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return image;
+}
+
+// The window's own icons at a scale: drawn at the sizes the system asks for there, not a stored image
+// stretched; where a size is a stored one, the stored image.
+void ExpectIconsAt(HWND main, int big, int small) {
+  for (const auto& [which, size] : {std::pair{ICON_BIG, big}, std::pair{ICON_SMALL, small}}) {
+    SCOPED_TRACE(size);
+    const vantrel::resources::Image shown =
+        PixelsOf(reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, which, 0)));
+    ASSERT_EQ(shown.width, size);
+    ASSERT_EQ(shown.height, size);
+    EXPECT_TRUE(shown.pixels == vantrel::resources::IconImage(size).pixels);
+  }
+}
+
 // The display scale of the test prefix for programs started while this lives; the value before comes back.
 class DisplayScale {
  public:
@@ -452,11 +494,51 @@ TEST_F(MainWindowTest, MovedToAMonitorWithAnotherScaleItIsLaidOutAgainAtTheSugge
   EXPECT_EQ(frame.top, suggested.top);
   ExpectLayoutAt(main_, vantrel::resources::DpiScale(144));
   EXPECT_EQ(window_->TitleBar()->Scale().Dpi(), 144);
+  ExpectIconsAt(main_, 48, 24);
   // And back.
   suggested = before;
   SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
   PumpMessages();
   ExpectLayoutAt(main_, vantrel::resources::DpiScale(96));
+  ExpectIconsAt(main_, 32, 16);
+}
+
+namespace {
+
+// The action buttons' tooltip of the main window, or null.
+HWND ActionToolTip(HWND main) {
+  for (HWND w = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); w;
+       w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr))
+    if (GetWindow(w, GW_OWNER) == main && SendMessageW(w, TTM_GETTOOLCOUNT, 0, 0) > 0) return w;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, TheButtonsThatStartAToolSayWhichOnceThePointerComesOverOne) {
+  // Start-up makes no tooltip; the first move over an action button does, for every one made so far.
+  EXPECT_EQ(ActionToolTip(main_), nullptr);
+  HWND mount = Ctl("MountWim");
+  SendMessageW(Ctl("Option1"), WM_SETCURSOR, reinterpret_cast<WPARAM>(Ctl("Option1")), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(ActionToolTip(main_), nullptr) << "a mode button starts no tool";
+  SendMessageW(mount, WM_SETCURSOR, reinterpret_cast<WPARAM>(mount), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  HWND tip = ActionToolTip(main_);
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 3);
+  // The text is asked for when it shows, and names the tool a click would start now.
+  wchar_t text[512] = {};
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = GetParent(mount);
+  tool.uId = reinterpret_cast<UINT_PTR>(mount);
+  tool.lpszText = text;
+  SendMessageW(tip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+  EXPECT_EQ(std::wstring(text), vantrel::imaging::ToolTipFor(vantrel::imaging::Operation::MountReadOnly));
+  EXPECT_FALSE(std::wstring(text).empty());
+  // The capture panel's button joins the same tooltip when its panel is filled.
+  Click("Option2");
+  EXPECT_EQ(ActionToolTip(main_), tip);
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 4);
 }
 
 TEST(MainWindowAtScale, AtOneAndAHalfAndTwiceTheDesignDpiTheProgramIsDrawnAtScale) {
