@@ -31,16 +31,32 @@ COLORREF ColourOf(const Colour& c) {
   return c.system ? GetSysColor(static_cast<int>(c.value)) : static_cast<COLORREF>(c.value);
 }
 
+// The program icon `size` pixels on a side: the stored image where the size is a stored one, drawn otherwise.
+runtime::UniqueIcon ProgramIcon(HINSTANCE instance, int size) {
+  if (size == 16 || size == 32 || size == 48)
+    if (auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)))
+      return runtime::UniqueIcon(icon);
+  return runtime::MakeIcon(resources::IconImage(size));
+}
+
+// The main window class's icons, made once for the screen's DPI (the DPI the window starts at, as a rule) and
+// kept for the program's life: the tray icon shows the small one.
+int g_classIconDpi = 0;
+runtime::UniqueIcon g_classIcons[2];
+
 bool RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC panelProc) {
   WNDCLASSEXW window{};
   window.lpfnWndProc = windowProc;
   window.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);  // hidden everywhere by the picture
   window.lpszClassName = kWindowClass;
-  window.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                               GetSystemMetrics(SM_CYICON), LR_SHARED));
-  window.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  if (!g_classIconDpi) {
+    g_classIconDpi = runtime::WindowDpi(nullptr);
+    g_classIcons[0] = ProgramIcon(instance, runtime::IconSize(SM_CXICON, g_classIconDpi));
+    g_classIcons[1] = ProgramIcon(instance, runtime::IconSize(SM_CXSMICON, g_classIconDpi));
+  }
+  window.hIcon = g_classIcons[0].get();
+  window.hIconSm = g_classIcons[1].get();
   WNDCLASSEXW panel{};
   panel.lpfnWndProc = panelProc;
   panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -111,25 +127,17 @@ void MainWindow::MakeArtwork() {
 }
 
 void MainWindow::MakeIcons(bool atStartUp) {
-  const auto stored = [](int size) { return size == 16 || size == 32 || size == 48; };
-  const int big = runtime::IconSize(SM_CXICON, scale_.Dpi()), small = runtime::IconSize(SM_CXSMICON, scale_.Dpi());
-  // The class's icons are the stored images at the system's sizes: right as they are where both are stored.
-  if (atStartUp && stored(big) && stored(small)) return;
-  const auto make = [&](int size, runtime::UniqueIcon& drawn, WPARAM which) {
-    runtime::UniqueIcon made;
-    HICON icon = stored(size) ? static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0))
-                              : nullptr;
-    made.reset(icon ? icon : runtime::MakeIcon(resources::IconImage(size)).release());
+  if (atStartUp && scale_.Dpi() == g_classIconDpi) return;  // the class's icons are this DPI's
+  const auto make = [&](int metric, runtime::UniqueIcon& kept, WPARAM which) {
+    runtime::UniqueIcon made = ProgramIcon(instance_, runtime::IconSize(metric, scale_.Dpi()));
     if (!made) return;
     SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(made.get()));
-    if (which == ICON_SMALL && atStartUp) {
-      trayIcon_ = std::move(made);  // the tray's: the tray icon is added with the window's small icon
-    } else {
-      drawn = std::move(made);  // the one it replaces goes only now the window no longer shows it
-    }
+    // The tray icon is added with the window's small icon of start-up, and keeps it; any other icon replaced
+    // goes only now the window no longer shows it.
+    (which == ICON_SMALL && atStartUp ? trayIcon_ : kept) = std::move(made);
   };
-  make(big, bigIcon_, ICON_BIG);
-  make(small, smallIcon_, ICON_SMALL);
+  make(SM_CXICON, bigIcon_, ICON_BIG);
+  make(SM_CXSMICON, smallIcon_, ICON_SMALL);
 }
 
 RECT MainWindow::Place(const ControlDef& def) const {

@@ -70,8 +70,7 @@ class MainWindow final : public imaging::PanelHost, public wim::ControlHost, pri
   bool CreateControls();
   // The window picture, the panel picture and the font at the window's DPI.
   void MakeArtwork();
-  // The window's big and small icons at its DPI: the stored images where the sizes asked for are stored
-  // ones, drawn at that size otherwise.
+  // The window's big and small icons at its DPI, where the class's (made for the screen's DPI) are not.
   void MakeIcons(bool atStartUp);
   // A control's rectangle in its parent at the window's DPI.
   RECT Place(const ControlDef& def) const;

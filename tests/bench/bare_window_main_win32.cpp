@@ -61,6 +61,7 @@ constexpr Child kChildren[] = {
     {L"Button", BS_PUSHBUTTON | kTab, 0, 1, 0, 136, 121, 25, 10109},
     {L"Button", BS_PUSHBUTTON | kTab, 0, 1, 125, 136, 129, 25, 10110},
     {L"Button", BS_AUTOCHECKBOX | kTab, 0, 1, 144, 56, 73, 17, 10106},
+    {L"Static", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS | SS_NOTIFY, 0, 1, 221, 58, 161, 14, 0},  // the image line
     {L"Button", BS_PUSHBUTTON | kTab, 0, 1, 258, 136, 129, 25, 10111},
 };
 
