@@ -513,8 +513,10 @@ Image WindowPicture(DpiScale scale) {
   Canvas canvas(art, Colour{}, scale);
   static_assert(kHeaderArtTop >= kHeaderFirstRow && kHeaderArtBottom <= kHeaderLastRow,
                 "the header art lies on the header band");
-  for (int y = art.y0; y < art.y1; ++y)
-    for (int x = art.x0; x < art.x1; ++x) canvas(x, y) = GreyColour(HeaderLevel(scale.DesignCell(y)));
+  for (int y = art.y0; y < art.y1; ++y) {
+    const Colour row = GreyColour(HeaderLevel(scale.DesignCell(y)));
+    for (int x = art.x0; x < art.x1; ++x) canvas(x, y) = row;
+  }
   DrawHeaderArt(canvas);
   canvas.CopyInto(image);
   return image;
