@@ -45,13 +45,7 @@ Pixels PrintClient(HWND window) {
   RECT client{};
   GetClientRect(window, &client);
   Pixels pixels{client.right, client.bottom, {}};
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = pixels.width;
-  info.bmiHeader.biHeight = -pixels.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = wintest::TopDownDib(pixels.width, pixels.height);
   void* bits = nullptr;
   runtime::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
   runtime::UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));

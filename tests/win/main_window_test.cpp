@@ -420,12 +420,7 @@ vantrel::resources::Image PixelsOf(HICON icon) {
   GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
   image.width = bitmap.bmWidth, image.height = bitmap.bmHeight;
   image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = image.width;
-  format.bmiHeader.biHeight = -image.height;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
+  BITMAPINFO format = vantrel::wintest::TopDownDib(image.width, image.height);
   HDC screen = GetDC(nullptr);
   GetDIBits(screen, info.hbmColor, 0, image.height, image.pixels.data(), &format, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
