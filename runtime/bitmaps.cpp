@@ -7,14 +7,19 @@
 
 namespace vantrel::runtime {
 
-UniqueGdiObject MakeBitmap(const resources::Image& image) {
+BITMAPINFO TopDownDib(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = image.width;
-  info.bmiHeader.biHeight = -image.height;  // top-down, like the image
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+UniqueGdiObject MakeBitmap(const resources::Image& image) {
+  const BITMAPINFO info = TopDownDib(image.width, image.height);
   void* bits = nullptr;
   UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (bitmap && bits) std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof(std::uint32_t));

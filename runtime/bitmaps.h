@@ -7,6 +7,9 @@
 
 namespace vantrel::runtime {
 
+// The header of a top-down 32-bit DIB of width x height pixels (rows in the order of an Image).
+BITMAPINFO TopDownDib(int width, int height);
+
 // A 32-bit top-down DIB section holding the image's pixels.
 UniqueGdiObject MakeBitmap(const resources::Image& image);
 

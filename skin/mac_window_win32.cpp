@@ -203,13 +203,7 @@ bool MacWindowControl::EnsureBackBuffer(int width, int height) {
   if (backDcFirstBitmap_) SelectObject(backDc_.get(), backDcFirstBitmap_);
   backBitmap_.reset();
   backSize_ = SIZE{};
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO info = runtime::TopDownDib(width, height);
   void* bits = nullptr;
   backBitmap_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!backBitmap_) return false;

@@ -14,6 +14,7 @@
 
 #include "app/main_window_win32.h"
 #include "resources/artwork.h"
+#include "runtime/bitmaps.h"
 #include "runtime/runtime.h"
 #include "skin/mac_window_win32.h"
 #include "tests/win/win_test_support.h"
@@ -45,7 +46,7 @@ Pixels PrintClient(HWND window) {
   RECT client{};
   GetClientRect(window, &client);
   Pixels pixels{client.right, client.bottom, {}};
-  BITMAPINFO info = wintest::TopDownDib(pixels.width, pixels.height);
+  BITMAPINFO info = runtime::TopDownDib(pixels.width, pixels.height);
   void* bits = nullptr;
   runtime::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
   runtime::UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));

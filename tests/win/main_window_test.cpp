@@ -13,6 +13,7 @@
 #include "imaging/panels_win32.h"
 #include "resources/artwork.h"
 #include "resources/dpi_scale.h"
+#include "runtime/bitmaps.h"
 #include "runtime/runtime.h"
 #include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
@@ -420,7 +421,7 @@ vantrel::resources::Image PixelsOf(HICON icon) {
   GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
   image.width = bitmap.bmWidth, image.height = bitmap.bmHeight;
   image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
-  BITMAPINFO format = vantrel::wintest::TopDownDib(image.width, image.height);
+  BITMAPINFO format = vantrel::runtime::TopDownDib(image.width, image.height);
   HDC screen = GetDC(nullptr);
   GetDIBits(screen, info.hbmColor, 0, image.height, image.pixels.data(), &format, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);

@@ -81,9 +81,6 @@ class DialogAnswerer {
 
 // Text of a window, any length.
 std::wstring TextOf(HWND window);
-
-// The header of a top-down 32-bit DIB of width x height pixels.
-BITMAPINFO TopDownDib(int width, int height);
 // Finds a top-level window of this process by class and caption (caption null matches any).
 HWND FindTopLevel(const wchar_t* cls, const wchar_t* caption);
 // Finds a visible top-level window of this process of class `cls` for which `match` returns true.
