@@ -21,12 +21,6 @@ constexpr int kFirstControlId = 1000;
 
 int Px(double value) { return static_cast<int>(value + 0.5); }
 
-std::wstring WindowText(HWND window) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
 COLORREF ColourOf(const Colour& c) {
   return c.system ? GetSysColor(static_cast<int>(c.value)) : static_cast<COLORREF>(c.value);
 }
@@ -159,7 +153,7 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
     }
     const RECT r = Place(def->name == "WIM_Makes" ? *FindControl("WIM_Mount") : *def);
     SIZE size{r.right - r.left, r.bottom - r.top};
-    if (def->kind == Kind::Label && def->width == 0) size = TextSize(WindowText(control));
+    if (def->kind == Kind::Label && def->width == 0) size = TextSize(runtime::WindowText(control));
     SetWindowPos(control, nullptr, r.left, r.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,

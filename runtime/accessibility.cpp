@@ -3,15 +3,6 @@
 #include "runtime/file_dialogs.h"
 
 namespace vantrel::runtime {
-namespace {
-
-template <class Function>
-bool Bind(HMODULE module, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-  return function != nullptr;
-}
-
-}  // namespace
 
 const AccessibilityApi* Accessibility() {
   static AccessibilityApi api;

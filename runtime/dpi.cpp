@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "runtime/file_dialogs.h"
+
 namespace vantrel::runtime {
 
 namespace {
@@ -9,8 +11,9 @@ namespace {
 // A function of user32 that older systems lack, or null there.
 template <typename Fn>
 Fn User32Function(const char* name) {
-  HMODULE user = GetModuleHandleW(L"user32.dll");
-  return user ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(user, name))) : nullptr;
+  Fn function = nullptr;
+  Bind(GetModuleHandleW(L"user32.dll"), name, function);
+  return function;
 }
 
 }  // namespace

@@ -20,14 +20,6 @@ std::wstring SystemFolderPath(const wchar_t* file) {
   return path + file;
 }
 
-
-template <class Function>
-bool Bind(HMODULE module, const char* name, Function& function) {
-  // GetProcAddress returns a generic function pointer; the cast through void (*)() gives it back its type.
-  function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-  return function != nullptr;
-}
-
 void ReportMissing(HWND owner, const std::wstring& what, DWORD error) {
   MsgBox(owner, what + L"\n\n" + SystemErrorText(error));
 }

@@ -19,6 +19,14 @@ struct FileDialogApi {
 // A system DLL loaded from the system folder only (never the current or the program's folder), or null.
 HMODULE LoadFromSystemFolder(const wchar_t* library);
 
+// `function` set to the export `name` of `module` (null when the module is null or lacks it); true when found.
+// GetProcAddress returns a generic function pointer; the cast through void (*)() gives it back its type.
+template <class Function>
+bool Bind(HMODULE module, const char* name, Function& function) {
+  function = module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
+  return function != nullptr;
+}
+
 // The bound functions, binding them on the first call. When comdlg32 or one of the two functions cannot be
 // had, a message box owned by `owner` (caption "Vantrel") names what was missing and why, and the result is
 // null; a later call tries again. The library stays loaded for the life of the program.

@@ -5,6 +5,8 @@
 #include <exception>
 #include <vector>
 
+#include "runtime/file_dialogs.h"
+
 namespace vantrel::runtime {
 
 std::wstring LoadResString(std::uint16_t id) {
@@ -135,10 +137,9 @@ WindowsVersion RealWindowsVersion() {
   using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
   OSVERSIONINFOW info{};
   info.dwOSVersionInfoSize = sizeof info;
-  if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
-    auto get = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
-    if (get && get(&info) == 0) return {info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
-  }
+  RtlGetVersionFn get = nullptr;
+  if (Bind(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion", get) && get(&info) == 0)
+    return {info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
   return {};
 }
 
