@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "resources/bmp.h"
 #include "tests/e2e/harness.h"
@@ -41,7 +43,7 @@ Image PanelShot(const App& app) {
 TEST(Soak, ThousandLaunchesInARow) {
   Deadline deadline(TestName(), std::chrono::seconds(900));
   App app;
-  // One message first, so that the measured launches do not pay for the first dialog's memory should one of
+  // Messages first, so that the measured launches do not pay for the first dialog's memory should one of
   // them be refused (below): the mount with no image file says so.
   app.Click("MountWim");
   auto warmUpBox = app.WaitForMessageBox();
@@ -50,6 +52,23 @@ TEST(Soak, ThousandLaunchesInARow) {
   Keys({"Return"});
   ASSERT_TRUE(app.WaitForNoMessageBox());
   app.SetField("MountPath", R"(C:\mnt)");
+  const std::string tool = app.WindowsFolder() + "\\imagex.exe";
+  // And one refused launch, whose message (with the system's text for the error, looked up the first time
+  // here) is what a refusal under load below shows: imagex.exe is, for one click, a file that is no program.
+  {
+    const std::filesystem::path real = app.folder() + "/imagex.exe", kept = app.folder() + "/imagex.exe.kept";
+    std::filesystem::rename(real, kept);
+    std::ofstream(real) << "not a program\n";
+    app.Click("unMountWim");
+    auto refused = app.WaitForMessageBox();
+    std::filesystem::remove(real);
+    std::filesystem::rename(kept, real);
+    ASSERT_TRUE(refused.has_value()) << "no message for a tool that cannot start";
+    ASSERT_EQ(refused->text.rfind(tool + "\r\n\r\n", 0), 0u) << "an unexpected message: " << refused->text;
+    FocusWindow(refused->window);
+    Keys({"Return"});
+    ASSERT_TRUE(app.WaitForNoMessageBox());
+  }
   // The unmount button validates nothing: each click is one launch. Clicks come in batches of ten; the next
   // batch goes once the tool has recorded every run of the last, so the runs never pile up.
   //
@@ -58,7 +77,6 @@ TEST(Soak, ThousandLaunchesInARow) {
   // the clicks that land while it is up do nothing. That is the right behaviour, so such a batch is accepted:
   // the message is checked and dismissed, and the launches it cost are not counted. A batch short of runs with
   // no such message, or more than five refusals, fail the test.
-  const std::string tool = app.WindowsFolder() + "\\imagex.exe";
   Rect button = App::ControlRect("unMountWim");
   std::size_t launched = 0, refusals = 0;
   auto launch = [&](std::size_t count) {
