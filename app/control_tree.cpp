@@ -14,45 +14,53 @@ constexpr std::nullopt_t none = std::nullopt;
 // Direct children of the window, then the mount panel's, then the capture panel's; each block in the
 // design's stacking order, topmost first.
 constexpr std::array kTree{
-    ControlDef{"Option2", Kind::OptionButton, "", 114, 68, 113, 20, u"10103", 10103, 26, SystemColour(5), SystemColour(8)},
-    ControlDef{"Option1", Kind::OptionButton, "", 1, 68, 113, 20, u"10102", 10102, 25, SystemColour(5), SystemColour(8)},
-    ControlDef{"WIM_Makes", Kind::Frame, "", 8, 296, 392, 169, u"WIM 镜像制作", 0, 13, kPanelBack, none},
-    ControlDef{"WIM_Mount", Kind::Frame, "", 8, 96, 392, 169, u"WIM 镜像挂载", 0, 1, kPanelBack, none},
-    ControlDef{"FilesDialog", Kind::FileDialog, "", 424, 48, 0, 0, u"", 0, -1, none, none},
-    ControlDef{"MacWindow", Kind::TitleBar, "", 5, 2, 396, 18, u"10101", 10101, -1, none, none},
-    ControlDef{"Image1", Kind::Image, "", 1, 19, 404, 49, u"", 0, -1, none, none},
+    ControlDef{ControlId::Option2, "Option2", Kind::OptionButton, "", 114, 68, 113, 20, u"10103", 10103, 26, SystemColour(5), SystemColour(8)},
+    ControlDef{ControlId::Option1, "Option1", Kind::OptionButton, "", 1, 68, 113, 20, u"10102", 10102, 25, SystemColour(5), SystemColour(8)},
+    ControlDef{ControlId::WIM_Makes, "WIM_Makes", Kind::Frame, "", 8, 296, 392, 169, u"WIM 镜像制作", 0, 13, kPanelBack, none},
+    ControlDef{ControlId::WIM_Mount, "WIM_Mount", Kind::Frame, "", 8, 96, 392, 169, u"WIM 镜像挂载", 0, 1, kPanelBack, none},
+    ControlDef{ControlId::FilesDialog, "FilesDialog", Kind::FileDialog, "", 424, 48, 0, 0, u"", 0, -1, none, none},
+    ControlDef{ControlId::MacWindow, "MacWindow", Kind::TitleBar, "", 5, 2, 396, 18, u"10101", 10101, -1, none, none},
+    ControlDef{ControlId::Image1, "Image1", Kind::Image, "", 1, 19, 404, 49, u"", 0, -1, none, none},
 
-    ControlDef{"ExtWIM", Kind::CommandButton, "WIM_Mount", 3875.0 / kTwipsPerPixel, 136, 129, 25, u"10111", 10111, 18, none, none},
-    ControlDef{"WIMR_Check", Kind::CheckBox, "WIM_Mount", 144, 56, 73, 17, u"10106", 10106, 12, kPanelBack, kBlack},
-    ControlDef{"unMountWim", Kind::CommandButton, "WIM_Mount", 125, 136, 129, 25, u"10110", 10110, 11, none, none},
-    ControlDef{"MountWim", Kind::CommandButton, "WIM_Mount", 0, 136, 121, 25, u"10109", 10109, 10, none, none},
-    ControlDef{"MountB", Kind::CommandButton, "WIM_Mount", 325, 96, 57, 18, u"10108", 10108, 6, none, none},
-    ControlDef{"MountPath", Kind::TextBox, "WIM_Mount", 16, 96, 297, 18, u"", 0, 5, none, none},
-    ControlDef{"WIMPath", Kind::TextBox, "WIM_Mount", 16, 32, 297, 18, u"", 0, 4, none, none},
-    ControlDef{"WimB", Kind::CommandButton, "WIM_Mount", 325, 32, 57, 18, u"10108", 10108, 3, none, none},
-    ControlDef{"WIMindex", Kind::TextBox, "WIM_Mount", 104, 56, 33, 18, u"1", 0, 2, none, none},
-    ControlDef{"Label1", Kind::Label, "WIM_Mount", 8, 80, 0, 0, u"10107", 10107, 9, none, kBlack},
-    ControlDef{"Label2", Kind::Label, "WIM_Mount", 8, 16, 0, 0, u"10104", 10104, 8, none, kBlack},
-    ControlDef{"Label3", Kind::Label, "WIM_Mount", 16, 58, 0, 0, u"10105", 10105, 7, none, kBlack},
+    ControlDef{ControlId::ExtWIM, "ExtWIM", Kind::CommandButton, "WIM_Mount", 3875.0 / kTwipsPerPixel, 136, 129, 25, u"10111", 10111, 18, none, none},
+    ControlDef{ControlId::WIMR_Check, "WIMR_Check", Kind::CheckBox, "WIM_Mount", 144, 56, 73, 17, u"10106", 10106, 12, kPanelBack, kBlack},
+    ControlDef{ControlId::unMountWim, "unMountWim", Kind::CommandButton, "WIM_Mount", 125, 136, 129, 25, u"10110", 10110, 11, none, none},
+    ControlDef{ControlId::MountWim, "MountWim", Kind::CommandButton, "WIM_Mount", 0, 136, 121, 25, u"10109", 10109, 10, none, none},
+    ControlDef{ControlId::MountB, "MountB", Kind::CommandButton, "WIM_Mount", 325, 96, 57, 18, u"10108", 10108, 6, none, none},
+    ControlDef{ControlId::MountPath, "MountPath", Kind::TextBox, "WIM_Mount", 16, 96, 297, 18, u"", 0, 5, none, none},
+    ControlDef{ControlId::WIMPath, "WIMPath", Kind::TextBox, "WIM_Mount", 16, 32, 297, 18, u"", 0, 4, none, none},
+    ControlDef{ControlId::WimB, "WimB", Kind::CommandButton, "WIM_Mount", 325, 32, 57, 18, u"10108", 10108, 3, none, none},
+    ControlDef{ControlId::WIMindex, "WIMindex", Kind::TextBox, "WIM_Mount", 104, 56, 33, 18, u"1", 0, 2, none, none},
+    ControlDef{ControlId::Label1, "Label1", Kind::Label, "WIM_Mount", 8, 80, 0, 0, u"10107", 10107, 9, none, kBlack},
+    ControlDef{ControlId::Label2, "Label2", Kind::Label, "WIM_Mount", 8, 16, 0, 0, u"10104", 10104, 8, none, kBlack},
+    ControlDef{ControlId::Label3, "Label3", Kind::Label, "WIM_Mount", 16, 58, 0, 0, u"10105", 10105, 7, none, kBlack},
     // The image the index names, in the file the path names (filled in as they are typed; empty at first).
-    ControlDef{"WimInfo", Kind::Label, "WIM_Mount", 221, 58, 161, 14, u"", 0, -1, none, kBlack},
-    ControlDef{"Image3", Kind::Image, "WIM_Mount", 0, 0, 400, 300, u"", 0, -1, none, none},
+    ControlDef{ControlId::WimInfo, "WimInfo", Kind::Label, "WIM_Mount", 221, 58, 161, 14, u"", 0, -1, none, kBlack},
+    ControlDef{ControlId::Image3, "Image3", Kind::Image, "WIM_Mount", 0, 0, 400, 300, u"", 0, -1, none, none},
 
-    ControlDef{"mk_WimB02", Kind::CommandButton, "WIM_Makes", 325, 80, 57, 18, u"10108", 10108, 27, none, none},
-    ControlDef{"WimBoot", Kind::CheckBox, "WIM_Makes", 120, 44, 73, 17, u"10114", 10114, 24, kPanelBack, kBlack},
-    ControlDef{"WIM_Info", Kind::TextBox, "WIM_Makes", 24, 120, 289, 18, u"", 0, 23, none, none},
-    ControlDef{"MakeWimImage", Kind::CommandButton, "WIM_Makes", 216, 144, 105, 25, u"10117", 10117, 21, none, none},
-    ControlDef{"WIMSavePath", Kind::TextBox, "WIM_Makes", 24, 80, 289, 18, u"", 0, 20, none, none},
-    ControlDef{"WIM_add_c", Kind::CheckBox, "WIM_Makes", 24, 44, 81, 17, u"10113", 10113, 17, kPanelBack, kBlack},
-    ControlDef{"mk_WimB01", Kind::CommandButton, "WIM_Makes", 325, 24, 57, 18, u"10108", 10108, 16, none, none},
-    ControlDef{"mk_WIMPath", Kind::TextBox, "WIM_Makes", 24, 24, 289, 18, u"", 0, 15, none, none},
-    ControlDef{"Label6", Kind::Label, "WIM_Makes", 8, 104, 0, 0, u"10116", 10116, 22, none, kBlack},
-    ControlDef{"Label5", Kind::Label, "WIM_Makes", 8, 64, 0, 0, u"10115", 10115, 19, none, kBlack},
-    ControlDef{"Label4", Kind::Label, "WIM_Makes", 8, 8, 0, 0, u"10112", 10112, 14, none, kBlack},
+    ControlDef{ControlId::mk_WimB02, "mk_WimB02", Kind::CommandButton, "WIM_Makes", 325, 80, 57, 18, u"10108", 10108, 27, none, none},
+    ControlDef{ControlId::WimBoot, "WimBoot", Kind::CheckBox, "WIM_Makes", 120, 44, 73, 17, u"10114", 10114, 24, kPanelBack, kBlack},
+    ControlDef{ControlId::WIM_Info, "WIM_Info", Kind::TextBox, "WIM_Makes", 24, 120, 289, 18, u"", 0, 23, none, none},
+    ControlDef{ControlId::MakeWimImage, "MakeWimImage", Kind::CommandButton, "WIM_Makes", 216, 144, 105, 25, u"10117", 10117, 21, none, none},
+    ControlDef{ControlId::WIMSavePath, "WIMSavePath", Kind::TextBox, "WIM_Makes", 24, 80, 289, 18, u"", 0, 20, none, none},
+    ControlDef{ControlId::WIM_add_c, "WIM_add_c", Kind::CheckBox, "WIM_Makes", 24, 44, 81, 17, u"10113", 10113, 17, kPanelBack, kBlack},
+    ControlDef{ControlId::mk_WimB01, "mk_WimB01", Kind::CommandButton, "WIM_Makes", 325, 24, 57, 18, u"10108", 10108, 16, none, none},
+    ControlDef{ControlId::mk_WIMPath, "mk_WIMPath", Kind::TextBox, "WIM_Makes", 24, 24, 289, 18, u"", 0, 15, none, none},
+    ControlDef{ControlId::Label6, "Label6", Kind::Label, "WIM_Makes", 8, 104, 0, 0, u"10116", 10116, 22, none, kBlack},
+    ControlDef{ControlId::Label5, "Label5", Kind::Label, "WIM_Makes", 8, 64, 0, 0, u"10115", 10115, 19, none, kBlack},
+    ControlDef{ControlId::Label4, "Label4", Kind::Label, "WIM_Makes", 8, 8, 0, 0, u"10112", 10112, 14, none, kBlack},
     // While appending: how many images the file holds and the new one's number.
-    ControlDef{"WimAddInfo", Kind::Label, "WIM_Makes", 198, 46, 184, 14, u"", 0, -1, none, kBlack},
-    ControlDef{"Image2", Kind::Image, "WIM_Makes", 0, 0, 400, 300, u"", 0, -1, none, none},
+    ControlDef{ControlId::WimAddInfo, "WimAddInfo", Kind::Label, "WIM_Makes", 198, 46, 184, 14, u"", 0, -1, none, kBlack},
+    ControlDef{ControlId::Image2, "Image2", Kind::Image, "WIM_Makes", 0, 0, 400, 300, u"", 0, -1, none, none},
 };
+
+// Each row's id is its place in the table, so that an id finds its row at once.
+constexpr bool IdsFollowTheRows() {
+  for (std::size_t i = 0; i < kTree.size(); ++i)
+    if (RowOf(kTree[i].id) != static_cast<int>(i)) return false;
+  return kTree.size() == kControlCount;
+}
+static_assert(IdsFollowTheRows());
 
 // The caption loader's order. Each step looks its string up again, so 10108 is read four times.
 constexpr std::array kCaptionOrder{
@@ -89,6 +97,8 @@ const ControlDef* FindControl(std::string_view name) {
     if (c.name == name) return &c;
   return nullptr;
 }
+
+const ControlDef& Def(ControlId id) { return kTree[static_cast<std::size_t>(RowOf(id))]; }
 
 std::span<const CaptionStep> CaptionOrder() { return kCaptionOrder; }
 

@@ -8,6 +8,8 @@
 #include <span>
 #include <string_view>
 
+#include "resources/control_ids.h"
+
 namespace vantrel::app {
 
 enum class Kind { OptionButton, Frame, FileDialog, TitleBar, Image, CommandButton, CheckBox, TextBox, Label };
@@ -23,6 +25,7 @@ constexpr Colour Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 }
 
 struct ControlDef {
+  ControlId id;              // what the control's messages carry
   std::string_view name;
   Kind kind;
   std::string_view parent;  // "" for a direct child of the main window, else the panel's name
@@ -43,6 +46,8 @@ inline constexpr std::uint8_t kWindowAlpha = 200;
 // Every control of the main window, containers before their children.
 std::span<const ControlDef> ControlTree();
 const ControlDef* FindControl(std::string_view name);
+// The row of a control by its id.
+const ControlDef& Def(ControlId id);
 
 // The children of one container ("" = the main window) in tab order.
 template <typename F>

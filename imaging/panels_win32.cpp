@@ -6,6 +6,7 @@
 
 #include "imaging/imaging_commands.h"
 #include "imaging/panel_decisions.h"
+#include "runtime/controls.h"
 #include "runtime/file_dialogs.h"
 #include "runtime/handles.h"
 #include "runtime/runtime.h"
@@ -13,28 +14,28 @@
 namespace vantrel::imaging {
 namespace {
 
+using runtime::CheckState;
 using runtime::Utf16;
 using runtime::Wide;
+using runtime::WindowText;
 
-int CheckState(HWND box) { return static_cast<int>(SendMessageW(box, BM_GETCHECK, 0, 0)); }
-
-MountFields ReadMountFields(const PanelHost& host) {
+MountFields ReadMountFields(PanelHost& host) {
   MountFields f;
-  f.wimPath = Utf16(WindowText(host.Control("WIMPath")));
-  f.index = Utf16(WindowText(host.Control("WIMindex")));
-  f.mountPath = Utf16(WindowText(host.Control("MountPath")));
-  f.readWriteCheck = CheckState(host.Control("WIMR_Check"));
+  f.wimPath = Utf16(WindowText(host.Control(ControlId::WIMPath)));
+  f.index = Utf16(WindowText(host.Control(ControlId::WIMindex)));
+  f.mountPath = Utf16(WindowText(host.Control(ControlId::MountPath)));
+  f.readWriteCheck = CheckState(host.Control(ControlId::WIMR_Check));
   f.imageCount = host.WimImageCount();
   return f;
 }
 
 // Carries a decision out: the message, or the index box refilled, then the launch.
-void Apply(const PanelHost& host, const Decision& decision) {
+void Apply(PanelHost& host, const Decision& decision) {
   if (decision.message) {
     runtime::MsgBox(host.Owner(), runtime::LoadResString(*decision.message));
     return;
   }
-  if (decision.setIndexToOne) SetWindowTextW(host.Control("WIMindex"), Wide(kDefaultIndex).c_str());
+  if (decision.setIndexToOne) SetWindowTextW(host.Control(ControlId::WIMindex), Wide(kDefaultIndex).c_str());
   if (!decision.launch) return;
   const Operation op = decision.launch->op;
   const ToolSetup setup = CurrentTool();
@@ -67,7 +68,7 @@ std::wstring SystemFilter(const std::wstring& filter) {
   return result;
 }
 
-void ShowFileDialog(const PanelHost& host, FilesDialog& dialog, bool save, const char* field) {
+void ShowFileDialog(PanelHost& host, FilesDialog& dialog, bool save, ControlId field) {
   dialog.Flags = OFN_HIDEREADONLY;
   dialog.Filter = L"Windows AIK(*.wim)|*.wim|All Files (*.*)|*.*";
   dialog.FilterIndex = 1;
@@ -76,7 +77,7 @@ void ShowFileDialog(const PanelHost& host, FilesDialog& dialog, bool save, const
     SetWindowTextW(host.Control(field), dialog.FileName.c_str());
 }
 
-void BrowseInto(const PanelHost& host, std::uint16_t titleId, const char* field) {
+void BrowseInto(PanelHost& host, std::uint16_t titleId, ControlId field) {
   const runtime::CurrentFolderKeeper keep;
   std::wstring path = BrowseFolder(host.Owner(), runtime::LoadResString(titleId));
   SetWindowTextW(host.Control(field), path.c_str());  // a cancel empties the field
@@ -103,8 +104,13 @@ ToolSetup CurrentTool() {
 
 bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHandle* process) {
   // Every tool starts in the program folder, whatever folder a dialog last showed.
-  return runtime::Shell(owner, {Wide(command.application), Wide(command.line), command.show, runtime::ProgramFolder()},
-                        process);
+  const runtime::ProcessLaunch launch{Wide(command.application), Wide(command.line), command.show,
+                                      runtime::ProgramFolder()};
+  if (const DWORD error = runtime::Shell(launch, process)) {
+    runtime::MsgBox(owner, launch.application + L"\r\n\r\n" + runtime::SystemErrorText(error));
+    return false;
+  }
+  return true;
 }
 
 std::wstring ToolTipFor(Operation op) {
@@ -113,26 +119,26 @@ std::wstring ToolTipFor(Operation op) {
                               [](std::uint16_t id) { return Utf16(runtime::LoadResString(id)); }));
 }
 
-void MountWim_Click(const PanelHost& host) { Apply(host, DecideMount(ReadMountFields(host))); }
-void unMountWim_Click(const PanelHost& host) { Apply(host, DecideUnmount(ReadMountFields(host))); }
-void ExtWIM_Click(const PanelHost& host) { Apply(host, DecideApply(ReadMountFields(host))); }
+void MountWim_Click(PanelHost& host) { Apply(host, DecideMount(ReadMountFields(host))); }
+void unMountWim_Click(PanelHost& host) { Apply(host, DecideUnmount(ReadMountFields(host))); }
+void ExtWIM_Click(PanelHost& host) { Apply(host, DecideApply(ReadMountFields(host))); }
 
-void MakeWimImage_Click(const PanelHost& host) {
+void MakeWimImage_Click(PanelHost& host) {
   CaptureFields f;
-  f.sourcePath = Utf16(WindowText(host.Control("mk_WIMPath")));
-  f.savePath = Utf16(WindowText(host.Control("WIMSavePath")));
-  f.comment = Utf16(WindowText(host.Control("WIM_Info")));
-  f.appendCheck = CheckState(host.Control("WIM_add_c"));
-  f.bootCheck = CheckState(host.Control("WimBoot"));
+  f.sourcePath = Utf16(WindowText(host.Control(ControlId::mk_WIMPath)));
+  f.savePath = Utf16(WindowText(host.Control(ControlId::WIMSavePath)));
+  f.comment = Utf16(WindowText(host.Control(ControlId::WIM_Info)));
+  f.appendCheck = CheckState(host.Control(ControlId::WIM_add_c));
+  f.bootCheck = CheckState(host.Control(ControlId::WimBoot));
   Apply(host, DecideCapture(f));
 }
 
-void WimB_Click(const PanelHost& host, FilesDialog& dialog) { ShowFileDialog(host, dialog, false, "WIMPath"); }
-void mk_WimB02_Click(const PanelHost& host, FilesDialog& dialog) {
-  ShowFileDialog(host, dialog, true, "WIMSavePath");
+void WimB_Click(PanelHost& host, FilesDialog& dialog) { ShowFileDialog(host, dialog, false, ControlId::WIMPath); }
+void mk_WimB02_Click(PanelHost& host, FilesDialog& dialog) {
+  ShowFileDialog(host, dialog, true, ControlId::WIMSavePath);
 }
-void MountB_Click(const PanelHost& host) { BrowseInto(host, kTitleMountFolder, "MountPath"); }
-void mk_WimB01_Click(const PanelHost& host) { BrowseInto(host, kTitleCaptureSource, "mk_WIMPath"); }
+void MountB_Click(PanelHost& host) { BrowseInto(host, kTitleMountFolder, ControlId::MountPath); }
+void mk_WimB01_Click(PanelHost& host) { BrowseInto(host, kTitleCaptureSource, ControlId::mk_WIMPath); }
 
 std::wstring BrowseFolder(HWND owner, const std::wstring& title) {
   std::wstring shownTitle = title.empty() ? runtime::LoadResString(kTitleChooseFolder) : title;
@@ -158,8 +164,12 @@ bool FilesDialog::Show(HWND owner, bool save) {
   // The dialog moves the current folder to the one the user browsed to; it goes back afterwards, so that
   // folder (a USB stick, a network share) is not kept in use.
   const runtime::CurrentFolderKeeper keep;
-  const runtime::FileDialogApi* api = runtime::FileDialogs(owner);
-  if (!api) return false;
+  std::wstring failure;
+  const runtime::FileDialogApi* api = runtime::FileDialogs(failure);
+  if (!api) {
+    runtime::MsgBox(owner, failure);
+    return false;
+  }
   std::vector<wchar_t> file(32768, L'\0');
   FileName.copy(file.data(), file.size() - 1);
   std::wstring filter = SystemFilter(Filter);

@@ -10,21 +10,20 @@
 
 #include "imaging/imaging_commands.h"
 #include "imaging/tool_choice.h"
+#include "runtime/control_host.h"
 #include "runtime/handles.h"
-#include "runtime/runtime.h"
 
 namespace vantrel::imaging {
 
-// What the handlers need of the window that holds the panels.
-class PanelHost {
+// What the handlers need of the window that holds the panels: its controls, and where the runs go.
+class PanelHost : public runtime::ControlHost {
  public:
-  virtual HWND Control(std::string_view name) const = 0;  // a control by name
-  virtual HWND Owner() const = 0;                          // owner of message boxes and dialogs
   // A run of `op` by `tool` that Windows started with the command line `line`; `process` is its handle, to be
   // watched until the tool ends.
-  virtual void Launched(Operation op, Tool tool, const std::u16string& line, runtime::UniqueKernelHandle process) const = 0;
+  virtual void Launched(Operation op, Tool tool, const std::u16string& line, runtime::UniqueKernelHandle process) = 0;
   // How many images the mount panel's WIM file holds, when its list has been read; none otherwise.
-  virtual std::optional<std::uint32_t> WimImageCount() const { return std::nullopt; }
+  virtual std::optional<std::uint32_t> WimImageCount() { return std::nullopt; }
+
  protected:
   ~PanelHost() = default;
 };
@@ -62,21 +61,20 @@ struct ToolSetup {
 };
 ToolSetup CurrentTool();
 
-// Starts a composed command line in the program folder, as runtime::Shell does.
+// Starts a composed command line in the program folder. When Windows refuses, a message box owned by `owner`
+// names the program tried and gives the system's own reason, and the result is false.
 bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHandle* process = nullptr);
 
 // The tooltip text of the button that starts `op`: the tool that will run, or why none will.
 std::wstring ToolTipFor(Operation op);
 
-void MountWim_Click(const PanelHost& host);
-void unMountWim_Click(const PanelHost& host);
-void ExtWIM_Click(const PanelHost& host);
-void MakeWimImage_Click(const PanelHost& host);
-void WimB_Click(const PanelHost& host, FilesDialog& dialog);
-void MountB_Click(const PanelHost& host);
-void mk_WimB01_Click(const PanelHost& host);
-void mk_WimB02_Click(const PanelHost& host, FilesDialog& dialog);
-
-using runtime::WindowText;
+void MountWim_Click(PanelHost& host);
+void unMountWim_Click(PanelHost& host);
+void ExtWIM_Click(PanelHost& host);
+void MakeWimImage_Click(PanelHost& host);
+void WimB_Click(PanelHost& host, FilesDialog& dialog);
+void MountB_Click(PanelHost& host);
+void mk_WimB01_Click(PanelHost& host);
+void mk_WimB02_Click(PanelHost& host, FilesDialog& dialog);
 
 }  // namespace vantrel::imaging

@@ -1,6 +1,7 @@
 #include "runtime/accessibility.h"
 
-#include "runtime/file_dialogs.h"
+#include "runtime/handles.h"
+#include "runtime/late_binding.h"
 
 namespace vantrel::runtime {
 
@@ -8,17 +9,16 @@ const AccessibilityApi* Accessibility() {
   static AccessibilityApi api;
   static bool bound = false;
   if (!bound) {
-    HMODULE oleacc = LoadFromSystemFolder(L"oleacc.dll");
-    HMODULE oleaut = LoadFromSystemFolder(L"oleaut32.dll");
+    UniqueModule oleacc(LoadFromSystemFolder(L"oleacc.dll"));
+    UniqueModule oleaut(LoadFromSystemFolder(L"oleaut32.dll"));
     AccessibilityApi found;
-    if (oleacc && oleaut && Bind(oleacc, "LresultFromObject", found.lresultFromObject) &&
-        Bind(oleacc, "CreateStdAccessibleObject", found.createStdAccessibleObject) &&
-        Bind(oleaut, "SysAllocStringLen", found.sysAllocStringLen)) {
+    if (Bind(oleacc.get(), "LresultFromObject", found.lresultFromObject) &&
+        Bind(oleacc.get(), "CreateStdAccessibleObject", found.createStdAccessibleObject) &&
+        Bind(oleaut.get(), "SysAllocStringLen", found.sysAllocStringLen)) {
       api = found;
       bound = true;
-    } else {
-      if (oleacc) FreeLibrary(oleacc);
-      if (oleaut) FreeLibrary(oleaut);
+      oleacc.release();  // both stay loaded from here on
+      oleaut.release();
     }
   }
   return bound ? &api : nullptr;

@@ -18,10 +18,10 @@ BITMAPINFO TopDownDib(int width, int height) {
   return info;
 }
 
-UniqueGdiObject MakeBitmap(const resources::Image& image) {
+UniqueBitmap MakeBitmap(const resources::Image& image) {
   const BITMAPINFO info = TopDownDib(image.width, image.height);
   void* bits = nullptr;
-  UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (bitmap && bits) std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof(std::uint32_t));
   return bitmap;
 }
@@ -35,13 +35,13 @@ UniqueIcon MakeIcon(const resources::Image& image) {
       if (resources::AlphaOf(image.pixels[static_cast<std::size_t>(y) * image.width + x]) <
           resources::kIconMaskAlphaThreshold)
         mask[static_cast<std::size_t>(y) * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-  UniqueGdiObject colour = MakeBitmap(image);
-  UniqueGdiObject monochrome(CreateBitmap(image.width, image.height, 1, 1, mask.data()));
+  UniqueBitmap colour = MakeBitmap(image);
+  UniqueBitmap monochrome(CreateBitmap(image.width, image.height, 1, 1, mask.data()));
   if (!colour || !monochrome) return UniqueIcon();
   ICONINFO info{};
   info.fIcon = TRUE;
-  info.hbmMask = static_cast<HBITMAP>(monochrome.get());
-  info.hbmColor = static_cast<HBITMAP>(colour.get());
+  info.hbmMask = monochrome.get();
+  info.hbmColor = colour.get();
   return UniqueIcon(CreateIconIndirect(&info));  // copies both bitmaps
 }
 

@@ -11,7 +11,7 @@ namespace vantrel::runtime {
 BITMAPINFO TopDownDib(int width, int height);
 
 // A 32-bit top-down DIB section holding the image's pixels.
-UniqueGdiObject MakeBitmap(const resources::Image& image);
+UniqueBitmap MakeBitmap(const resources::Image& image);
 
 // An icon showing the image with its alpha; the mask is opaque where alpha is at least
 // kIconMaskAlphaThreshold, for painters that ignore alpha. Null when the system refuses.

@@ -1,8 +1,9 @@
 #include "runtime/file_dialogs.h"
 
 #include <cstring>
-#include <string>
 
+#include "runtime/handles.h"
+#include "runtime/late_binding.h"
 #include "runtime/runtime.h"
 
 namespace vantrel::runtime {
@@ -12,55 +13,34 @@ namespace {
 // 64-bit. A header or packing mismatch would show here rather than as a dialog that refuses to open.
 static_assert(sizeof(OPENFILENAMEW) == (sizeof(void*) == 4 ? 88 : 152));
 
-std::wstring SystemFolderPath(const wchar_t* file) {
-  wchar_t folder[MAX_PATH];
-  UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-  std::wstring path(folder, n > 0 && n < MAX_PATH ? n : 0);
-  if (!path.empty() && path.back() != L'\\') path += L'\\';
-  return path + file;
-}
-
-void ReportMissing(HWND owner, const std::wstring& what, DWORD error) {
-  MsgBox(owner, what + L"\n\n" + SystemErrorText(error));
-}
+std::wstring Missing(const std::wstring& what, DWORD error) { return what + L"\n\n" + SystemErrorText(error); }
 
 }  // namespace
 
-HMODULE LoadFromSystemFolder(const wchar_t* library) {
-  HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // Windows 7 without its 2011 loader update does not know the flag; the full path keeps the search out of
-  // the current and the program's folder there too.
-  if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
-    module = LoadLibraryExW(SystemFolderPath(library).c_str(), nullptr, 0);
-  return module;
-}
-
-bool BindFileDialogs(HWND owner, const wchar_t* library, FileDialogApi& api) {
-  HMODULE module = LoadFromSystemFolder(library);
+bool BindFileDialogs(const wchar_t* library, FileDialogApi& api, std::wstring& failure) {
+  UniqueModule module(LoadFromSystemFolder(library));
   if (!module) {
-    DWORD error = GetLastError();
-    ReportMissing(owner, SystemFolderPath(library), error);
+    failure = Missing(SystemFolderPath(library), GetLastError());
     return false;
   }
   FileDialogApi bound;
-  const char* missing = !Bind(module, "GetOpenFileNameW", bound.getOpenFileName)   ? "GetOpenFileNameW"
-                        : !Bind(module, "GetSaveFileNameW", bound.getSaveFileName) ? "GetSaveFileNameW"
-                                                                                  : nullptr;
+  const char* missing = !Bind(module.get(), "GetOpenFileNameW", bound.getOpenFileName)   ? "GetOpenFileNameW"
+                        : !Bind(module.get(), "GetSaveFileNameW", bound.getSaveFileName) ? "GetSaveFileNameW"
+                                                                                        : nullptr;
   if (missing) {
-    DWORD error = GetLastError();
-    ReportMissing(owner, SystemFolderPath(library) + L": " + std::wstring(missing, missing + std::strlen(missing)),
-                  error);
-    FreeLibrary(module);
+    failure = Missing(SystemFolderPath(library) + L": " + std::wstring(missing, missing + std::strlen(missing)),
+                      GetLastError());
     return false;
   }
-  api = bound;  // the library stays loaded from here on
+  api = bound;
+  module.release();  // the library stays loaded from here on
   return true;
 }
 
-const FileDialogApi* FileDialogs(HWND owner) {
+const FileDialogApi* FileDialogs(std::wstring& failure) {
   static FileDialogApi api;
   static bool bound = false;
-  if (!bound) bound = BindFileDialogs(owner, L"comdlg32.dll", api);
+  if (!bound) bound = BindFileDialogs(L"comdlg32.dll", api, failure);
   return bound ? &api : nullptr;
 }
 

@@ -39,9 +39,11 @@ struct WindowTraits {
   static HWND invalid() { return nullptr; }
   static void close(HWND h) { DestroyWindow(h); }
 };
+// One GDI object type (HFONT, HBITMAP, HBRUSH, ...): the handle keeps its type, so no cast at each use.
+template <class T>
 struct GdiTraits {
-  static HGDIOBJ invalid() { return nullptr; }
-  static void close(HGDIOBJ h) { DeleteObject(h); }
+  static T invalid() { return nullptr; }
+  static void close(T h) { DeleteObject(h); }
 };
 struct MenuTraits {
   static HMENU invalid() { return nullptr; }
@@ -51,9 +53,19 @@ struct IconTraits {
   static HICON invalid() { return nullptr; }
   static void close(HICON h) { DestroyIcon(h); }
 };
+// Kernel objects whose "none" is null: processes, threads, events, wait handles of CreateProcess.
 struct KernelTraits {
   static HANDLE invalid() { return nullptr; }
   static void close(HANDLE h) { CloseHandle(h); }
+};
+// Files: CreateFileW says "none" with INVALID_HANDLE_VALUE, not null.
+struct FileTraits {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { CloseHandle(h); }
+};
+struct ModuleTraits {
+  static HMODULE invalid() { return nullptr; }
+  static void close(HMODULE h) { FreeLibrary(h); }
 };
 struct IdListTraits {
   static PIDLIST_ABSOLUTE invalid() { return nullptr; }
@@ -65,10 +77,14 @@ struct DcTraits {
 };
 
 using UniqueWindow = UniqueHandle<HWND, WindowTraits>;
-using UniqueGdiObject = UniqueHandle<HGDIOBJ, GdiTraits>;
+using UniqueFont = UniqueHandle<HFONT, GdiTraits<HFONT>>;
+using UniqueBitmap = UniqueHandle<HBITMAP, GdiTraits<HBITMAP>>;
+using UniqueBrush = UniqueHandle<HBRUSH, GdiTraits<HBRUSH>>;
 using UniqueMenu = UniqueHandle<HMENU, MenuTraits>;
 using UniqueIcon = UniqueHandle<HICON, IconTraits>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelTraits>;
+using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
+using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
 using UniqueIdList = UniqueHandle<PIDLIST_ABSOLUTE, IdListTraits>;
 using UniqueMemoryDc = UniqueHandle<HDC, DcTraits>;
 
@@ -83,6 +99,40 @@ class SelectObjectScope {
  private:
   HDC dc_;
   HGDIOBJ old_;
+};
+
+// A window's DC from GetDC (the screen's for a null window), given back with ReleaseDC.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// The painting of one WM_PAINT: BeginPaint at construction, EndPaint at destruction.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  ~PaintDc() { EndPaint(window_, &paint_); }
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+  const RECT& dirty() const { return paint_.rcPaint; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_ = nullptr;
 };
 
 }  // namespace vantrel::runtime

@@ -3,9 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <vector>
 
-#include "runtime/file_dialogs.h"
+#include "runtime/buffer.h"
+#include "runtime/late_binding.h"
+#include "runtime/window.h"
 
 namespace vantrel::runtime {
 
@@ -30,20 +31,14 @@ bool EnsureWindowClass(WNDCLASSEXW wc) {
 void MsgBox(HWND owner, const std::wstring& text) { MessageBoxW(owner, text.c_str(), kAppTitle, MB_OK); }
 
 std::wstring ProgramFolder() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      std::wstring path(buffer.data(), length);
-      std::size_t slash = path.find_last_of(L"\\/");
-      if (slash == std::wstring::npos) return {};
-      // Keep the separator of a drive root ("C:\Vantrel.exe" lives in "C:\").
-      if (slash == 2 && path[1] == L':') return path.substr(0, 3);
-      return path.substr(0, slash);
-    }
-    buffer.resize(buffer.size() * 2);  // truncated: try a bigger buffer (paths may exceed MAX_PATH)
-  }
+  // Paths may exceed MAX_PATH: a truncated answer is asked again with a bigger buffer.
+  const std::wstring path =
+      GrowString([](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return {};
+  // Keep the separator of a drive root ("C:\Vantrel.exe" lives in "C:\").
+  if (slash == 2 && path[1] == L':') return path.substr(0, 3);
+  return path.substr(0, slash);
 }
 
 std::wstring SystemMessageText(DWORD code) {
@@ -72,7 +67,7 @@ std::wstring NtStatusText(DWORD code) {
   return result;
 }
 
-bool Shell(HWND owner, const ProcessLaunch& launch, UniqueKernelHandle* process_out) {
+DWORD Shell(const ProcessLaunch& launch, UniqueKernelHandle* process_out) {
   std::wstring line = launch.line;  // CreateProcessW may write into the command line buffer
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -83,9 +78,8 @@ bool Shell(HWND owner, const ProcessLaunch& launch, UniqueKernelHandle* process_
   // another program that an unquoted path with spaces would point at.
   if (!CreateProcessW(launch.application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       launch.folder.empty() ? nullptr : launch.folder.c_str(), &startup, &process)) {
-    DWORD error = GetLastError();
-    MsgBox(owner, launch.application + L"\r\n\r\n" + SystemErrorText(error));
-    return false;
+    const DWORD error = GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
   }
   // The tool runs on its own; nothing here waits for it. Its handle is kept only for the caller's watch.
   CloseHandle(process.hThread);
@@ -93,7 +87,7 @@ bool Shell(HWND owner, const ProcessLaunch& launch, UniqueKernelHandle* process_
     process_out->reset(process.hProcess);
   else
     CloseHandle(process.hProcess);
-  return true;
+  return 0;
 }
 
 bool CopyToClipboard(HWND owner, std::wstring_view text) {
@@ -119,13 +113,8 @@ bool CopyToClipboard(HWND owner, std::wstring_view text) {
   return given;
 }
 
-CurrentFolderKeeper::CurrentFolderKeeper() {
-  const DWORD length = GetCurrentDirectoryW(0, nullptr);
-  if (length == 0) return;
-  std::vector<wchar_t> buffer(length);
-  const DWORD copied = GetCurrentDirectoryW(length, buffer.data());
-  if (copied > 0 && copied < length) folder_.assign(buffer.data(), copied);
-}
+CurrentFolderKeeper::CurrentFolderKeeper()
+    : folder_(GrowString([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); })) {}
 
 CurrentFolderKeeper::~CurrentFolderKeeper() {
   if (!folder_.empty()) SetCurrentDirectoryW(folder_.c_str());
@@ -153,21 +142,7 @@ bool IsWow64Process() {
 }
 
 std::wstring WindowsFolder() {
-  std::vector<wchar_t> buffer(MAX_PATH + 1);
-  for (;;) {
-    const UINT length = GetSystemWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
-    buffer.resize(length + 1);
-  }
-}
-
-std::wstring WindowText(HWND window) {
-  const int length = GetWindowTextLengthW(window);
-  if (length <= 0) return {};
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
-  const int copied = GetWindowTextW(window, buffer.data(), length + 1);
-  return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
+  return GrowString([](wchar_t* buffer, DWORD size) { return GetSystemWindowsDirectoryW(buffer, size); });
 }
 
 bool IsFile(const std::wstring& path) {

@@ -23,22 +23,6 @@ inline std::u16string Utf16(std::wstring_view text) { return std::u16string(text
 // Every id the program uses is in the table; a missing one is a build fault and yields the empty text.
 std::wstring LoadResString(std::uint16_t id);
 
-// Registers a window class of this module unless it is registered already (windows of a class can be made
-// again, e.g. by tests, after the first ones are gone). cbSize and hInstance are filled in here.
-bool EnsureWindowClass(WNDCLASSEXW wc);
-
-// The object a window of ours belongs to: taken from CreateWindowExW's last argument when the window is made
-// (WM_NCCREATE), kept in GWLP_USERDATA and read back for every later message. Null before WM_NCCREATE and
-// after the window procedure has cleared the slot.
-template <class T>
-T* WindowObject(HWND hwnd, UINT message, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
-
 // Mouse messages as the program's handlers count them: buttons 1 left, 2 right, 4 middle; modifier keys
 // 1 Shift, 2 Ctrl, 4 Alt.
 // The button a WM_xBUTTONDOWN / WM_xBUTTONUP is about (left, right, middle), 0 for any other message.
@@ -83,11 +67,10 @@ struct ProcessLaunch {
   std::wstring folder;
 };
 
-// Starts `launch` without waiting for it. Returns true when Windows started the process. When Windows
-// refuses (the program is missing, access denied), a message box owned by `owner` names the program tried and
-// gives the system's own reason; the caller carries on either way. With `process` given, the started
-// process's handle goes there (to be watched until it ends); otherwise it is closed at once.
-bool Shell(HWND owner, const ProcessLaunch& launch, UniqueKernelHandle* process = nullptr);
+// Starts `launch` without waiting for it. Returns 0 when Windows started the process, else the system's error
+// (the program is missing, access denied): the caller decides what the user is told. With `process` given, the
+// started process's handle goes there (to be watched until it ends); otherwise it is closed at once.
+DWORD Shell(const ProcessLaunch& launch, UniqueKernelHandle* process = nullptr);
 
 // Puts `text` on the clipboard as Unicode text, for `owner`. False when the clipboard could not be had.
 bool CopyToClipboard(HWND owner, std::wstring_view text);
@@ -116,9 +99,6 @@ WindowsVersion RealWindowsVersion();
 bool IsWow64Process();
 // The system's Windows folder ("C:\Windows"), the same for every user session.
 std::wstring WindowsFolder();
-// The text of a window (a text box, a label), any length.
-std::wstring WindowText(HWND window);
-
 // True when `path` names an existing file (not a folder).
 bool IsFile(const std::wstring& path);
 

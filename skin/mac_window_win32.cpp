@@ -36,14 +36,6 @@ resources::TitlePicture ArtworkOf(Picture p) {
 int MouseX(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int MouseY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
-bool RegisterControlClass(HINSTANCE, WNDPROC proc) {
-  WNDCLASSEXW wc{};
-  wc.lpfnWndProc = proc;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = MacWindowControl::kClassName;
-  return runtime::EnsureWindowClass(wc);
-}
-
 }  // namespace
 
 MacWindowControl::EventObserver MacWindowControl::SetEventObserver(EventObserver observer) {
@@ -67,54 +59,46 @@ MacWindowControl::MacWindowControl(HINSTANCE, const Site& site)
 }
 
 MacWindowControl::~MacWindowControl() {
-  if (hwnd_) {
-    KillTimer(hwnd_, kTimer1);
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    hwnd_ = nullptr;
-  }
-  window_.reset();
+  if (hwnd()) KillTimer(hwnd(), kTimer1);
+  DestroyWindowNow();
   // The back buffer can only be deleted once its DC has let go of it.
   if (backDc_ && backDcFirstBitmap_) SelectObject(backDc_.get(), backDcFirstBitmap_);
 }
 
 std::unique_ptr<MacWindowControl> MacWindowControl::Create(HINSTANCE instance, const Site& site) {
-  if (!site.parent || !RegisterControlClass(instance, &MacWindowControl::WindowProc)) return nullptr;
+  if (!site.parent) return nullptr;
   std::unique_ptr<MacWindowControl> self(new MacWindowControl(instance, site));
   // The model works in design pixels; the window is at the parent's DPI.
   const resources::DpiScale scale = self->scale_;
-  HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS, scale.Px(site.left), scale.Px(site.top),
-                              scale.Px(site.width), scale.Px(site.height), site.parent, nullptr, instance, self.get());
-  if (!hwnd) return nullptr;
-  self->window_.reset(hwnd);
+  WNDCLASSEXW wc{};
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  if (!self->CreateFor(wc, 0, L"", WS_CHILD | WS_CLIPSIBLINGS, scale.Px(site.left), scale.Px(site.top),
+                       scale.Px(site.width), scale.Px(site.height), site.parent,
+                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(site.id))))
+    return nullptr;
   self->initialized_ = true;
   self->model_.UserControl_Initialize();
   return self;
 }
 
-MacWindowControl* MacWindowControl::FromHandle(HWND window) {
-  wchar_t cls[64] = {};
-  if (!window || !GetClassNameW(window, cls, 64) || lstrcmpW(cls, kClassName) != 0) return nullptr;
-  return reinterpret_cast<MacWindowControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
 void MacWindowControl::Show() {
-  if (hwnd_) ShowWindow(hwnd_, SW_SHOWNA);
+  if (hwnd()) ShowWindow(hwnd(), SW_SHOWNA);
 }
 
 void MacWindowControl::SetDpi(int dpi) {
   const resources::DpiScale scale(dpi);
   if (scale == scale_) return;
   scale_ = scale;
-  for (runtime::UniqueGdiObject& picture : pictures_) picture.reset();
+  for (runtime::UniqueBitmap& picture : pictures_) picture.reset();
   font_.reset();
   fontMadeFor_.reset();
-  if (!hwnd_) return;
-  SetWindowPos(hwnd_, nullptr, scale_.Px(siteLeft_), scale_.Px(siteTop_), scale_.Px(model_.Width() / kTwipsPerPixel),
+  if (!hwnd()) return;
+  SetWindowPos(hwnd(), nullptr, scale_.Px(siteLeft_), scale_.Px(siteTop_), scale_.Px(model_.Width() / kTwipsPerPixel),
                scale_.Px(model_.Height() / kTwipsPerPixel), SWP_NOZORDER | SWP_NOACTIVATE);
   // The caption is measured again in the font made for this DPI, and centred again.
   model_.SetCaption(model_.Caption());
   model_.UserControl_Resize();
-  InvalidateRect(hwnd_, nullptr, FALSE);
+  InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 RECT MacWindowControl::PartRect(Part part) const {
@@ -131,7 +115,7 @@ std::optional<long> MacWindowControl::AccessibleChildAt(POINT client) const {
 // ---- MacWindowHost ----
 
 void MacWindowControl::RaiseEvent(Event e, MouseArgs& args) {
-  if (g_observer) g_observer(hwnd_, e, args);
+  if (g_observer) g_observer(hwnd(), e, args);
   if (events_) events_->MacWindowEvent(e, args);
 }
 
@@ -141,28 +125,28 @@ void MacWindowControl::PropertyChanged(std::u16string_view) {
 }
 
 void MacWindowControl::TimerEnabledChanged(bool running) {
-  if (!hwnd_) return;
+  if (!hwnd()) return;
   if (running)
-    SetTimer(hwnd_, kTimer1, kHoverTimerIntervalMs, nullptr);
+    SetTimer(hwnd(), kTimer1, kHoverTimerIntervalMs, nullptr);
   else
-    KillTimer(hwnd_, kTimer1);
+    KillTimer(hwnd(), kTimer1);
 }
 
 void MacWindowControl::PicturesChanged() {
-  if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+  if (hwnd()) InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 void MacWindowControl::LayoutChanged() {
-  if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+  if (hwnd()) InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 void MacWindowControl::SetOuterSize(double widthTwips, double heightTwips) {
   // The window reports the new size through WM_SIZE before SetWindowPos returns; the model is
   // written to be re-entered that way.
-  if (!hwnd_) return;
+  if (!hwnd()) return;
   const int width = scale_.Px(widthTwips / kTwipsPerPixel);
   const int height = scale_.Px(heightTwips / kTwipsPerPixel);
-  SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::pair<float, float> MacWindowControl::MeasureCaption(std::u16string_view text, const FontRef& font) {
@@ -179,7 +163,7 @@ std::pair<float, float> MacWindowControl::MeasureCaption(std::u16string_view tex
 
 HFONT MacWindowControl::FontFor(const FontRef& font) {
   if (!font) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  if (font_ && SameFont(fontMadeFor_, font)) return static_cast<HFONT>(font_.get());
+  if (font_ && SameFont(fontMadeFor_, font)) return font_.get();
   LOGFONTW lf{};
   const int pixelsPerInch = scale_.Dpi();
   lf.lfHeight = -static_cast<LONG>(std::lround(font->points * pixelsPerInch / 72.0));
@@ -216,8 +200,8 @@ bool MacWindowControl::EnsureBackBuffer(int width, int height) {
 // ---- painting ----
 
 // A picture's bitmap, drawn the first time it is asked for and kept for the life of the control.
-HGDIOBJ MacWindowControl::PictureBitmap(Picture picture) {
-  runtime::UniqueGdiObject& bitmap = pictures_[Index(picture)];
+HBITMAP MacWindowControl::PictureBitmap(Picture picture) {
+  runtime::UniqueBitmap& bitmap = pictures_[Index(picture)];
   if (!bitmap) {
     const resources::Image image = resources::TitleBarPicture(ArtworkOf(picture), scale_);
     bitmap = runtime::MakeBitmap(image);
@@ -228,7 +212,7 @@ HGDIOBJ MacWindowControl::PictureBitmap(Picture picture) {
 
 void MacWindowControl::DrawPicture(HDC dc, Part part, bool stretch) {
   const Picture picture = model_.PictureOf(part);
-  HGDIOBJ bitmap = PictureBitmap(picture);
+  HBITMAP bitmap = PictureBitmap(picture);
   if (!bitmap || !pictureDc_) return;
   const RECT box = PartRect(part);
   const int left = box.left, top = box.top, width = box.right - box.left, height = box.bottom - box.top;
@@ -244,7 +228,7 @@ void MacWindowControl::DrawPicture(HDC dc, Part part, bool stretch) {
 
 void MacWindowControl::Render(HDC target) {
   RECT client{};
-  GetClientRect(hwnd_, &client);
+  GetClientRect(hwnd(), &client);
   if (client.right <= 0 || client.bottom <= 0) return;
   // Everything is drawn into the back buffer and copied to the screen in one piece, so the caption
   // never flickers over a freshly drawn picture.
@@ -273,18 +257,18 @@ void MacWindowControl::OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM l
   const std::weak_ptr<char> alive = alive_;
   // The pressed part keeps the mouse until every button is up. The capture is taken before the
   // event, so a host that starts a window move (and lets go of the capture) is seen to have done so.
-  if (GetCapture() != hwnd_) SetCapture(hwnd_);
+  if (GetCapture() != hwnd()) SetCapture(hwnd());
   model_.PointerDown(DesignX(lParam), DesignY(lParam), button, runtime::ShiftState(wParam));
-  if (alive.expired() || !hwnd_) return;
-  if (!model_.HasCapture() && GetCapture() == hwnd_) ReleaseCapture();
+  if (alive.expired() || !hwnd()) return;
+  if (!model_.HasCapture() && GetCapture() == hwnd()) ReleaseCapture();
 }
 
 void MacWindowControl::OnButtonUp(std::int16_t button, WPARAM wParam, LPARAM lParam) {
   const std::weak_ptr<char> alive = alive_;
   // wParam no longer holds the button released: what it holds is still down.
   model_.PointerUp(DesignX(lParam), DesignY(lParam), button, runtime::ShiftState(wParam), runtime::ButtonsHeld(wParam));
-  if (alive.expired() || !hwnd_) return;
-  if (!model_.HasCapture() && GetCapture() == hwnd_) ReleaseCapture();
+  if (alive.expired() || !hwnd()) return;
+  if (!model_.HasCapture() && GetCapture() == hwnd()) ReleaseCapture();
 }
 
 float MacWindowControl::DesignX(LPARAM lParam) const { return static_cast<float>(scale_.Design(MouseX(lParam))); }
@@ -294,19 +278,17 @@ void MacWindowControl::OnTimer() {
   // Timer1: is the pointer still over the control? Two system calls, nothing allocated.
   POINT p{0, 0};
   GetCursorPos(&p);
-  ScreenToClient(hwnd_, &p);
+  ScreenToClient(hwnd(), &p);
   model_.TimerTick(scale_.Design(p.x), scale_.Design(p.y));
 }
 
-LRESULT MacWindowControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MacWindowControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd_, &ps);
-      Render(dc);
-      EndPaint(hwnd_, &ps);
+      const runtime::PaintDc paint(hwnd());
+      Render(paint.get());
       return 0;
     }
     case WM_PRINTCLIENT:
@@ -335,11 +317,11 @@ LRESULT MacWindowControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURECHANGED:
       // Someone else has the mouse now (the host's window move, a menu, a message box): the part
       // that was pressed gets no release, and the next press goes where the pointer is.
-      if (reinterpret_cast<HWND>(lParam) != hwnd_) model_.PointerCaptureLost();
+      if (reinterpret_cast<HWND>(lParam) != hwnd()) model_.PointerCaptureLost();
       return 0;
     case WM_GETOBJECT: {
       LRESULT answer = 0;
-      if (AnswerGetObject(hwnd_, wParam, lParam, answer)) return answer;
+      if (AnswerGetObject(hwnd(), wParam, lParam, answer)) return answer;
       break;
     }
     case kPressPartMessage:
@@ -353,24 +335,7 @@ LRESULT MacWindowControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
   }
-  return DefWindowProcW(hwnd_, message, wParam, lParam);
-}
-
-LRESULT CALLBACK MacWindowControl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = runtime::WindowObject<MacWindowControl>(hwnd, message, lParam);
-  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-  if (message == WM_NCCREATE) self->hwnd_ = hwnd;
-  if (message == WM_NCDESTROY) {
-    // Destroyed with the host window: the control object lives on without a window and asks the
-    // system for nothing more.
-    KillTimer(hwnd, kTimer1);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    self->initialized_ = false;
-    self->window_.release();
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-  }
-  return self->Handle(message, wParam, lParam);
+  return DefaultProc(message, wParam, lParam);
 }
 
 }  // namespace vantrel::skin

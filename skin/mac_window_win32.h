@@ -15,6 +15,7 @@
 
 #include "resources/dpi_scale.h"
 #include "runtime/handles.h"
+#include "runtime/window.h"
 #include "skin/mac_window.h"
 
 namespace vantrel::skin {
@@ -31,7 +32,7 @@ class MacWindowEvents {
   ~MacWindowEvents() = default;
 };
 
-class MacWindowControl final : private MacWindowHost {
+class MacWindowControl final : public runtime::Window<MacWindowControl>, private MacWindowHost {
  public:
   // Where and how the host places the control.
   struct Site {
@@ -41,6 +42,7 @@ class MacWindowControl final : private MacWindowHost {
     std::u16string displayName;                     // the host's name for the instance
     FontRef ambientFont;                            // the host's font
     MacWindowEvents* events = nullptr;              // may be null: events go nowhere
+    int id = 0;                                     // the control id its window carries
   };
 
   // Creates the control's window (hidden) at the site and runs UserControl_Initialize. Null when
@@ -64,15 +66,13 @@ class MacWindowControl final : private MacWindowHost {
   const FontRef& Font() const { return model_.Font(); }
   void SetFont(FontRef font) { model_.SetFont(std::move(font)); }
 
-  // The control's window; null once the window is gone (destroyed with its parent).
-  HWND hwnd() const { return hwnd_; }
+  // The control's window is hwnd(), null once the window is gone (destroyed with its parent); FromHandle gives
+  // the control that owns a window of this class.
   // The model, read-only: the pictures shown, the layout, the timer state.
   const MacWindow& Model() const { return model_; }
-  // The control that owns a window of this class, or null.
-  static MacWindowControl* FromHandle(HWND window);
 
   // The font handle the caption is drawn with (made once per font description and DPI).
-  HFONT CaptionFont() const { return static_cast<HFONT>(font_.get()); }
+  HFONT CaptionFont() const { return font_.get(); }
 
   // The DPI the control is drawn at. SetDpi moves and sizes the window to its site at the new DPI, makes
   // its pictures and font again for it and repaints (the parent moved to a monitor with another scale).
@@ -106,8 +106,11 @@ class MacWindowControl final : private MacWindowHost {
   std::u16string AmbientDisplayName() override { return displayName_; }
   FontRef AmbientFont() override { return ambientFont_; }
 
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  friend class runtime::Window<MacWindowControl>;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Destroyed with the host window: the control object lives on without a window and asks the system for
+  // nothing more.
+  void OnWindowGone() { initialized_ = false; }
   void OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM lParam);
   void OnButtonUp(std::int16_t button, WPARAM wParam, LPARAM lParam);
   void OnTimer();
@@ -116,7 +119,7 @@ class MacWindowControl final : private MacWindowHost {
   float DesignY(LPARAM lParam) const;
   void Render(HDC target);
   void DrawPicture(HDC dc, Part part, bool stretch);
-  HGDIOBJ PictureBitmap(Picture picture);
+  HBITMAP PictureBitmap(Picture picture);
   HFONT FontFor(const FontRef& font);
   bool EnsureBackBuffer(int width, int height);
 
@@ -126,22 +129,20 @@ class MacWindowControl final : private MacWindowHost {
   MacWindowEvents* events_;
   std::u16string displayName_;
   FontRef ambientFont_;
-  HWND hwnd_ = nullptr;
   bool initialized_ = false;  // WM_SIZE reaches the model only after UserControl_Initialize
 
   // GDI objects, each made once: the pictures at creation, the font per font description, the back
   // buffer per client size. pictureDc_ holds the picture being drawn and measures the caption.
-  std::array<runtime::UniqueGdiObject, 7> pictures_;
+  std::array<runtime::UniqueBitmap, 7> pictures_;
   std::array<SIZE, 7> pictureSizes_{};
-  runtime::UniqueGdiObject font_;
+  runtime::UniqueFont font_;
   FontRef fontMadeFor_;
   runtime::UniqueMemoryDc pictureDc_;
   runtime::UniqueMemoryDc backDc_;
   HGDIOBJ backDcFirstBitmap_ = nullptr;
-  runtime::UniqueGdiObject backBitmap_;
+  runtime::UniqueBitmap backBitmap_;
   SIZE backSize_{};
 
-  runtime::UniqueWindow window_;
   std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
 

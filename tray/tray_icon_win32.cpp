@@ -295,8 +295,6 @@ LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 
 namespace {
 
-constexpr wchar_t kMenuFormClass[] = L"VantrelMenuForm";
-
 std::unique_ptr<MenuForm>& LoadedMenuForm() {
   static std::unique_ptr<MenuForm> form;
   return form;
@@ -309,14 +307,8 @@ std::wstring Widen(std::string_view ascii) {
 }  // namespace
 
 MenuForm::MenuForm() {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.lpszClassName = kMenuFormClass;
-  runtime::EnsureWindowClass(wc);
   // Loaded, never shown: it only owns the menu.
-  window_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kMenuFormClass, Widen(kMenuFormName).c_str(), WS_OVERLAPPED, 0, 0, 0,
-                                0, nullptr, nullptr, instance, nullptr));
+  CreateFor(WNDCLASSEXW{}, WS_EX_TOOLWINDOW, Widen(kMenuFormName).c_str(), WS_OVERLAPPED, 0, 0, 0, 0, nullptr);
   bar_.reset(CreateMenu());
   HMENU popup = CreatePopupMenu();
   for (const MenuItem& item : kPopupMenuItems) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/handles.h"
+#include "runtime/window.h"
 #include "tray/tray_icon.h"
 #include "tray/tray_menu.h"
 
@@ -73,19 +74,19 @@ BalloonObserver SetBalloonObserver(BalloonObserver observer);
 
 // The hidden form up_Menus: a top-level window that is never shown and owns the popup menu
 // PopupMenus (up_Show, up_Copy, the separator up_line1, up_Exit).
-class MenuForm {
+class MenuForm final : public runtime::Window<MenuForm> {
  public:
+  static constexpr wchar_t kClassName[] = L"VantrelMenuForm";
   MenuForm();
-  MenuForm(const MenuForm&) = delete;
-  MenuForm& operator=(const MenuForm&) = delete;
 
-  HWND hwnd() const { return window_.get(); }
   HMENU PopupMenus() const { return popup_; }
   // Sets the caption of the item named `item` ("up_Show" or "up_Exit").
   void SetCaption(std::string_view item, const std::wstring& text);
 
  private:
-  runtime::UniqueWindow window_;
+  friend class runtime::Window<MenuForm>;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) { return DefaultProc(message, wParam, lParam); }
+
   runtime::UniqueMenu bar_;  // the form's menu bar; PopupMenus is its one submenu and goes with it
   HMENU popup_ = nullptr;
 };

@@ -5,7 +5,10 @@
 #include <memory>
 #include <vector>
 
+#include "resources/dpi_scale.h"
 #include "resources/text.h"
+#include "runtime/controls.h"
+#include "runtime/dpi.h"
 #include "runtime/handles.h"
 #include "runtime/runtime.h"
 
@@ -17,12 +20,10 @@ using runtime::Wide;
 
 // A pause in typing this long before a path is read.
 constexpr UINT kPauseMs = 150;
+// The widest the tooltip of a cut line grows before it wraps, in design pixels.
+constexpr int kToolTipWidth = 400;
 
-struct FileTraits {
-  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-  static void close(HANDLE h) { CloseHandle(h); }
-};
-using UniqueFile = runtime::UniqueHandle<HANDLE, FileTraits>;
+using runtime::UniqueFile;
 
 // Reads `size` bytes at `offset`, fewer when the file ends first; false when the system fails.
 bool ReadAt(HANDLE file, std::uint64_t offset, std::size_t size, std::vector<std::uint8_t>* out) {
@@ -70,14 +71,13 @@ void CALLBACK ReadInBackground(PTP_CALLBACK_INSTANCE, void* context) {
 
 // Whether `text` fits the label's width in the label's font.
 bool Fits(HWND label, const std::wstring& text) {
-  HDC dc = GetDC(label);
+  const runtime::WindowDc dc(label);
   if (!dc) return true;
   SIZE size{};
   {
-    runtime::SelectObjectScope font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    runtime::SelectObjectScope font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
   }
-  ReleaseDC(label, dc);
   RECT r{};
   GetClientRect(label, &r);
   return size.cx <= r.right;
@@ -160,24 +160,24 @@ bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 void PanelImageInfo::Attach() {
-  HWND index = host_.Control("WIMindex");
-  HWND label = host_.Control("WimInfo");
+  HWND index = host_.Control(ControlId::WIMindex);
+  HWND label = host_.Control(ControlId::WimInfo);
   if (!index || !label) return;
   SetWindowSubclass(index, &PanelImageInfo::IndexBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
-void PanelImageInfo::Command(std::string_view name, int notification) {
-  if (notification == EN_CHANGE && name == "WIMPath") {
-    mount_.PathChanged(host_.Owner(), runtime::WindowText(host_.Control("WIMPath")));
+void PanelImageInfo::Command(ControlId id, int notification) {
+  if (notification == EN_CHANGE && id == ControlId::WIMPath) {
+    mount_.PathChanged(host_.Owner(), runtime::WindowText(host_.Control(ControlId::WIMPath)));
     ShowMountLine();
-  } else if (notification == EN_CHANGE && name == "WIMindex") {
+  } else if (notification == EN_CHANGE && id == ControlId::WIMindex) {
     ShowMountLine();
-  } else if (notification == EN_CHANGE && name == "WIMSavePath") {
-    capture_.PathChanged(host_.Owner(), runtime::WindowText(host_.Control("WIMSavePath")));
+  } else if (notification == EN_CHANGE && id == ControlId::WIMSavePath) {
+    capture_.PathChanged(host_.Owner(), runtime::WindowText(host_.Control(ControlId::WIMSavePath)));
     ShowCaptureLine();
-  } else if (notification == BN_CLICKED && name == "WIM_add_c") {
+  } else if (notification == BN_CLICKED && id == ControlId::WIM_add_c) {
     ShowCaptureLine();
-  } else if (notification == STN_CLICKED && name == "WimInfo") {
+  } else if (notification == STN_CLICKED && id == ControlId::WimInfo) {
     ShowPicker();
   }
 }
@@ -196,18 +196,29 @@ bool PanelImageInfo::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PanelImageInfo::ShowMountLine() {
-  const std::u16string index = Utf16(runtime::WindowText(host_.Control("WIMindex")));
-  SetLine(host_.Control("WimInfo"), Wide(IndexLine(mount_.listing(), index, kText)));
+  const std::u16string index = Utf16(runtime::WindowText(host_.Control(ControlId::WIMindex)));
+  SetLine(host_.Control(ControlId::WimInfo), Wide(IndexLine(mount_.listing(), index, kText)));
 }
 
 void PanelImageInfo::ShowCaptureLine() {
-  HWND append = host_.Control("WIM_add_c");
-  const bool appending = append && SendMessageW(append, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  SetLine(host_.Control("WimAddInfo"), Wide(AppendLine(capture_.listing(), appending, kText)));
+  captureLineShown_ = true;
+  const bool appending = runtime::IsChecked(host_.Control(ControlId::WIM_add_c));
+  SetLine(host_.Control(ControlId::WimAddInfo), Wide(AppendLine(capture_.listing(), appending, kText)));
 }
 
-void PanelImageInfo::SetLine(HWND label, const std::wstring& text) {
-  if (!label || runtime::WindowText(label) == text) return;
+void PanelImageInfo::ScaleChanged(int dpi) {
+  if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, resources::DpiScale(dpi).Px(kToolTipWidth));
+  HWND mount = host_.Control(ControlId::WimInfo);
+  SetLine(mount, runtime::WindowText(mount), true);
+  // The capture panel's line only once it was shown: the panel's controls are made when first needed.
+  if (captureLineShown_) {
+    HWND capture = host_.Control(ControlId::WimAddInfo);
+    SetLine(capture, runtime::WindowText(capture), true);
+  }
+}
+
+void PanelImageInfo::SetLine(HWND label, const std::wstring& text, bool again) {
+  if (!label || (!again && runtime::WindowText(label) == text)) return;
   SetWindowTextW(label, text.c_str());
   // The label draws only its text: the panel's picture is drawn again under it first.
   HWND panel = GetParent(label);
@@ -221,7 +232,9 @@ void PanelImageInfo::SetLine(HWND label, const std::wstring& text) {
     tooltip_ =
         CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host_.Owner(), nullptr, nullptr, nullptr);
-    if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
+    if (tooltip_)
+      SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0,
+                   resources::DpiScale(runtime::WindowDpi(host_.Owner())).Px(kToolTipWidth));
   }
   if (!tooltip_) return;
   TOOLINFOW tool{};
@@ -236,7 +249,7 @@ void PanelImageInfo::SetLine(HWND label, const std::wstring& text) {
 
 void PanelImageInfo::ShowPicker() {
   const std::vector<PickEntry> entries = PickList(mount_.listing(), kText);
-  HWND index = host_.Control("WIMindex");
+  HWND index = host_.Control(ControlId::WIMindex);
   if (entries.empty() || !index) return;
   runtime::UniqueMenu menu(CreatePopupMenu());
   if (!menu) return;

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/control_host.h"
 #include "wim/image_choice.h"
 
 namespace vantrel::wim {
@@ -39,30 +40,23 @@ class ListReader {
   Listing listing_;
 };
 
-// What the readers need of the window that holds the panels.
-class ControlHost {
- public:
-  virtual HWND Control(std::string_view name) const = 0;  // a control by name
-  virtual HWND Owner() const = 0;                          // the window that gets the readers' messages
-
- protected:
-  ~ControlHost() = default;
-};
-
 class PanelImageInfo {
  public:
   // The messages and timers of the window `host.Owner()` that these readers use.
   static constexpr UINT kMountMessage = WM_APP + 16, kCaptureMessage = WM_APP + 17;
   static constexpr UINT_PTR kMountTimer = 0x5716, kCaptureTimer = 0x5717;
 
-  explicit PanelImageInfo(const ControlHost& host) : host_(host) {}
+  explicit PanelImageInfo(runtime::ControlHost& host) : host_(host) {}
   PanelImageInfo(const PanelImageInfo&) = delete;
   PanelImageInfo& operator=(const PanelImageInfo&) = delete;
 
   // After the mount panel's controls exist: the index box's keys.
   void Attach();
-  // A notification from the control `name`: path, index and 以追加方式 changes update what is shown.
-  void Command(std::string_view name, int notification);
+  // A notification from the control `id`: path, index and 以追加方式 changes update what is shown.
+  void Command(ControlId id, int notification);
+  // The window moved to another DPI: the labels are in a new font and size, so whether a text is cut is worked
+  // out again, and the tooltip's width follows the scale.
+  void ScaleChanged(int dpi);
   // A message of the window: true when it was one of ours and has been handled.
   bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // How many images the mount panel's file holds, when its list was read.
@@ -73,13 +67,15 @@ class PanelImageInfo {
  private:
   void ShowMountLine();
   void ShowCaptureLine();
-  void SetLine(HWND label, const std::wstring& text);
+  // Shows `text` in `label`; `again` works out the tooltip even when the text is the same.
+  void SetLine(HWND label, const std::wstring& text, bool again = false);
   static LRESULT CALLBACK IndexBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
-  const ControlHost& host_;
+  runtime::ControlHost& host_;
   ListReader mount_{kMountMessage, kMountTimer};
   ListReader capture_{kCaptureMessage, kCaptureTimer};
   HWND tooltip_ = nullptr;  // owned by the main window, destroyed with it
+  bool captureLineShown_ = false;
 };
 
 }  // namespace vantrel::wim

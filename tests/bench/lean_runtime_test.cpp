@@ -138,52 +138,28 @@ ChildResult RunChild(const char* mode, bool withErrorStream) {
   return result;
 }
 
-// Presses OK on the "Vantrel" message box this process shows next (from another thread, while the box's
-// own loop runs) and returns its text; empty when none came within five seconds.
-class BoxAnswerer {
- public:
-  BoxAnswerer()
-      : thread_([this] {
-          BoxSearch search{GetCurrentProcessId(), nullptr};
-          for (int i = 0; i < 500 && !search.found; ++i) {
-            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-            if (!search.found) Sleep(10);
-          }
-          if (!search.found) return;
-          EnumChildWindows(search.found, CollectText, reinterpret_cast<LPARAM>(&text_));
-          PostMessageW(search.found, WM_COMMAND, IDOK, 0);
-        }) {}
-  std::wstring Text() {
-    thread_.join();
-    return text_;
-  }
-
- private:
-  std::wstring text_;
-  std::thread thread_;
-};
-
 TEST(DelayedImports, TheFileDialogsBindOnFirstUseAndAFailedBindingIsReported) {
   using vantrel::runtime::BindFileDialogs;
   using vantrel::runtime::FileDialogApi;
   EXPECT_EQ(GetModuleHandleW(L"comdlg32.dll"), nullptr) << "comdlg32 was loaded at start-up";
 
-  // A library that is not in the system folder, and one that lacks the functions: each is a message that
+  // A library that is not in the system folder, and one that lacks the functions: each is a failure text that
   // names what was missing, with the system's reason, and no functions.
   FileDialogApi api;
-  BoxAnswerer missingLibrary;
-  EXPECT_FALSE(BindFileDialogs(nullptr, L"vantrel-no-such-library.dll", api));
-  std::wstring text = missingLibrary.Text();
+  std::wstring text;
+  EXPECT_FALSE(BindFileDialogs(L"vantrel-no-such-library.dll", api, text));
   EXPECT_NE(text.find(L"\\vantrel-no-such-library.dll"), std::wstring::npos) << std::string(text.begin(), text.end());
   EXPECT_GT(text.size(), std::wstring(L"vantrel-no-such-library.dll").size() + 20);  // and a reason after it
-  BoxAnswerer missingFunction;
-  EXPECT_FALSE(BindFileDialogs(nullptr, L"kernel32.dll", api));
-  text = missingFunction.Text();
+  EXPECT_EQ(GetModuleHandleW(L"vantrel-no-such-library.dll"), nullptr);
+  text.clear();
+  EXPECT_FALSE(BindFileDialogs(L"kernel32.dll", api, text));
   EXPECT_NE(text.find(L"kernel32.dll: GetOpenFileNameW"), std::wstring::npos) << std::string(text.begin(), text.end());
   EXPECT_EQ(api.getOpenFileName, nullptr);
 
   // The real binding: comdlg32 from the system folder, the two dialogs' entry points, bound once.
-  const FileDialogApi* bound = vantrel::runtime::FileDialogs(nullptr);
+  std::wstring failure;
+  const FileDialogApi* bound = vantrel::runtime::FileDialogs(failure);
+  EXPECT_EQ(failure, L"");
   ASSERT_NE(bound, nullptr);
   HMODULE comdlg = GetModuleHandleW(L"comdlg32.dll");
   ASSERT_NE(comdlg, nullptr);
@@ -191,7 +167,7 @@ TEST(DelayedImports, TheFileDialogsBindOnFirstUseAndAFailedBindingIsReported) {
             reinterpret_cast<void*>(GetProcAddress(comdlg, "GetOpenFileNameW")));
   EXPECT_EQ(reinterpret_cast<void*>(bound->getSaveFileName),
             reinterpret_cast<void*>(GetProcAddress(comdlg, "GetSaveFileNameW")));
-  EXPECT_EQ(vantrel::runtime::FileDialogs(nullptr), bound);
+  EXPECT_EQ(vantrel::runtime::FileDialogs(failure), bound);
 }
 
 TEST(ThrowHooks, WhatTheLibraryWouldThrowOnEndsTheProgramWithAReportOnTheErrorStream) {

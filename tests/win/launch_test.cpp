@@ -24,6 +24,7 @@
 
 namespace {
 
+using vantrel::ControlId;
 using vantrel::imaging::Compose;
 using vantrel::imaging::Operation;
 using vantrel::runtime::Utf16;
@@ -183,6 +184,7 @@ class LaunchFromProgram : public testing::Test {
     window_.reset();
     vantrel::runtime::SetEndProgramHandler(previousEnd_);
   }
+  HWND Ctl(const char* name) const { return window_->Control(vantrel::app::FindControl(name)->id); }
   std::unique_ptr<vantrel::app::MainWindow> window_;
   std::unique_ptr<ToolLog> log_;
   vantrel::runtime::EndProgramHandler previousEnd_ = nullptr;
@@ -212,8 +214,8 @@ TEST_F(LaunchFromProgram, AMissingToolIsReportedAndTheProgramGoesOn) {
   EXPECT_EQ(g_ended, 0);
   ASSERT_TRUE(IsWindow(main));
   EXPECT_TRUE(IsWindowEnabled(main));
-  SetWindowTextW(window_->Control("MountPath"), L"C:\\mnt");
-  SendMessageW(window_->Control("unMountWim"), BM_CLICK, 0, 0);
+  SetWindowTextW(window_->Control(ControlId::MountPath), L"C:\\mnt");
+  SendMessageW(window_->Control(ControlId::unMountWim), BM_CLICK, 0, 0);
   ASSERT_TRUE(log_->WaitForRuns(1));
   EXPECT_EQ(log_->Runs().at(0).args, (std::vector<std::wstring>{L"/unmount", L"C:\\mnt"}));
 }
@@ -311,10 +313,10 @@ class ReportsFromProgram : public LaunchFromProgram {
     vantrel::tray::APIStuff::SetBalloonObserver(previousBalloon_);
     vantrel::tray::APIStuff::SetNotifyObserver(previousNotify_);
   }
-  void Set(const char* name, const wchar_t* text) { SetWindowTextW(window_->Control(name), text); }
-  void Click(const char* name) { SendMessageW(window_->Control(name), BM_CLICK, 0, 0); }
+  void Set(const char* name, const wchar_t* text) { SetWindowTextW(Ctl(name), text); }
+  void Click(const char* name) { SendMessageW(Ctl(name), BM_CLICK, 0, 0); }
   void Check(const char* name, bool on) {
-    SendMessageW(window_->Control(name), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(Ctl(name), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
   }
   vantrel::tray::APIStuff::BalloonObserver previousBalloon_ = nullptr;
   vantrel::tray::APIStuff::NotifyObserver previousNotify_ = nullptr;

@@ -49,7 +49,7 @@ Pixels PrintClient(HWND window) {
   BITMAPINFO info = runtime::TopDownDib(pixels.width, pixels.height);
   void* bits = nullptr;
   runtime::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-  runtime::UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  runtime::UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!dc || !bitmap || !bits) return pixels;
   {
     runtime::SelectObjectScope select(dc.get(), bitmap.get());
@@ -426,6 +426,7 @@ class MainWindowTitleBar : public testing::Test {
     GetWindowRect(g_main, &r);
     return r;
   }
+  HWND Ctl(const char* name) const { return window_->Control(app::FindControl(name)->id); }
 
   std::unique_ptr<app::MainWindow> window_;
   HWND bar_ = nullptr;
@@ -434,7 +435,7 @@ class MainWindowTitleBar : public testing::Test {
 };
 
 TEST_F(MainWindowTitleBar, IsLoadedFromItsRecordAndShowsTheCaptionCentred) {
-  EXPECT_EQ(window_->Control("MacWindow"), bar_);
+  EXPECT_EQ(window_->Control(ControlId::MacWindow), bar_);
   EXPECT_EQ(GetParent(bar_), g_main);
   EXPECT_TRUE(IsWindowVisible(bar_));
   RECT r{};
@@ -544,7 +545,7 @@ TEST_F(MainWindowTitleBar, ScreenReadersReadTheButtonsNamesAndRolesAndCanPressTh
   // Each text box is announced with its label's text.
   for (const auto& [box, label] : {std::pair{"WIMPath", 10104}, std::pair{"WIMindex", 10105},
                                    std::pair{"MountPath", 10107}, std::pair{"WIM_Info", 10116}}) {
-    Accessible field(window_->Control(box), OBJID_CLIENT);
+    Accessible field(Ctl(box), OBJID_CLIENT);
     ASSERT_NE(field.object, nullptr) << box;
     EXPECT_EQ(field.Name(CHILDID_SELF), runtime::LoadResString(label)) << box;
   }

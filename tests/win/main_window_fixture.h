@@ -32,9 +32,11 @@ class MainWindowFixture : public testing::Test {
     runtime::SetEndProgramHandler(previousEnd_);
   }
 
-  // A control of the main window by its name.
+  // A control of the main window by its name in the control tree.
   HWND Ctl(const char* name) const {
-    HWND control = window_->Control(name);
+    const app::ControlDef* def = app::FindControl(name);
+    EXPECT_NE(def, nullptr) << name;
+    HWND control = def ? window_->Control(def->id) : nullptr;
     EXPECT_NE(control, nullptr) << name;
     return control;
   }

@@ -228,7 +228,7 @@ TEST_F(TrayTest, StartUpSubclassesTheWindowThenAddsTheIconThenSetsItsTip) {
 }
 
 TEST_F(TrayTest, LeftReleaseRestoresAMinimisedWindowAndFocusesIt) {
-  SetFocus(window_->Control("MountPath"));
+  SetFocus(window_->Control(ControlId::MountPath));
   ShowWindow(main_, SW_MINIMIZE);
   ASSERT_TRUE(WaitUntil([&] { return IsIconic(main_) != FALSE; }));
   SetFocus(nullptr);
@@ -236,7 +236,7 @@ TEST_F(TrayTest, LeftReleaseRestoresAMinimisedWindowAndFocusesIt) {
   EXPECT_FALSE(IsIconic(main_));
   EXPECT_TRUE(IsWindowVisible(main_));
   // The window's focus goes on to the control that had it before the window was minimised.
-  EXPECT_EQ(GetFocus(), window_->Control("MountPath"));
+  EXPECT_EQ(GetFocus(), window_->Control(ControlId::MountPath));
   EXPECT_EQ(GetForegroundWindow(), main_);
   RECT r{};
   GetWindowRect(main_, &r);
@@ -248,11 +248,11 @@ TEST_F(TrayTest, LeftReleaseOverANormalWindowOnlyFocusesIt) {
   RECT before{};
   GetWindowRect(main_, &before);
   // Focus elsewhere first: a control of the window.
-  SetFocus(window_->Control("WIMPath"));
+  SetFocus(window_->Control(ControlId::WIMPath));
   ASSERT_NE(GetFocus(), main_);
   g_steps.clear();
   EXPECT_EQ(SendMessageW(main_, kTrayCallbackMessage, 0, WM_LBUTTONUP), 0);
-  EXPECT_EQ(GetFocus(), window_->Control("WIMPath")) << "the window's focus stays on its control";
+  EXPECT_EQ(GetFocus(), window_->Control(ControlId::WIMPath)) << "the window's focus stays on its control";
   EXPECT_EQ(GetForegroundWindow(), main_);
   RECT after{};
   GetWindowRect(main_, &after);
@@ -297,8 +297,8 @@ TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
 // After a launch the copy entry puts the very command line launched on the clipboard, as Unicode text.
 TEST_F(TrayTest, CopyCommandPutsTheLastLaunchedLineOnTheClipboard) {
   wintest::ToolLog log;
-  SetWindowTextW(window_->Control("MountPath"), L"C:\\挂载 目录\\");
-  SendMessageW(window_->Control("unMountWim"), BM_CLICK, 0, 0);
+  SetWindowTextW(window_->Control(ControlId::MountPath), L"C:\\挂载 目录\\");
+  SendMessageW(window_->Control(ControlId::unMountWim), BM_CLICK, 0, 0);
   ASSERT_TRUE(log.WaitForRuns(1));
   const std::wstring line = log.Runs().at(0).line;
   EXPECT_EQ(APIStuff::CopyText(), line);
@@ -338,7 +338,7 @@ TEST_F(TrayTest, ShowCommandHidesAndShowsTheWindowWhereItIs) {
   EXPECT_TRUE(Subclassed(main_));
 
   // A minimised window is restored instead, where it was, in front, with the focus where it was.
-  SetFocus(window_->Control("WIMPath"));
+  SetFocus(window_->Control(ControlId::WIMPath));
   ShowWindow(main_, SW_MINIMIZE);
   ASSERT_TRUE(WaitUntil([&] { return IsIconic(main_) != FALSE; }));
   g_steps.clear();
@@ -348,7 +348,7 @@ TEST_F(TrayTest, ShowCommandHidesAndShowsTheWindowWhereItIs) {
   EXPECT_TRUE(IsWindowVisible(main_));
   EXPECT_TRUE(Events().empty()) << "the window was hidden and shown instead of restored";
   EXPECT_EQ(GetForegroundWindow(), main_);
-  EXPECT_EQ(GetFocus(), window_->Control("WIMPath"));
+  EXPECT_EQ(GetFocus(), window_->Control(ControlId::WIMPath));
   GetWindowRect(main_, &after);
   EXPECT_TRUE(EqualRect(&before, &after));
 }

@@ -1,0 +1,39 @@
+// The runs the main window launched: watched until the tool ends, counted in the tray tip, reported in a balloon.
+#include "app/main_window_win32.h"
+#include "imaging/operation_report.h"
+#include "runtime/runtime.h"
+#include "tray/tray_icon_win32.h"
+
+namespace vantrel::app {
+namespace {
+
+std::u16string TableText(std::uint16_t id) { return runtime::Utf16(runtime::LoadResString(id)); }
+
+std::u16string MessageTableText(imaging::MessageTable table, std::uint32_t code) {
+  return runtime::Utf16(table == imaging::MessageTable::Ntdll ? runtime::NtStatusText(code)
+                                                              : runtime::SystemMessageText(code));
+}
+
+}  // namespace
+
+void MainWindow::Launched(imaging::Operation op, imaging::Tool tool, const std::u16string& line,
+                          runtime::UniqueKernelHandle process) {
+  tray::APIStuff::SetCopyText(runtime::Wide(line));
+  processes_.Watch(std::move(process), [this, op, tool](runtime::ProcessEnd end) { RunEnded(op, tool, end); });
+  ShowRunsInTip();
+}
+
+void MainWindow::RunEnded(imaging::Operation op, imaging::Tool tool, runtime::ProcessEnd end) {
+  const imaging::Balloon balloon =
+      imaging::DecideBalloon(op, tool, imaging::RunEnd{end.known, end.value}, TableText, MessageTableText);
+  tray::APIStuff::ShowBalloon(runtime::Wide(balloon.title), runtime::Wide(balloon.text),
+                              balloon.icon == imaging::BalloonIcon::Error);
+  ShowRunsInTip();
+}
+
+void MainWindow::ShowRunsInTip() {
+  if (tray::APIStuff::TrayIconInstalled())
+    tray::APIStuff::SetTrayTip(runtime::Wide(imaging::TrayTip(processes_.InFlight(), TableText)));
+}
+
+}  // namespace vantrel::app

@@ -1,0 +1,20 @@
+#include "runtime/controls.h"
+
+#include "runtime/buffer.h"
+
+namespace vantrel::runtime {
+
+int CheckState(HWND button) { return button ? static_cast<int>(SendMessageW(button, BM_GETCHECK, 0, 0)) : 0; }
+
+void SetChecked(HWND button, bool checked) {
+  if (button) SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  if (length <= 0) return {};
+  return GrowString([window](wchar_t* buffer, DWORD size) { return GetWindowTextW(window, buffer, static_cast<int>(size)); },
+                    static_cast<DWORD>(length) + 1);
+}
+
+}  // namespace vantrel::runtime
