@@ -73,7 +73,7 @@ std::unique_ptr<MacWindowControl> MacWindowControl::Create(HINSTANCE instance, c
   WNDCLASSEXW wc{};
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   if (!self->CreateFor(wc, 0, L"", WS_CHILD | WS_CLIPSIBLINGS, scale.Px(site.left), scale.Px(site.top),
-                       scale.Px(site.width), scale.Px(site.height), site.parent,
+                       scale.Extent(site.left, site.width), scale.Extent(site.top, site.height), site.parent,
                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(site.id))))
     return nullptr;
   self->initialized_ = true;
@@ -93,8 +93,10 @@ void MacWindowControl::SetDpi(int dpi) {
   font_.reset();
   fontMadeFor_.reset();
   if (!hwnd()) return;
-  SetWindowPos(hwnd(), nullptr, scale_.Px(siteLeft_), scale_.Px(siteTop_), scale_.Px(model_.Width() / kTwipsPerPixel),
-               scale_.Px(model_.Height() / kTwipsPerPixel), SWP_NOZORDER | SWP_NOACTIVATE);
+  // Both edges rounded, as every control's: the size is the distance between them.
+  SetWindowPos(hwnd(), nullptr, scale_.Px(siteLeft_), scale_.Px(siteTop_),
+               scale_.Extent(siteLeft_, model_.Width() / kTwipsPerPixel),
+               scale_.Extent(siteTop_, model_.Height() / kTwipsPerPixel), SWP_NOZORDER | SWP_NOACTIVATE);
   // The caption is measured again in the font made for this DPI, and centred again.
   model_.SetCaption(model_.Caption());
   model_.UserControl_Resize();
@@ -144,8 +146,8 @@ void MacWindowControl::SetOuterSize(double widthTwips, double heightTwips) {
   // The window reports the new size through WM_SIZE before SetWindowPos returns; the model is
   // written to be re-entered that way.
   if (!hwnd()) return;
-  const int width = scale_.Px(widthTwips / kTwipsPerPixel);
-  const int height = scale_.Px(heightTwips / kTwipsPerPixel);
+  const int width = scale_.Extent(siteLeft_, widthTwips / kTwipsPerPixel);
+  const int height = scale_.Extent(siteTop_, heightTwips / kTwipsPerPixel);
   SetWindowPos(hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

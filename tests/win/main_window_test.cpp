@@ -478,7 +478,26 @@ COLORREF ScreenPixel(int x, int y) {
 
 }  // namespace
 
+namespace {
+
+// The action buttons' tooltip of the main window, or null.
+HWND ActionToolTip(HWND main) {
+  for (HWND w = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); w;
+       w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr))
+    if (GetWindow(w, GW_OWNER) == main && SendMessageW(w, TTM_GETTOOLCOUNT, 0, 0) > 0) return w;
+  return nullptr;
+}
+
+}  // namespace
+
 TEST_F(MainWindowTest, MovedToAMonitorWithAnotherScaleItIsLaidOutAgainAtTheSuggestedRectangle) {
+  // The action buttons' tooltip, made by a first hover, wraps at its width for the window's scale.
+  HWND mount = Ctl("MountWim");
+  SendMessageW(mount, WM_SETCURSOR, reinterpret_cast<WPARAM>(mount), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  HWND tip = ActionToolTip(main_);
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(SendMessageW(tip, TTM_GETMAXTIPWIDTH, 0, 0), 600);
+
   RECT before{};
   GetWindowRect(main_, &before);
   RECT suggested{before.left + 10, before.top + 10, before.left + 10 + 609, before.top + 10 + 411};
@@ -491,25 +510,45 @@ TEST_F(MainWindowTest, MovedToAMonitorWithAnotherScaleItIsLaidOutAgainAtTheSugge
   ExpectLayoutAt(main_, vantrel::resources::DpiScale(144));
   EXPECT_EQ(window_->TitleBar()->Scale().Dpi(), 144);
   ExpectIconsAt(main_, 48, 24);
+  EXPECT_EQ(SendMessageW(tip, TTM_GETMAXTIPWIDTH, 0, 0), 900);
   // And back.
   suggested = before;
   SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
   PumpMessages();
   ExpectLayoutAt(main_, vantrel::resources::DpiScale(96));
   ExpectIconsAt(main_, 32, 16);
+  EXPECT_EQ(SendMessageW(tip, TTM_GETMAXTIPWIDTH, 0, 0), 600);
 }
 
-namespace {
-
-// The action buttons' tooltip of the main window, or null.
-HWND ActionToolTip(HWND main) {
-  for (HWND w = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); w;
-       w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr))
-    if (GetWindow(w, GW_OWNER) == main && SendMessageW(w, TTM_GETTOOLCOUNT, 0, 0) > 0) return w;
-  return nullptr;
+TEST_F(MainWindowTest, AtANewScaleTheWindowTakesItsOwnSizeNotTheOldOneScaledLinearly) {
+  // 406 x 274 at 120 dpi is 508 x 343 (507.5 and 342.5 rounded up); Windows scales that to 144 dpi as
+  // 609.6 x 411.6, suggesting 610 x 412, while the picture at 144 dpi is 609 x 411.
+  const vantrel::resources::DpiScale at120(120), at144(144);
+  ASSERT_EQ(at120.Px(406), 508);
+  ASSERT_EQ(at120.Px(274), 343);
+  RECT suggested{20, 30, 20 + 508, 30 + 343};
+  SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&suggested));
+  PumpMessages();
+  ExpectLayoutAt(main_, at120);
+  suggested = RECT{20, 30, 20 + 610, 30 + 412};
+  SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  PumpMessages();
+  RECT frame{};
+  GetWindowRect(main_, &frame);
+  EXPECT_EQ(frame.left, 20);
+  EXPECT_EQ(frame.top, 30);
+  ExpectLayoutAt(main_, at144);
+  // Asked first (Windows 10 1703 and later), the window names its own size at the new scale.
+  SIZE asked{610, 412};
+  EXPECT_EQ(SendMessageW(main_, 0x02E4 /* WM_GETDPISCALEDSIZE */, 120, reinterpret_cast<LPARAM>(&asked)), TRUE);
+  EXPECT_EQ(asked.cx, 508);
+  EXPECT_EQ(asked.cy, 343);
+  SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  PumpMessages();
+  ExpectLayoutAt(main_, vantrel::resources::DpiScale(96));
 }
 
-}  // namespace
+
 
 TEST_F(MainWindowTest, TheButtonsThatStartAToolSayWhichOnceThePointerComesOverOne) {
   // Start-up makes no tooltip; the first move over an action button does, for every one made so far.
