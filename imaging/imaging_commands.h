@@ -1,7 +1,7 @@
 // Image operations, the parts that depend on plain values only: the eight imagex command forms,
 // the quoting of a field so that it reaches the tool as one argument, and the composition of the
 // whole command line together with the full path of the tool. The Win32 adapter
-// (imaging_win32.*) reads the fields, hands the result to CreateProcessW and reports a refused
+// (panels_win32.*) reads the fields, hands the result to CreateProcessW and reports a refused
 // launch; everything it launches is decided here.
 //
 // All text is UTF-16 (char16_t), so the code is the same on the host and on Windows, where the

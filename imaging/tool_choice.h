@@ -1,7 +1,7 @@
 // Which tool carries the operations out, decided from plain facts about the machine, and the command lines in
 // DISM's words.
 //
-// imagex.exe beside the program always wins, with exactly the command lines of imagex_commands.h. Without it,
+// imagex.exe beside the program always wins, with exactly the command lines of imaging_commands.h. Without it,
 // the operations go to Windows' own DISM, started by its full path in the system folder and never found by a
 // search. A 32-bit program on 64-bit Windows starts it through "Sysnative": the file-system redirector would
 // otherwise hand it the 32-bit DISM of SysWOW64, and DISM must match the system's architecture. DISM before

@@ -1,6 +1,6 @@
 // Tray presence, the parts that depend on plain values only: the notification-area icon record in
 // the 88-byte 8-bit form handed to Shell_NotifyIconA, its tip field, and the decision that
-// TrayWndProc takes for each message of the main window. The Win32 adapter (tray_win32.*) makes
+// TrayWndProc takes for each message of the main window. The Win32 adapter (tray_icon_win32.*) makes
 // the platform calls; everything it needs to decide comes from here.
 #pragma once
 
