@@ -112,8 +112,19 @@ TEST(PanelDecisionsTest, IndexTheFileHasNoImageForIsRefused) {
     ExpectOutcome(DecideMount(f), Shows(kMsgNoSuchImage));
     ExpectOutcome(DecideApply(f), Shows(kMsgNoSuchImage));
   }
-  f.index = u" 2 ";  // spaces round a number are the number
+  // Spaces round a number are the number, and the number checked is the one the tool gets (DISM refuses
+  // /Index:" 2 ").
+  f.index = u" 2 ";
+  ExpectOutcome(DecideMount(f), Runs(Operation::MountReadOnly, {kWim, u"2", kMnt}));
+  ExpectOutcome(DecideApply(f), Runs(Operation::Apply, {kWim, u"2", kMnt}));
+  f.index = u"003";
+  ExpectOutcome(DecideMount(f), Runs(Operation::MountReadOnly, {kWim, u"3", kMnt}));
+  // No list read: nothing was checked, and the field passes as typed.
+  f.imageCount = std::nullopt;
+  f.index = u" 2 ";
   ExpectOutcome(DecideMount(f), Runs(Operation::MountReadOnly, {kWim, u" 2 ", kMnt}));
+  ExpectOutcome(DecideApply(f), Runs(Operation::Apply, {kWim, u" 2 ", kMnt}));
+  f.imageCount = 3;
   // The earlier checks still come first: no file, an empty index ("1" written, then checked next click).
   f.index = u"";
   ExpectOutcome(DecideMount(f), SetsOneOnly());
