@@ -46,16 +46,16 @@ std::optional<std::uint32_t> Listing::ImageCount() const {
 std::u16string SizeText(std::uint64_t bytes) {
   static constexpr const char16_t* kUnits[] = {u"B", u"KB", u"MB", u"GB", u"TB", u"PB", u"EB"};
   if (bytes < 1024) return Decimal(bytes) + u" B";
-  double v = static_cast<double>(bytes);
-  std::size_t unit = 0;
-  while (v >= 1024 && unit < 6) v /= 1024, ++unit;
-  std::uint64_t tenths = static_cast<std::uint64_t>(v * 10 + 0.5);
-  if (tenths >= 10240 && unit < 6) {  // 1023.96 KB rounds to 1.0 MB, not 1024.0 KB
-    tenths = 10;
-    ++unit;
-  }
-  if (tenths >= 1000) return Decimal((tenths + 5) / 10) + u" " + kUnits[unit];
-  return Decimal(tenths / 10) + u"." + Decimal(tenths % 10) + u" " + kUnits[unit];
+  std::size_t unit = 1;
+  while (unit < 6 && bytes >> (10 * unit) >= 1024) ++unit;
+  // Rounded once, in whole numbers: the remainder is below 2^60, so ten times it still fits.
+  const std::uint64_t unitBytes = 1ull << (10 * unit), whole = bytes >> (10 * unit), rest = bytes & (unitBytes - 1);
+  const std::uint64_t tenths = whole * 10 + (rest * 10 + unitBytes / 2) / unitBytes;
+  if (tenths < 1000) return Decimal(tenths / 10) + u"." + Decimal(tenths % 10) + u" " + kUnits[unit];
+  const std::uint64_t rounded = whole + (rest >= unitBytes - rest ? 1 : 0);
+  // 1023.5 KB rounds to 1024 KB, which is shown as the next unit's 1.0.
+  if (rounded >= 1024 && unit < 6) return std::u16string(u"1.0 ") + kUnits[unit + 1];
+  return Decimal(rounded) + u" " + kUnits[unit];
 }
 
 std::u16string_view ArchText(std::uint32_t arch) {

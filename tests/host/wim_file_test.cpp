@@ -392,6 +392,18 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   EXPECT_EQ(SizeText(1048575), u"1.0 MB");
   EXPECT_EQ(SizeText(150ull << 20), u"150 MB");
   EXPECT_EQ(SizeText(~0ull), u"16.0 EB");
+  // Rounded once: to tenths below 100 of a unit, to whole units above, and 1024 of a unit is the next unit.
+  EXPECT_EQ(SizeText(102348), u"99.9 KB");            // 99.949 KB
+  EXPECT_EQ(SizeText(102349), u"100 KB");             // 99.950 KB
+  EXPECT_EQ(SizeText(1047551), u"1023 KB");           // 1022.999 KB
+  EXPECT_EQ(SizeText(1047552), u"1023 KB");           // 1023.0 KB
+  EXPECT_EQ(SizeText(1048063), u"1023 KB");           // 1023.499 KB
+  EXPECT_EQ(SizeText(1048064), u"1.0 MB");            // 1023.5 KB, not "1024 KB"
+  EXPECT_EQ(SizeText(1048576), u"1.0 MB");
+  EXPECT_EQ(SizeText((1ull << 30) - (1ull << 19)), u"1.0 GB");  // 1023.5 MB
+  EXPECT_EQ(SizeText((1ull << 30) - (1ull << 19) - 1), u"1023 MB");
+  EXPECT_EQ(SizeText(1076), u"1.1 KB");               // 1.0508 KB
+  EXPECT_EQ(SizeText(1075), u"1.0 KB");               // 1.0498 KB
 
   // A file that cannot be listed: its reason, also on the capture panel, and no list to pick from.
   listing.description.failure.problem = Problem::LaterPart;
