@@ -273,6 +273,11 @@ TEST(OperationReport, EachOperationHasItsOwnTitleNamingTheToolAndTheOutcomeDecid
   EXPECT_EQ(missing.icon, BalloonIcon::Error);
   // 1 is a tool ended from Task Manager as often as its own failure: explained, never "Incorrect function.".
   EXPECT_EQ(Report(Operation::Capture, 1).text, u"操作失败，退出代码：1。\n<ended>");
+  // Only the plain 1: the HRESULT with Win32 error 1 is the tool's own failure, and its text is the system's.
+  EXPECT_EQ(Report(Operation::Capture, 0x80070001u).text,
+            u"操作失败，退出代码：-2147024895（0x80070001）。\nIncorrect function.");
+  EXPECT_EQ(ExplanationId(0x80070001u), std::nullopt);
+  EXPECT_EQ(ExplanationId(1), kExplainEnded);
   // Below the severity bit a code is plain decimal, whatever its size; no text known, no second line.
   EXPECT_EQ(Report(Operation::Capture, 0x7FFFFFFF).text, u"操作失败，退出代码：2147483647。");
   // DISM's own codes are explained, and known by their hexadecimal form.
