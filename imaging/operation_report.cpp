@@ -61,7 +61,7 @@ std::optional<std::uint16_t> ExplanationId(std::uint32_t code) {
     case 0xC1420117u: return kExplainFilesOpen;
     case 0xC1420127u: return kExplainAlreadyMounted;
     case 0xC1420134u: return kExplainRemovable;
-    case 0xC1510111u: return kExplainNoAccess;
+    case 0xC1510111u: return kExplainReadOnlyImage;
   }
   return std::nullopt;
 }

@@ -224,7 +224,7 @@ std::u16string Table(std::uint16_t id) {
     case 50117: return u"<files open>";
     case 50118: return u"<mounted>";
     case 50119: return u"<removable>";
-    case 50120: return u"<no access>";
+    case 50120: return u"<read-only image>";
   }
   return u"<missing>";
 }
@@ -285,7 +285,9 @@ TEST(OperationReport, EachOperationHasItsOwnTitleNamingTheToolAndTheOutcomeDecid
             u"操作失败，退出代码：-1052638953（0xC1420117）。\n<files open>");
   EXPECT_EQ(Report(Operation::MountReadWrite, 0xC1420127u).text, u"操作失败，退出代码：-1052638937（0xC1420127）。\n<mounted>");
   EXPECT_EQ(Report(Operation::MountReadOnly, 0xC1420134u).text, u"操作失败，退出代码：-1052638924（0xC1420134）。\n<removable>");
-  EXPECT_EQ(Report(Operation::MountReadOnly, 0xC1510111u).text, u"操作失败，退出代码：-1051655919（0xC1510111）。\n<no access>");
+  // "You do not have permissions to mount and modify this image": a read-only file, not a refused folder.
+  EXPECT_EQ(Report(Operation::MountReadWrite, 0xC1510111u).text,
+            u"操作失败，退出代码：-1051655919（0xC1510111）。\n<read-only image>");
   // A FACILITY_WIN32 HRESULT: explained as its Win32 code, and its text found under that code when the table
   // has none for the HRESULT itself.
   EXPECT_EQ(Report(Operation::Append, 0x800702E4u).text, u"操作失败，退出代码：-2147024156（0x800702E4）。\n<elevation>");
