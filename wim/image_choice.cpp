@@ -85,6 +85,10 @@ std::u16string ImageLine(const Image& image, const TextLookup& text) {
     line += u" · " + std::u16string(edition);
   if (image.arch && !ArchText(*image.arch).empty()) line += u" · " + std::u16string(ArchText(*image.arch));
   if (image.totalBytes) line += u" · " + SizeText(*image.totalBytes);
+  // XML allows tabs and line breaks in a name; in a label they break the line, in a menu item a tab starts
+  // the accelerator column.
+  for (char16_t& c : line)
+    if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
   return line;
 }
 

@@ -307,16 +307,65 @@ TEST(BoundedXml, RefusesWhatItCannotRead) {
       {u"<A><![CDATA[x", xml::Fault::UnclosedTag},
       {u"<A><B>", xml::Fault::UnclosedElement},
       {u"<A/>\r\n ", xml::Fault::None},
+      // XML's Char: C0 controls other than tab, LF and CR, U+FFFE and U+FFFF are refused in text, attribute
+      // values, CDATA, comments and declarations, and character references cannot make them.
+      {u"<A>\t\r\n \uFFFD\U0010FFFF</A>", xml::Fault::None},
+      {u"<A>a\x01</A>", xml::Fault::BadCharacter},
+      {u"<A>\x1F</A>", xml::Fault::BadCharacter},
+      {u"<A>\uFFFE</A>", xml::Fault::BadCharacter},
+      {u"<A>\uFFFF</A>", xml::Fault::BadCharacter},
+      {u"<A B=\"\x0B\"/>", xml::Fault::BadCharacter},
+      {u"<A><![CDATA[\x08]]></A>", xml::Fault::BadCharacter},
+      {u"<A><!-- \x07 --></A>", xml::Fault::BadCharacter},
+      {u"<?x \x1B?><A/>", xml::Fault::BadCharacter},
+      {u"<A>&#1;</A>", xml::Fault::BadReference},
+      {u"<A>&#x1F;</A>", xml::Fault::BadReference},
+      {u"<A>&#xFFFE;</A>", xml::Fault::BadReference},
+      {u"<A B=\"&#xFFFF;\"/>", xml::Fault::BadReference},
+      {u"<A>&#x9;&#10;&#xD;&#x10FFFF;</A>", xml::Fault::None},
+      // Names by NameStartChar and NameChar, a character beyond the BMP as one, an unpaired surrogate never.
+      {u"<\U00010000/>", xml::Fault::None},
+      {u"<A\U000E0000\u00B7\u0300/>", xml::Fault::None},
+      {u"<\U000F0000/>", xml::Fault::BadName},
+      {std::u16string(u"<\xD800" u"A/>"), xml::Fault::BadName},
+      {std::u16string(u"<A\xD800/>"), xml::Fault::BadName},
+      {std::u16string(u"<A B\xDBFF=\"1\"/>"), xml::Fault::BadAttribute},
+      {u"<\u0300/>", xml::Fault::BadName},
+      {u"<A\u00D7/>", xml::Fault::BadName},
+      {u"<\u2070\u3001\uFDF0/>", xml::Fault::None},
+      // Comments run from "<!--" to the first "--", which must be followed by '>'.
+      {u"<!--><A/>", xml::Fault::UnclosedTag},
+      {u"<!---><A/>", xml::Fault::UnclosedTag},
+      {u"<!--> --><A/>", xml::Fault::None},
+      {u"<A><!----></A>", xml::Fault::None},
+      {u"<A><!-- a -- b --></A>", xml::Fault::BadCharacter},
+      {u"<A><!-- a ---></A>", xml::Fault::BadCharacter},
   };
   for (const Case& c : cases) {
     const xml::Document d = xml::Parse(c.text);
     EXPECT_EQ(d.fault, c.fault) << std::string(c.text.begin(),
                                                c.text.begin() + std::min<std::size_t>(40, c.text.size()));
-    EXPECT_EQ(d.ok(), d.fault == xml::Fault::None);
-    if (!d.ok()) {
-      EXPECT_TRUE(d.elements.empty());
-    }
+    // A refused text keeps no elements; a read one has its root.
+    EXPECT_EQ(d.elements.empty(), c.fault != xml::Fault::None);
   }
+  // Where: at the character, the reference, the comment's "--".
+  EXPECT_EQ(xml::Parse(u"<A>ab\x01</A>").faultAt, 5u);
+  EXPECT_EQ(xml::Parse(u"<A>a&#1;</A>").faultAt, 4u);
+  EXPECT_EQ(xml::Parse(u"<A><!-- a -- b --></A>").faultAt, 10u);
+  EXPECT_EQ(xml::Parse(u"<!-->").faultAt, 5u);
+  // A name beyond the BMP is kept whole, with both its code units.
+  const xml::Document wide = xml::Parse(u"<\U00020000\U00020001 \U00020002=\"&#x20003;\">\U00020004</\U00020000\U00020001>");
+  ASSERT_TRUE(wide.ok()) << static_cast<int>(wide.fault) << " at " << wide.faultAt;
+  EXPECT_EQ(wide.root().name, u"\U00020000\U00020001");
+  ASSERT_EQ(wide.root().attributes.size(), 1u);
+  EXPECT_EQ(wide.root().attributes[0].name, u"\U00020002");
+  EXPECT_EQ(wide.root().attributes[0].value, u"\U00020003");
+  EXPECT_EQ(wide.root().text, u"\U00020004");
+  // The name bound counts code units: 128 characters beyond the BMP are 256 units, one more is too long.
+  std::u16string wideName;
+  for (int k = 0; k < 128; ++k) wideName += u"\U00010000";
+  EXPECT_TRUE(xml::Parse(u"<" + wideName + u"/>").ok());
+  EXPECT_EQ(xml::Parse(u"<" + wideName + u"\U00010000/>").fault, xml::Fault::BadName);
   // Many attributes, many elements: bounded.
   std::u16string attributes = u"<A";
   for (int k = 0; k < 17; ++k) attributes += u" a" + std::u16string(1, static_cast<char16_t>(u'a' + k)) + u"=\"\"";
@@ -375,6 +424,10 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   EXPECT_EQ(AppendLine(listing, true, text), u"#04(3,4)");
   EXPECT_EQ(AppendLine(listing, false, text), u"");
 
+  // A tab or line break that XML lets into a name is a blank in the line: in a menu item a tab would start
+  // the accelerator column.
+  listing.description.images[1].name = u"Windows\tCore\r\nN";
+  EXPECT_EQ(IndexLine(listing, u"2", text), u"Windows Core  N");
   listing.description.images[1].name = u"R&D";
   const std::vector<PickEntry> menu = PickList(listing, text);
   ASSERT_EQ(menu.size(), 3u);
