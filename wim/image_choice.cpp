@@ -133,7 +133,17 @@ std::u16string IndexLine(const Listing& listing, std::u16string_view indexText, 
 std::vector<PickEntry> PickList(const Listing& listing, const TextLookup& text) {
   std::vector<PickEntry> entries;
   if (!listing.HasList()) return entries;
-  for (const Image& image : listing.description.images) {
+  const std::vector<Image>& images = listing.description.images;
+  for (const Image& image : images) {
+    if (entries.size() == kMaxPickEntries) {
+      std::u16string more;
+      for (char16_t c : FillIn(text(kTextMoreImages), {Decimal(images.size() - kMaxPickEntries)})) {
+        if (c == u'&') more += u'&';
+        more += c;
+      }
+      entries.push_back({0, std::move(more)});
+      break;
+    }
     std::u16string entry = image.index <= 9 ? u"&" + Decimal(image.index) : Decimal(image.index);
     entry += u"  ";
     for (char16_t c : ImageLine(image, text)) {

@@ -438,6 +438,29 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   listing.description.images[11].index = 12;
   EXPECT_EQ(PickList(listing, text)[11].text.substr(0, 4), u"12  ");  // no mnemonic beyond 9
 
+  // The menu shows at most kMaxPickEntries images; beyond that a last entry, never picked, counts the rest.
+  const std::vector<Image> kept = listing.description.images;
+  auto withImages = [&](std::size_t n) {
+    listing.description.images.assign(n, Image{});
+    for (std::size_t k = 0; k < n; ++k) listing.description.images[k].index = static_cast<std::uint32_t>(k + 1);
+    return PickList(listing, text);
+  };
+  EXPECT_EQ(kMaxPickEntries, 256u);
+  std::vector<PickEntry> capped = withImages(256);
+  ASSERT_EQ(capped.size(), 256u);
+  EXPECT_EQ(capped.back().index, 256u) << "all of them fit: no note";
+  capped = withImages(257);
+  ASSERT_EQ(capped.size(), 257u);
+  EXPECT_EQ(capped[255].index, 256u);
+  EXPECT_EQ(capped.back().index, 0u);
+  EXPECT_EQ(capped.back().text, u"#05(1,%2)");
+  capped = withImages(200000);  // a crafted file: the menu stays small, and the count says what is left out
+  ASSERT_EQ(capped.size(), 257u);
+  EXPECT_EQ(capped.back().index, 0u);
+  EXPECT_EQ(capped.back().text, u"#05(199744,%2)");
+  for (std::size_t k = 0; k < 256; ++k) ASSERT_EQ(capped[k].index, k + 1);
+  listing.description.images = kept;
+
   // Sizes in units of 1024, one decimal below 100.
   EXPECT_EQ(SizeText(0), u"0 B");
   EXPECT_EQ(SizeText(1023), u"1023 B");
