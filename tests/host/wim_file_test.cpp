@@ -1,4 +1,5 @@
-// The WIM reader on real files made here by wimlib-imagex, and on broken copies of them.
+// The WIM reader on real files made here by wimlib-imagex (where it is installed), and on broken copies of a
+// file made in memory.
 #include "wim/wim_file.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,22 @@ Bytes WithXml(Bytes wim, const Bytes& xml) {
   PutLe(wim, 0x50, 8, offset);
   PutLe(wim, 0x58, 8, xml.size());
   return wim;
+}
+
+// A WIM file made here, in memory: a header of version 0x10D00 counting `images` images, some bytes standing for
+// the resources, then the description `xml`.
+Bytes MadeWim(const std::u16string& xml, std::uint32_t images) {
+  Bytes wim(kHeaderSize + 1000, 0);
+  const char magic[] = "MSWIM\0\0";
+  std::memcpy(wim.data(), magic, 8);
+  PutLe(wim, 0x08, 4, kHeaderSize);
+  PutLe(wim, 0x0C, 4, kVersionWim);
+  PutLe(wim, 0x14, 4, 32768);
+  PutLe(wim, 0x28, 2, 1);
+  PutLe(wim, 0x2A, 2, 1);
+  PutLe(wim, 0x2C, 4, images);
+  for (std::size_t i = kHeaderSize; i < wim.size(); ++i) wim[i] = static_cast<std::uint8_t>(i * 7);
+  return WithXml(wim, Utf16Le(xml));
 }
 
 class WimFiles : public ::testing::Test {
@@ -186,8 +203,15 @@ TEST_F(WimFiles, RealFilesListTheirImages) {
   EXPECT_EQ(second.failure.limit, first.header.totalParts);
 }
 
-TEST_F(WimFiles, BrokenCopiesAreToldApart) {
-  const Bytes good = ReadFile(dir_ / "three.wim");
+// Broken copies of a file made in memory: they need no real file, and run wherever the tests run.
+TEST(WimFile, BrokenCopiesAreToldApart) {
+  const Bytes good = MadeWim(u"<WIM><IMAGE INDEX=\"1\"><NAME>一</NAME></IMAGE><IMAGE INDEX=\"2\"><NAME>二</NAME>"
+                             u"</IMAGE><IMAGE INDEX=\"3\"><NAME>三</NAME></IMAGE></WIM>",
+                             3);
+  const Description made = ReadWim(good);
+  ASSERT_TRUE(made.ok()) << static_cast<int>(made.failure.problem);
+  ASSERT_EQ(made.images.size(), 3u);
+  EXPECT_EQ(made.images[2].name, u"三");
   const std::size_t xmlAt = Le(good, 0x50, 8), xmlSize = Le(good, 0x48, 7);
   ASSERT_GT(xmlSize, 100u);
 
@@ -491,11 +515,20 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   EXPECT_FALSE(listing.ImageCount());
   listing.description.failure.problem = Problem::XmlTooLarge;
   EXPECT_EQ(IndexLine(listing, u"1", text), u"#15(%1,%2)");
-  for (Problem p : {Problem::Unreadable, Problem::NotWim, Problem::CutShort, Problem::CompressedXml,
-                    Problem::XmlOutsideFile, Problem::BrokenXml, Problem::CountMismatch, Problem::EncryptedEsd}) {
+  // Each problem its own reason, with its figures where it has them.
+  const std::pair<Problem, std::u16string> reasons[] = {
+      {Problem::None, u""},
+      {Problem::Unreadable, u"#10(%1,%2)"},     {Problem::NotWim, u"#11(%1,%2)"},
+      {Problem::CutShort, u"#12(%1,%2)"},       {Problem::LaterPart, u"#13(7,9)"},
+      {Problem::CompressedXml, u"#14(%1,%2)"},  {Problem::XmlTooLarge, u"#15(%1,%2)"},
+      {Problem::XmlOutsideFile, u"#15(%1,%2)"}, {Problem::BrokenXml, u"#16(%1,%2)"},
+      {Problem::CountMismatch, u"#17(7,9)"},    {Problem::EncryptedEsd, u"#18(%1,%2)"}};
+  for (const auto& [p, reason] : reasons) {
     Failure f;
     f.problem = p;
-    EXPECT_FALSE(ReasonText(f, text).empty()) << static_cast<int>(p);
+    f.value = 7;
+    f.limit = 9;
+    EXPECT_EQ(ReasonText(f, text), reason) << static_cast<int>(p);
   }
 
   // Paths: Explorer's quotes taken off; nothing to read for an empty field.
