@@ -49,9 +49,10 @@ std::optional<std::uint32_t> Win32CodeOf(std::uint32_t code) {
 }
 
 std::optional<std::uint16_t> ExplanationId(std::uint32_t code) {
+  // Task Manager's "End task" makes the exit code 1; an HRESULT carrying Win32 error 1 is the tool's own.
+  if (code == 1) return kExplainEnded;
   const std::uint32_t plain = Win32CodeOf(code).value_or(code);
   switch (plain) {
-    case 1: return kExplainEnded;
     case 2: return kExplainFileNotFound;
     case 3: return kExplainPathNotFound;
     case 87: return kExplainParameter;
@@ -60,7 +61,7 @@ std::optional<std::uint16_t> ExplanationId(std::uint32_t code) {
     case 0xC1420117u: return kExplainFilesOpen;
     case 0xC1420127u: return kExplainAlreadyMounted;
     case 0xC1420134u: return kExplainRemovable;
-    case 0xC1510111u: return kExplainNoAccess;
+    case 0xC1510111u: return kExplainReadOnlyImage;
   }
   return std::nullopt;
 }

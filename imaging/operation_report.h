@@ -30,11 +30,12 @@ inline constexpr std::uint16_t kTextCodeWithHex = 50107;      // "%1" decimal, "
 inline constexpr std::uint16_t kTipRunning = 50108;           // "%1" = how many runs are in flight
 inline constexpr std::uint16_t kTitleWithTool = 50109;        // "%1" = the title, "%2" = the tool's name
 inline constexpr std::uint16_t kTextEndUnknown = 50110;       // "%1" = why the exit code could not be read
-// Explanations of the exit codes users meet most.
+// Explanations of the exit codes users meet most. 0xC1510111 is DISM's "You do not have permissions to mount and
+// modify this image": in practice a read-only WIM file. No other form of that code is explained the same way.
 inline constexpr std::uint16_t kExplainEnded = 50111, kExplainFileNotFound = 50112, kExplainPathNotFound = 50113,
                                kExplainParameter = 50114, kExplainElevation = 50115, kExplainConsoleClosed = 50116,
                                kExplainFilesOpen = 50117, kExplainAlreadyMounted = 50118, kExplainRemovable = 50119,
-                               kExplainNoAccess = 50120;
+                               kExplainReadOnlyImage = 50120;
 inline constexpr std::uint16_t kTipIdle = 40101;              // the tip while nothing runs
 
 // The captions of the buttons that start the runs.
@@ -61,7 +62,8 @@ using resources::FillIn;
 std::u16string ExitCodeText(std::uint32_t code, std::u16string_view withHexPattern);
 
 // The string-table entry that explains `code` in plain words, for the codes users of imagex and DISM meet
-// most (a FACILITY_WIN32 HRESULT is explained as its Win32 code); nothing for the others.
+// most (a FACILITY_WIN32 HRESULT is explained as its Win32 code); nothing for the others. Only a plain exit
+// code 1 gets the "ended from Task Manager" explanation: 0x80070001 is a tool's own ERROR_INVALID_FUNCTION.
 std::optional<std::uint16_t> ExplanationId(std::uint32_t code);
 
 // Where the system keeps texts for codes: its own message table (Win32 errors and some HRESULTs) and
@@ -72,8 +74,9 @@ using MessageLookup = std::function<std::u16string(MessageTable, std::uint32_t)>
 
 // The system's text for an exit code, looked up in the order that finds it: the system's table; for a
 // FACILITY_WIN32 HRESULT that table again with its Win32 code; for a code with the severity bit, ntdll's
-// table. Exit code 1 gets none: it is what a tool ended from Task Manager returns, and the system's
-// "Incorrect function." would mislead. The text comes back through CleanSystemText.
+// table. A plain exit code 1 gets none: it is what a tool ended from Task Manager returns, and the system's
+// "Incorrect function." would mislead; the HRESULT 0x80070001 does get it. The text comes back through
+// CleanSystemText.
 std::u16string SystemTextFor(std::uint32_t code, const MessageLookup& lookup);
 
 // A message-table text made fit to show: the "{Title}" line some NTSTATUS texts start with dropped, insert

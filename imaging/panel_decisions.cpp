@@ -22,6 +22,14 @@ bool NoSuchImage(const MountFields& f, std::u16string_view index) {
   return !n || *n < 1 || *n > *f.imageCount;
 }
 
+// The index to pass once NoSuchImage has let it through: the number that was checked (" 2 " and "02" are
+// image 2, and the tools would refuse the blanks), or the field as typed when there was no list to check it
+// against.
+std::u16string IndexToPass(const MountFields& f, std::u16string_view index) {
+  if (!f.imageCount) return std::u16string(index);
+  return resources::Decimal(*ImageIndexOf(index));
+}
+
 }  // namespace
 
 
@@ -36,7 +44,7 @@ Decision DecideMount(const MountFields& f) {
   if (NoSuchImage(f, f.index)) return Message(kMsgNoSuchImage);
   if (f.mountPath.empty()) return Message(kMsgMountNoFolder);
   const Operation op = IsTicked(f.readWriteCheck) ? Operation::MountReadWrite : Operation::MountReadOnly;
-  return Run(op, {f.wimPath, f.index, f.mountPath});
+  return Run(op, {f.wimPath, IndexToPass(f, f.index), f.mountPath});
 }
 
 Decision DecideUnmount(const MountFields& f) {
@@ -47,8 +55,9 @@ Decision DecideUnmount(const MountFields& f) {
 Decision DecideApply(const MountFields& f) {
   if (f.wimPath.empty()) return Message(kMsgApplyNoWim);
   const bool noIndex = f.index.empty();
-  if (NoSuchImage(f, noIndex ? kDefaultIndex : std::u16string_view(f.index))) return Message(kMsgNoSuchImage);
-  Decision d = Run(Operation::Apply, {f.wimPath, noIndex ? std::u16string(kDefaultIndex) : f.index, f.mountPath});
+  const std::u16string_view index = noIndex ? kDefaultIndex : std::u16string_view(f.index);
+  if (NoSuchImage(f, index)) return Message(kMsgNoSuchImage);
+  Decision d = Run(Operation::Apply, {f.wimPath, IndexToPass(f, index), f.mountPath});
   d.setIndexToOne = noIndex;
   return d;
 }

@@ -73,7 +73,8 @@ using resources::ImageIndexOf;
 
 // MountWim_Click: no WIM file -> 20108; empty index -> "1" written, nothing else this click;
 // an index the file has no image for (when its list was read) -> 20113;
-// no mount folder -> 20109; else mount read-write when WIMR_Check is ticked, read-only otherwise.
+// no mount folder -> 20109; else mount read-write when WIMR_Check is ticked, read-only otherwise. An index
+// checked against the list is passed as the number checked ("2" for " 2 "); unchecked, as typed.
 Decision DecideMount(const MountFields& fields);
 
 // unMountWim_Click: checks nothing; unmount MountPath as it stands, committing when WIMR_Check is

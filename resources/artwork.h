@@ -18,12 +18,12 @@ struct Image {
   int width = 0, height = 0;
   std::vector<std::uint32_t> pixels;  // row-major, top row first, 0xAARRGGBB
 
-  // The pixel at column x, row y; throws std::out_of_range outside the image.
+  // The pixel at column x, row y; throws std::out_of_range outside the image. For the tests and the build's
+  // tools only (resources/image_at.cpp): the program is built without exceptions.
   std::uint32_t at(int x, int y) const;
 };
 
-// An image of the given size filled with one colour; throws std::invalid_argument for a negative
-// size.
+// An image of the given size filled with one colour; a negative side is taken as 0.
 Image MakeImage(int width, int height, std::uint32_t fill);
 
 constexpr std::uint32_t Rgb(int r, int g, int b) {
@@ -51,7 +51,6 @@ Image WindowPicture(DpiScale scale = DpiScale());
 // Background of both panels: 400 x 300, stripes of two rows RGB(236,236,236) then two rows
 // RGB(240,240,240), from the top row.
 constexpr int kPanelPictureWidth = 400, kPanelPictureHeight = 300;
-Image PanelPicture();
 // The part of the panel picture a panel of width x height pixels shows (the top-left corner; the panels
 // clip the picture), drawn at that size only; at another DPI each stripe is two design rows at scale.
 Image PanelPicture(int width, int height, DpiScale scale = DpiScale());
@@ -65,11 +64,12 @@ Image TitleBarPicture(TitlePicture which, DpiScale scale = DpiScale());
 
 // Grey levels of the title bar's 18 rows, top to bottom. Every title-bar picture is drawn on this
 // background, and the first and last column of each is exactly this gradient.
-std::array<std::uint8_t, 18> TitleGradient();
+inline constexpr std::array<std::uint8_t, 18> kTitleGradient = {252, 245, 241, 240, 240, 239, 239, 238, 237,
+                                                                237, 236, 235, 234, 234, 233, 232, 231, 230};
 
 // The program icon (executable, window and tray), `size` pixels on a side, straight (not premultiplied)
 // alpha. The executable stores 48, 32 and 16; the window draws it at the size its DPI asks for (24 for the
-// small icon at 144 dpi). Throws std::invalid_argument outside 16 to 256.
+// small icon at 144 dpi). A size outside 16 to 256 is drawn as the nearest of the two.
 Image IconImage(int size);
 
 }  // namespace vantrel::resources

@@ -1,5 +1,7 @@
 #include "wim/bounded_xml.h"
 
+#include <algorithm>
+
 namespace vantrel::wim::xml {
 namespace {
 
@@ -13,12 +15,26 @@ bool IsLowSurrogate(char16_t c) {
   return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-bool IsNameStart(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' || c == u':' ||
-         (c >= 0x80 && !IsLowSurrogate(c));
+// XML 1.0's Char: tab, line feed, carriage return, and everything from U+0020 but the surrogates, U+FFFE
+// and U+FFFF. The C0 controls would reach labels and menus (a tab in a menu item starts its accelerator column).
+bool IsXmlChar(std::uint32_t cp) {
+  if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
+  if (cp >= 0xD800 && cp <= 0xDFFF) return false;
+  if (cp == 0xFFFE || cp == 0xFFFF) return false;
+  return cp <= 0x10FFFF;
 }
-bool IsNameChar(char16_t c) {
-  return IsNameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
+
+// XML 1.0 (fifth edition) NameStartChar and NameChar, on code points.
+bool IsNameStart(std::uint32_t c) {
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' || c == u':' ||
+         (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+         (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
+         (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+         (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+bool IsNameChar(std::uint32_t c) {
+  return IsNameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.' || c == 0xB7 ||
+         (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
 
 void AppendCodePoint(std::u16string& out, std::uint32_t cp) {
@@ -61,12 +77,24 @@ class Parser {
     return false;
   }
   bool StartsWith(std::u16string_view what) const { return s_.substr(pos_, what.size()) == what; }
+
+  // The code point at `at` and how many code units it takes (2 for a surrogate pair); an unpaired surrogate
+  // comes back as itself, which no rule accepts.
+  std::uint32_t CodePointAt(std::size_t at, std::size_t& units) const {
+    const char16_t c = s_[at];
+    units = 1;
+    if (IsHighSurrogate(c) && at + 1 < s_.size() && IsLowSurrogate(s_[at + 1])) {
+      units = 2;
+      return 0x10000 + ((static_cast<std::uint32_t>(c) - 0xD800) << 10) + (s_[at + 1] - 0xDC00);
+    }
+    return c;
+  }
   bool AtEnd() const { return pos_ >= s_.size(); }
 
   void Step() {
     if (s_[pos_] != u'<') return Text();
-    if (StartsWith(u"<?")) return Skip(u"?>");
-    if (StartsWith(u"<!--")) return Skip(u"-->");
+    if (StartsWith(u"<?")) return Skip(2, u"?>");
+    if (StartsWith(u"<!--")) return Comment();
     if (StartsWith(u"<![CDATA[")) return CData();
     if (StartsWith(u"<!DOCTYPE")) {
       Fail(Fault::DocumentType);
@@ -76,15 +104,37 @@ class Parser {
     StartTag();
   }
 
-  // Skips a declaration or comment up to and including `end`.
-  void Skip(std::u16string_view end) {
-    const std::size_t found = s_.find(end, pos_ + 2);
+  // Skips a declaration from `skip` units past pos_ up to and including `end`; what it holds must be Chars.
+  void Skip(std::size_t skip, std::u16string_view end) {
+    const std::size_t found = s_.find(end, pos_ + skip);
+    for (pos_ += skip; pos_ < std::min(found, s_.size());) {
+      std::size_t units = 0;
+      if (!IsXmlChar(CodePointAt(pos_, units))) {
+        Fail(Fault::BadCharacter);
+        return;
+      }
+      pos_ += units;
+    }
     if (found == std::u16string_view::npos) {
-      pos_ = s_.size();
       Fail(Fault::UnclosedTag);
       return;
     }
     pos_ = found + end.size();
+  }
+
+  // "<!--" ... "-->": the first "--" after the opening ends the comment and must be followed by '>'; the
+  // opening's own dashes do not count, so "<!-->" and "<!--->" open a comment rather than being one.
+  void Comment() {
+    const std::size_t dashes = s_.find(u"--", pos_ + 4);
+    if (dashes != std::u16string_view::npos && (dashes + 2 >= s_.size() || s_[dashes + 2] != u'>')) {
+      Skip(4, u"--");  // checks the characters before it
+      if (!doc_.fault_set()) {
+        pos_ = dashes;
+        Fail(Fault::BadCharacter);  // "--" inside a comment, or "--->"
+      }
+      return;
+    }
+    Skip(4, u"-->");
   }
 
   void CData() {
@@ -105,16 +155,13 @@ class Parser {
     pos_ = found + 3;
   }
 
-  // One character of text or of an attribute value at pos_, checked, appended to `out`; pos_ moves past it.
+  // One character of text or of an attribute value at pos_, checked, appended to `out`; pos_ is left on its
+  // last code unit.
   bool TakeCharacter(std::u16string& out) {
-    const char16_t c = s_[pos_];
-    if (c == 0 || IsLowSurrogate(c)) return Fail(Fault::BadCharacter);
-    if (IsHighSurrogate(c)) {
-      if (pos_ + 1 >= s_.size() || !IsLowSurrogate(s_[pos_ + 1])) return Fail(Fault::BadCharacter);
-      out.push_back(c);
-      ++pos_;
-    }
-    out.push_back(s_[pos_]);
+    std::size_t units = 0;
+    if (!IsXmlChar(CodePointAt(pos_, units))) return Fail(Fault::BadCharacter);
+    out.append(s_.substr(pos_, units));
+    pos_ += units - 1;
     return true;
   }
 
@@ -157,7 +204,7 @@ class Parser {
         value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
         if (value > 0x10FFFF) return Fail(Fault::BadReference);
       }
-      if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return Fail(Fault::BadReference);
+      if (!IsXmlChar(value)) return Fail(Fault::BadReference);  // "&#1;", "&#xFFFE;", a surrogate
       AppendCodePoint(out, value);
     } else if (body == u"lt") {
       out.push_back(u'<');
@@ -177,11 +224,13 @@ class Parser {
   }
 
   bool Name(std::u16string& out) {
-    if (AtEnd() || !IsNameStart(s_[pos_])) return Fail(AtEnd() ? Fault::UnclosedTag : Fault::BadName);
+    if (AtEnd()) return Fail(Fault::UnclosedTag);
+    std::size_t units = 0;
+    if (!IsNameStart(CodePointAt(pos_, units))) return Fail(Fault::BadName);
     const std::size_t start = pos_;
-    while (!AtEnd() && IsNameChar(s_[pos_])) {
-      if (pos_ - start >= kMaxNameLength) return Fail(Fault::BadName);
-      ++pos_;
+    while (!AtEnd() && IsNameChar(CodePointAt(pos_, units))) {
+      if (pos_ + units - start > kMaxNameLength) return Fail(Fault::BadName);
+      pos_ += units;
     }
     out.assign(s_.substr(start, pos_ - start));
     return true;

@@ -33,8 +33,9 @@ enum class Fault {
   UnclosedTag,      // the text ends inside a tag, comment, CDATA section or declaration
   MismatchedEnd,    // an end tag that does not close the element it is in
   UnclosedElement,  // the text ends with elements still open
-  BadReference,     // an unknown entity, a malformed or out-of-range character reference
-  BadCharacter,     // '<' or '&' where it cannot be, a NUL, or an unpaired surrogate
+  BadReference,     // an unknown entity, a malformed character reference or one to a character XML forbids
+  BadCharacter,     // '<' where it cannot be, a character XML forbids (a C0 control other than tab, LF and CR,
+                    // an unpaired surrogate, U+FFFE, U+FFFF), or "--" inside a comment
   TextOutsideRoot,  // characters other than white space outside the root element, or a second root
   DocumentType,     // <!DOCTYPE ...>: entity definitions are not read
 };

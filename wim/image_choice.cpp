@@ -46,16 +46,16 @@ std::optional<std::uint32_t> Listing::ImageCount() const {
 std::u16string SizeText(std::uint64_t bytes) {
   static constexpr const char16_t* kUnits[] = {u"B", u"KB", u"MB", u"GB", u"TB", u"PB", u"EB"};
   if (bytes < 1024) return Decimal(bytes) + u" B";
-  double v = static_cast<double>(bytes);
-  std::size_t unit = 0;
-  while (v >= 1024 && unit < 6) v /= 1024, ++unit;
-  std::uint64_t tenths = static_cast<std::uint64_t>(v * 10 + 0.5);
-  if (tenths >= 10240 && unit < 6) {  // 1023.96 KB rounds to 1.0 MB, not 1024.0 KB
-    tenths = 10;
-    ++unit;
-  }
-  if (tenths >= 1000) return Decimal((tenths + 5) / 10) + u" " + kUnits[unit];
-  return Decimal(tenths / 10) + u"." + Decimal(tenths % 10) + u" " + kUnits[unit];
+  std::size_t unit = 1;
+  while (unit < 6 && bytes >> (10 * unit) >= 1024) ++unit;
+  // Rounded once, in whole numbers: the remainder is below 2^60, so ten times it still fits.
+  const std::uint64_t unitBytes = 1ull << (10 * unit), whole = bytes >> (10 * unit), rest = bytes & (unitBytes - 1);
+  const std::uint64_t tenths = whole * 10 + (rest * 10 + unitBytes / 2) / unitBytes;
+  if (tenths < 1000) return Decimal(tenths / 10) + u"." + Decimal(tenths % 10) + u" " + kUnits[unit];
+  const std::uint64_t rounded = whole + (rest >= unitBytes - rest ? 1 : 0);
+  // 1023.5 KB rounds to 1024 KB, which is shown as the next unit's 1.0.
+  if (rounded >= 1024 && unit < 6) return std::u16string(u"1.0 ") + kUnits[unit + 1];
+  return Decimal(rounded) + u" " + kUnits[unit];
 }
 
 std::u16string_view ArchText(std::uint32_t arch) {
@@ -85,6 +85,10 @@ std::u16string ImageLine(const Image& image, const TextLookup& text) {
     line += u" · " + std::u16string(edition);
   if (image.arch && !ArchText(*image.arch).empty()) line += u" · " + std::u16string(ArchText(*image.arch));
   if (image.totalBytes) line += u" · " + SizeText(*image.totalBytes);
+  // XML allows tabs and line breaks in a name; in a label they break the line, in a menu item a tab starts
+  // the accelerator column.
+  for (char16_t& c : line)
+    if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
   return line;
 }
 
@@ -129,7 +133,17 @@ std::u16string IndexLine(const Listing& listing, std::u16string_view indexText, 
 std::vector<PickEntry> PickList(const Listing& listing, const TextLookup& text) {
   std::vector<PickEntry> entries;
   if (!listing.HasList()) return entries;
-  for (const Image& image : listing.description.images) {
+  const std::vector<Image>& images = listing.description.images;
+  for (const Image& image : images) {
+    if (entries.size() == kMaxPickEntries) {
+      std::u16string more;
+      for (char16_t c : FillIn(text(kTextMoreImages), {Decimal(images.size() - kMaxPickEntries)})) {
+        if (c == u'&') more += u'&';
+        more += c;
+      }
+      entries.push_back({0, std::move(more)});
+      break;
+    }
     std::u16string entry = image.index <= 9 ? u"&" + Decimal(image.index) : Decimal(image.index);
     entry += u"  ";
     for (char16_t c : ImageLine(image, text)) {

@@ -20,6 +20,7 @@ inline constexpr std::uint16_t kTextImageNumber = 60101;   // "%1" = index: an i
 inline constexpr std::uint16_t kTextNoSuchIndex = 60102;   // "%1" = typed index, "%2" = image count
 inline constexpr std::uint16_t kTextImageCount = 60103;    // "%1" = image count (index box empty or not a number)
 inline constexpr std::uint16_t kTextAppendNumber = 60104;  // "%1" = images held, "%2" = the new image's number
+inline constexpr std::uint16_t kTextMoreImages = 60105;    // "%1" = how many images the list leaves out
 inline constexpr std::uint16_t kReasonUnreadable = 60110;  // the file could not be opened or read
 inline constexpr std::uint16_t kReasonNotWim = 60111;
 inline constexpr std::uint16_t kReasonCutShort = 60112;
@@ -69,9 +70,12 @@ std::u16string IndexLine(const Listing& listing, std::u16string_view indexText, 
 // The reason a file cannot be listed, in a few words.
 std::u16string ReasonText(const Failure& failure, const TextLookup& text);
 
-// The list to pick from: one entry per image, in index order.
+// The list to pick from: one entry per image, in index order, for the first kMaxPickEntries images; when the
+// file holds more, a last entry with index 0 (not to be picked) says how many are left out. A popup menu of
+// many thousand items would hold the user-interface thread for minutes, and a menu item's id is 16 bits.
+inline constexpr std::size_t kMaxPickEntries = 256;
 struct PickEntry {
-  std::uint32_t index;
+  std::uint32_t index;  // 0 for the closing note
   std::u16string text;  // for a menu: "&N  line" (a mnemonic for 1 to 9), '&' in the line doubled
 };
 std::vector<PickEntry> PickList(const Listing& listing, const TextLookup& text);

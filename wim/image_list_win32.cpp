@@ -254,8 +254,15 @@ void PanelImageInfo::ShowPicker() {
   runtime::UniqueMenu menu(CreatePopupMenu());
   if (!menu) return;
   const std::optional<std::uint32_t> current = resources::ImageIndexOf(Utf16(runtime::WindowText(index)));
-  for (const PickEntry& e : entries)
+  for (const PickEntry& e : entries) {
+    if (e.index == 0) {
+      // The note on the images left out: below a separator, never picked.
+      AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(menu.get(), MF_STRING | MF_GRAYED, 0, Wide(e.text).c_str());
+      continue;
+    }
     AppendMenuW(menu.get(), MF_STRING | (current == e.index ? MF_CHECKED : 0), e.index, Wide(e.text).c_str());
+  }
   RECT r{};
   GetWindowRect(index, &r);
   const UINT picked = static_cast<UINT>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left,

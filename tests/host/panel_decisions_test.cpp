@@ -112,8 +112,19 @@ TEST(PanelDecisionsTest, IndexTheFileHasNoImageForIsRefused) {
     ExpectOutcome(DecideMount(f), Shows(kMsgNoSuchImage));
     ExpectOutcome(DecideApply(f), Shows(kMsgNoSuchImage));
   }
-  f.index = u" 2 ";  // spaces round a number are the number
+  // Spaces round a number are the number, and the number checked is the one the tool gets (DISM refuses
+  // /Index:" 2 ").
+  f.index = u" 2 ";
+  ExpectOutcome(DecideMount(f), Runs(Operation::MountReadOnly, {kWim, u"2", kMnt}));
+  ExpectOutcome(DecideApply(f), Runs(Operation::Apply, {kWim, u"2", kMnt}));
+  f.index = u"003";
+  ExpectOutcome(DecideMount(f), Runs(Operation::MountReadOnly, {kWim, u"3", kMnt}));
+  // No list read: nothing was checked, and the field passes as typed.
+  f.imageCount = std::nullopt;
+  f.index = u" 2 ";
   ExpectOutcome(DecideMount(f), Runs(Operation::MountReadOnly, {kWim, u" 2 ", kMnt}));
+  ExpectOutcome(DecideApply(f), Runs(Operation::Apply, {kWim, u" 2 ", kMnt}));
+  f.imageCount = 3;
   // The earlier checks still come first: no file, an empty index ("1" written, then checked next click).
   f.index = u"";
   ExpectOutcome(DecideMount(f), SetsOneOnly());
@@ -213,7 +224,7 @@ std::u16string Table(std::uint16_t id) {
     case 50117: return u"<files open>";
     case 50118: return u"<mounted>";
     case 50119: return u"<removable>";
-    case 50120: return u"<no access>";
+    case 50120: return u"<read-only image>";
   }
   return u"<missing>";
 }
@@ -262,6 +273,11 @@ TEST(OperationReport, EachOperationHasItsOwnTitleNamingTheToolAndTheOutcomeDecid
   EXPECT_EQ(missing.icon, BalloonIcon::Error);
   // 1 is a tool ended from Task Manager as often as its own failure: explained, never "Incorrect function.".
   EXPECT_EQ(Report(Operation::Capture, 1).text, u"操作失败，退出代码：1。\n<ended>");
+  // Only the plain 1: the HRESULT with Win32 error 1 is the tool's own failure, and its text is the system's.
+  EXPECT_EQ(Report(Operation::Capture, 0x80070001u).text,
+            u"操作失败，退出代码：-2147024895（0x80070001）。\nIncorrect function.");
+  EXPECT_EQ(ExplanationId(0x80070001u), std::nullopt);
+  EXPECT_EQ(ExplanationId(1), kExplainEnded);
   // Below the severity bit a code is plain decimal, whatever its size; no text known, no second line.
   EXPECT_EQ(Report(Operation::Capture, 0x7FFFFFFF).text, u"操作失败，退出代码：2147483647。");
   // DISM's own codes are explained, and known by their hexadecimal form.
@@ -269,7 +285,9 @@ TEST(OperationReport, EachOperationHasItsOwnTitleNamingTheToolAndTheOutcomeDecid
             u"操作失败，退出代码：-1052638953（0xC1420117）。\n<files open>");
   EXPECT_EQ(Report(Operation::MountReadWrite, 0xC1420127u).text, u"操作失败，退出代码：-1052638937（0xC1420127）。\n<mounted>");
   EXPECT_EQ(Report(Operation::MountReadOnly, 0xC1420134u).text, u"操作失败，退出代码：-1052638924（0xC1420134）。\n<removable>");
-  EXPECT_EQ(Report(Operation::MountReadOnly, 0xC1510111u).text, u"操作失败，退出代码：-1051655919（0xC1510111）。\n<no access>");
+  // "You do not have permissions to mount and modify this image": a read-only file, not a refused folder.
+  EXPECT_EQ(Report(Operation::MountReadWrite, 0xC1510111u).text,
+            u"操作失败，退出代码：-1051655919（0xC1510111）。\n<read-only image>");
   // A FACILITY_WIN32 HRESULT: explained as its Win32 code, and its text found under that code when the table
   // has none for the HRESULT itself.
   EXPECT_EQ(Report(Operation::Append, 0x800702E4u).text, u"操作失败，退出代码：-2147024156（0x800702E4）。\n<elevation>");

@@ -1,4 +1,5 @@
-// The WIM reader on real files made here by wimlib-imagex, and on broken copies of them.
+// The WIM reader on real files made here by wimlib-imagex (where it is installed), and on broken copies of a
+// file made in memory.
 #include "wim/wim_file.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,22 @@ Bytes WithXml(Bytes wim, const Bytes& xml) {
   PutLe(wim, 0x50, 8, offset);
   PutLe(wim, 0x58, 8, xml.size());
   return wim;
+}
+
+// A WIM file made here, in memory: a header of version 0x10D00 counting `images` images, some bytes standing for
+// the resources, then the description `xml`.
+Bytes MadeWim(const std::u16string& xml, std::uint32_t images) {
+  Bytes wim(kHeaderSize + 1000, 0);
+  const char magic[] = "MSWIM\0\0";
+  std::memcpy(wim.data(), magic, 8);
+  PutLe(wim, 0x08, 4, kHeaderSize);
+  PutLe(wim, 0x0C, 4, kVersionWim);
+  PutLe(wim, 0x14, 4, 32768);
+  PutLe(wim, 0x28, 2, 1);
+  PutLe(wim, 0x2A, 2, 1);
+  PutLe(wim, 0x2C, 4, images);
+  for (std::size_t i = kHeaderSize; i < wim.size(); ++i) wim[i] = static_cast<std::uint8_t>(i * 7);
+  return WithXml(wim, Utf16Le(xml));
 }
 
 class WimFiles : public ::testing::Test {
@@ -186,8 +203,15 @@ TEST_F(WimFiles, RealFilesListTheirImages) {
   EXPECT_EQ(second.failure.limit, first.header.totalParts);
 }
 
-TEST_F(WimFiles, BrokenCopiesAreToldApart) {
-  const Bytes good = ReadFile(dir_ / "three.wim");
+// Broken copies of a file made in memory: they need no real file, and run wherever the tests run.
+TEST(WimFile, BrokenCopiesAreToldApart) {
+  const Bytes good = MadeWim(u"<WIM><IMAGE INDEX=\"1\"><NAME>一</NAME></IMAGE><IMAGE INDEX=\"2\"><NAME>二</NAME>"
+                             u"</IMAGE><IMAGE INDEX=\"3\"><NAME>三</NAME></IMAGE></WIM>",
+                             3);
+  const Description made = ReadWim(good);
+  ASSERT_TRUE(made.ok()) << static_cast<int>(made.failure.problem);
+  ASSERT_EQ(made.images.size(), 3u);
+  EXPECT_EQ(made.images[2].name, u"三");
   const std::size_t xmlAt = Le(good, 0x50, 8), xmlSize = Le(good, 0x48, 7);
   ASSERT_GT(xmlSize, 100u);
 
@@ -307,16 +331,65 @@ TEST(BoundedXml, RefusesWhatItCannotRead) {
       {u"<A><![CDATA[x", xml::Fault::UnclosedTag},
       {u"<A><B>", xml::Fault::UnclosedElement},
       {u"<A/>\r\n ", xml::Fault::None},
+      // XML's Char: C0 controls other than tab, LF and CR, U+FFFE and U+FFFF are refused in text, attribute
+      // values, CDATA, comments and declarations, and character references cannot make them.
+      {u"<A>\t\r\n \uFFFD\U0010FFFF</A>", xml::Fault::None},
+      {u"<A>a\x01</A>", xml::Fault::BadCharacter},
+      {u"<A>\x1F</A>", xml::Fault::BadCharacter},
+      {u"<A>\uFFFE</A>", xml::Fault::BadCharacter},
+      {u"<A>\uFFFF</A>", xml::Fault::BadCharacter},
+      {u"<A B=\"\x0B\"/>", xml::Fault::BadCharacter},
+      {u"<A><![CDATA[\x08]]></A>", xml::Fault::BadCharacter},
+      {u"<A><!-- \x07 --></A>", xml::Fault::BadCharacter},
+      {u"<?x \x1B?><A/>", xml::Fault::BadCharacter},
+      {u"<A>&#1;</A>", xml::Fault::BadReference},
+      {u"<A>&#x1F;</A>", xml::Fault::BadReference},
+      {u"<A>&#xFFFE;</A>", xml::Fault::BadReference},
+      {u"<A B=\"&#xFFFF;\"/>", xml::Fault::BadReference},
+      {u"<A>&#x9;&#10;&#xD;&#x10FFFF;</A>", xml::Fault::None},
+      // Names by NameStartChar and NameChar, a character beyond the BMP as one, an unpaired surrogate never.
+      {u"<\U00010000/>", xml::Fault::None},
+      {u"<A\U000E0000\u00B7\u0300/>", xml::Fault::None},
+      {u"<\U000F0000/>", xml::Fault::BadName},
+      {std::u16string(u"<\xD800" u"A/>"), xml::Fault::BadName},
+      {std::u16string(u"<A\xD800/>"), xml::Fault::BadName},
+      {std::u16string(u"<A B\xDBFF=\"1\"/>"), xml::Fault::BadAttribute},
+      {u"<\u0300/>", xml::Fault::BadName},
+      {u"<A\u00D7/>", xml::Fault::BadName},
+      {u"<\u2070\u3001\uFDF0/>", xml::Fault::None},
+      // Comments run from "<!--" to the first "--", which must be followed by '>'.
+      {u"<!--><A/>", xml::Fault::UnclosedTag},
+      {u"<!---><A/>", xml::Fault::UnclosedTag},
+      {u"<!--> --><A/>", xml::Fault::None},
+      {u"<A><!----></A>", xml::Fault::None},
+      {u"<A><!-- a -- b --></A>", xml::Fault::BadCharacter},
+      {u"<A><!-- a ---></A>", xml::Fault::BadCharacter},
   };
   for (const Case& c : cases) {
     const xml::Document d = xml::Parse(c.text);
     EXPECT_EQ(d.fault, c.fault) << std::string(c.text.begin(),
                                                c.text.begin() + std::min<std::size_t>(40, c.text.size()));
-    EXPECT_EQ(d.ok(), d.fault == xml::Fault::None);
-    if (!d.ok()) {
-      EXPECT_TRUE(d.elements.empty());
-    }
+    // A refused text keeps no elements; a read one has its root.
+    EXPECT_EQ(d.elements.empty(), c.fault != xml::Fault::None);
   }
+  // Where: at the character, the reference, the comment's "--".
+  EXPECT_EQ(xml::Parse(u"<A>ab\x01</A>").faultAt, 5u);
+  EXPECT_EQ(xml::Parse(u"<A>a&#1;</A>").faultAt, 4u);
+  EXPECT_EQ(xml::Parse(u"<A><!-- a -- b --></A>").faultAt, 10u);
+  EXPECT_EQ(xml::Parse(u"<!-->").faultAt, 5u);
+  // A name beyond the BMP is kept whole, with both its code units.
+  const xml::Document wide = xml::Parse(u"<\U00020000\U00020001 \U00020002=\"&#x20003;\">\U00020004</\U00020000\U00020001>");
+  ASSERT_TRUE(wide.ok()) << static_cast<int>(wide.fault) << " at " << wide.faultAt;
+  EXPECT_EQ(wide.root().name, u"\U00020000\U00020001");
+  ASSERT_EQ(wide.root().attributes.size(), 1u);
+  EXPECT_EQ(wide.root().attributes[0].name, u"\U00020002");
+  EXPECT_EQ(wide.root().attributes[0].value, u"\U00020003");
+  EXPECT_EQ(wide.root().text, u"\U00020004");
+  // The name bound counts code units: 128 characters beyond the BMP are 256 units, one more is too long.
+  std::u16string wideName;
+  for (int k = 0; k < 128; ++k) wideName += u"\U00010000";
+  EXPECT_TRUE(xml::Parse(u"<" + wideName + u"/>").ok());
+  EXPECT_EQ(xml::Parse(u"<" + wideName + u"\U00010000/>").fault, xml::Fault::BadName);
   // Many attributes, many elements: bounded.
   std::u16string attributes = u"<A";
   for (int k = 0; k < 17; ++k) attributes += u" a" + std::u16string(1, static_cast<char16_t>(u'a' + k)) + u"=\"\"";
@@ -375,6 +448,10 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   EXPECT_EQ(AppendLine(listing, true, text), u"#04(3,4)");
   EXPECT_EQ(AppendLine(listing, false, text), u"");
 
+  // A tab or line break that XML lets into a name is a blank in the line: in a menu item a tab would start
+  // the accelerator column.
+  listing.description.images[1].name = u"Windows\tCore\r\nN";
+  EXPECT_EQ(IndexLine(listing, u"2", text), u"Windows Core  N");
   listing.description.images[1].name = u"R&D";
   const std::vector<PickEntry> menu = PickList(listing, text);
   ASSERT_EQ(menu.size(), 3u);
@@ -385,6 +462,29 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   listing.description.images[11].index = 12;
   EXPECT_EQ(PickList(listing, text)[11].text.substr(0, 4), u"12  ");  // no mnemonic beyond 9
 
+  // The menu shows at most kMaxPickEntries images; beyond that a last entry, never picked, counts the rest.
+  const std::vector<Image> kept = listing.description.images;
+  auto withImages = [&](std::size_t n) {
+    listing.description.images.assign(n, Image{});
+    for (std::size_t k = 0; k < n; ++k) listing.description.images[k].index = static_cast<std::uint32_t>(k + 1);
+    return PickList(listing, text);
+  };
+  EXPECT_EQ(kMaxPickEntries, 256u);
+  std::vector<PickEntry> capped = withImages(256);
+  ASSERT_EQ(capped.size(), 256u);
+  EXPECT_EQ(capped.back().index, 256u) << "all of them fit: no note";
+  capped = withImages(257);
+  ASSERT_EQ(capped.size(), 257u);
+  EXPECT_EQ(capped[255].index, 256u);
+  EXPECT_EQ(capped.back().index, 0u);
+  EXPECT_EQ(capped.back().text, u"#05(1,%2)");
+  capped = withImages(200000);  // a crafted file: the menu stays small, and the count says what is left out
+  ASSERT_EQ(capped.size(), 257u);
+  EXPECT_EQ(capped.back().index, 0u);
+  EXPECT_EQ(capped.back().text, u"#05(199744,%2)");
+  for (std::size_t k = 0; k < 256; ++k) ASSERT_EQ(capped[k].index, k + 1);
+  listing.description.images = kept;
+
   // Sizes in units of 1024, one decimal below 100.
   EXPECT_EQ(SizeText(0), u"0 B");
   EXPECT_EQ(SizeText(1023), u"1023 B");
@@ -392,6 +492,18 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   EXPECT_EQ(SizeText(1048575), u"1.0 MB");
   EXPECT_EQ(SizeText(150ull << 20), u"150 MB");
   EXPECT_EQ(SizeText(~0ull), u"16.0 EB");
+  // Rounded once: to tenths below 100 of a unit, to whole units above, and 1024 of a unit is the next unit.
+  EXPECT_EQ(SizeText(102348), u"99.9 KB");            // 99.949 KB
+  EXPECT_EQ(SizeText(102349), u"100 KB");             // 99.950 KB
+  EXPECT_EQ(SizeText(1047551), u"1023 KB");           // 1022.999 KB
+  EXPECT_EQ(SizeText(1047552), u"1023 KB");           // 1023.0 KB
+  EXPECT_EQ(SizeText(1048063), u"1023 KB");           // 1023.499 KB
+  EXPECT_EQ(SizeText(1048064), u"1.0 MB");            // 1023.5 KB, not "1024 KB"
+  EXPECT_EQ(SizeText(1048576), u"1.0 MB");
+  EXPECT_EQ(SizeText((1ull << 30) - (1ull << 19)), u"1.0 GB");  // 1023.5 MB
+  EXPECT_EQ(SizeText((1ull << 30) - (1ull << 19) - 1), u"1023 MB");
+  EXPECT_EQ(SizeText(1076), u"1.1 KB");               // 1.0508 KB
+  EXPECT_EQ(SizeText(1075), u"1.0 KB");               // 1.0498 KB
 
   // A file that cannot be listed: its reason, also on the capture panel, and no list to pick from.
   listing.description.failure.problem = Problem::LaterPart;
@@ -403,11 +515,20 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   EXPECT_FALSE(listing.ImageCount());
   listing.description.failure.problem = Problem::XmlTooLarge;
   EXPECT_EQ(IndexLine(listing, u"1", text), u"#15(%1,%2)");
-  for (Problem p : {Problem::Unreadable, Problem::NotWim, Problem::CutShort, Problem::CompressedXml,
-                    Problem::XmlOutsideFile, Problem::BrokenXml, Problem::CountMismatch, Problem::EncryptedEsd}) {
+  // Each problem its own reason, with its figures where it has them.
+  const std::pair<Problem, std::u16string> reasons[] = {
+      {Problem::None, u""},
+      {Problem::Unreadable, u"#10(%1,%2)"},     {Problem::NotWim, u"#11(%1,%2)"},
+      {Problem::CutShort, u"#12(%1,%2)"},       {Problem::LaterPart, u"#13(7,9)"},
+      {Problem::CompressedXml, u"#14(%1,%2)"},  {Problem::XmlTooLarge, u"#15(%1,%2)"},
+      {Problem::XmlOutsideFile, u"#15(%1,%2)"}, {Problem::BrokenXml, u"#16(%1,%2)"},
+      {Problem::CountMismatch, u"#17(7,9)"},    {Problem::EncryptedEsd, u"#18(%1,%2)"}};
+  for (const auto& [p, reason] : reasons) {
     Failure f;
     f.problem = p;
-    EXPECT_FALSE(ReasonText(f, text).empty()) << static_cast<int>(p);
+    f.value = 7;
+    f.limit = 9;
+    EXPECT_EQ(ReasonText(f, text), reason) << static_cast<int>(p);
   }
 
   // Paths: Explorer's quotes taken off; nothing to read for an empty field.

@@ -52,6 +52,12 @@ TEST(StringTable, EveryEntryHasItsExactText) {
       {50106, L"操作失败\uFF0C退出代码\uFF1A%1\u3002"},
       {50107, L"%1\uFF08%2\uFF09"},
       {50108, L"Vantrel\uFF1A%1 个操作正在进行\u3002"},
+      // Explanations of exit codes: 1 from Task Manager; 0xC1510111 is a read-only WIM file.
+      {50111, L"工具被中止（例如在任务管理器中被结束），或报告了一般性错误。"},
+      {50120, L"没有挂载和修改此镜像的权限：WIM 文件是只读的（例如从光盘或 ISO 复制而来、带有只读属性，或位于只读介质上）。"
+              L"请清除该文件的只读属性，或以只读方式挂载（不勾选“可修改”）。"},
+      // The picker's note on the images it leaves out.
+      {60105, L"还有 %1 个映像未列出：请在 ID 框中直接输入其 ID"},
   };
   for (const Entry& e : expected) EXPECT_EQ(vantrel::runtime::LoadResString(e.id), e.text) << "id " << e.id;
 }
