@@ -33,12 +33,7 @@ using Clock = std::chrono::steady_clock;
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
                std::chrono::milliseconds interval) {
-  auto deadline = Clock::now() + timeout;
-  while (true) {
-    if (done()) return true;
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(interval);
-  }
+  return testlog::WaitUntil(done, timeout, [interval] { std::this_thread::sleep_for(interval); });
 }
 
 namespace {
@@ -134,18 +129,7 @@ void XOrFail(std::vector<std::string> argv, std::chrono::milliseconds timeout = 
   }
 }
 
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size()) {
-      char c = text[++i];
-      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
+using testlog::Unescape;
 
 // The Wine loader for a PE file: wine64 for x86-64 programs, wine for 32-bit ones.
 std::string LoaderFor(const std::string& exe) {
@@ -584,31 +568,7 @@ bool GoneBefore(const std::string& rootEvents, const std::string& first, const s
 }
 
 std::vector<ToolRun> ParseToolLog(const std::string& content) {
-  std::vector<ToolRun> runs;
-  ToolRun current;
-  bool open = false;
-  std::istringstream in(content);
-  for (std::string line; std::getline(in, line);) {
-    auto value = [&](std::size_t skip) { return Unescape(line.substr(skip)); };
-    if (line == "run") {
-      current = ToolRun{};
-      open = true;
-    } else if (line == "end" && open) {
-      runs.push_back(current);
-      open = false;
-    } else if (line.rfind("show ", 0) == 0) {
-      current.show = std::atoi(line.c_str() + 5);
-    } else if (line.rfind("line ", 0) == 0) {
-      current.line = value(5);
-    } else if (line.rfind("arg ", 0) == 0) {
-      current.args.push_back(value(4));
-    } else if (line.rfind("wimlib ", 0) == 0) {
-      current.wimlib.push_back(value(7));
-    } else if (line.rfind("exit ", 0) == 0) {
-      current.exitCode = std::atoi(line.c_str() + 5);
-    }
-  }
-  return runs;
+  return testlog::ParseToolLog<std::string>(content, [](std::string text) { return text; });
 }
 
 namespace {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "resources/artwork.h"
+#include "tests/common/tool_log.h"
 
 namespace vantrel::e2e {
 
@@ -173,13 +174,7 @@ class WindowEvents {
 bool GoneBefore(const std::string& rootEvents, const std::string& first, const std::string& second);
 
 // One run of the stand-in imagex.exe, as recorded in its log.
-struct ToolRun {
-  int show = -1;
-  std::string line;                  // the command line, UTF-8
-  std::vector<std::string> args;     // argv[1..] as the C runtime split it
-  std::vector<std::string> wimlib;   // what wimlib-imagex was given, when it ran
-  std::optional<int> exitCode;       // its exit code, when it ran
-};
+using ToolRun = testlog::BasicToolRun<std::string>;  // texts in UTF-8
 std::vector<ToolRun> ParseToolLog(const std::string& content);
 
 // Vantrel.exe started from a fresh folder (its name has a space and Chinese characters) with the stand-in

@@ -21,14 +21,12 @@ void PumpMessages() {
 }
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    PumpMessages();
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
+  PumpMessages();
+  return testlog::WaitUntil(done, timeout, [] {
     // The program's own wait: the runs it launched are reported here as in its message loop.
     vantrel::runtime::ProcessWatch::WaitForMessagesOrProcesses(10);
-  }
+    PumpMessages();
+  });
 }
 
 std::wstring TextOf(HWND window) {
@@ -53,19 +51,6 @@ std::wstring FromUtf8(const std::string& text) {
   int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(size), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-  return out;
-}
-
-std::string Unescape(const std::string& value) {
-  std::string out;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] != '\\' || i + 1 == value.size()) {
-      out += value[i];
-      continue;
-    }
-    char c = value[++i];
-    out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-  }
   return out;
 }
 
@@ -171,35 +156,15 @@ ToolLog ToolLog::BesideTool(const std::wstring& folder) {
 }
 
 std::vector<ToolRun> ToolLog::Runs() const {
-  std::vector<ToolRun> runs;
   HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return runs;
+  if (file == INVALID_HANDLE_VALUE) return {};
   std::string content;
   char buffer[65536];
   DWORD read = 0;
   while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) content.append(buffer, read);
   CloseHandle(file);
-  std::istringstream in(content);
-  std::string line;
-  ToolRun current;
-  bool open = false;
-  while (std::getline(in, line)) {
-    if (line == "run") {
-      current = ToolRun{};
-      open = true;
-    } else if (line == "end" && open) {
-      runs.push_back(current);
-      open = false;
-    } else if (line.rfind("show ", 0) == 0) {
-      current.show = std::stoi(line.substr(5));
-    } else if (line.rfind("line ", 0) == 0) {
-      current.line = FromUtf8(Unescape(line.substr(5)));
-    } else if (line.rfind("arg ", 0) == 0) {
-      current.args.push_back(FromUtf8(Unescape(line.substr(4))));
-    }
-  }
-  return runs;
+  return testlog::ParseToolLog<std::wstring>(content, FromUtf8);
 }
 
 bool ToolLog::WaitForRuns(std::size_t count, std::chrono::milliseconds timeout) const {

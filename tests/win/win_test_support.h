@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/tool_log.h"
+
 namespace vantrel::wintest {
 
 // Pumps this thread's messages and polls `done` until it returns true or `timeout` passes.
@@ -17,11 +19,7 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 void PumpMessages();
 
 // One run of the stand-in imagex.exe as recorded in its log.
-struct ToolRun {
-  int show = -1;
-  std::wstring line;
-  std::vector<std::wstring> args;
-};
+using ToolRun = testlog::BasicToolRun<std::wstring>;
 
 // The stand-in's log for this test program, emptied at construction. The path is handed to the tool through
 // the environment, which launched processes inherit.
