@@ -225,6 +225,9 @@ void Write(const std::string& text) {
 
 }  // namespace
 
+// The timing commands of scripts/bench (probe_timing_win32.cpp); prints the usage of both for anything else.
+int TimingProbe(int argc, wchar_t** argv);
+
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wstring(argv[1]) == L"dialog") {
     DialogQuery query{argv[2], {}};
@@ -257,5 +260,5 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   Write("usage: vantrel_probe dialog CAPTION | windows CLASS | labels CLASS | tooltips | accessible\n");
-  return 2;
+  return TimingProbe(argc, argv);
 }

@@ -1,7 +1,7 @@
-// bench_probe.exe: the Windows side of scripts/bench. It measures programs from outside, as a user's shell
+// The probe's timing commands, the Windows side of scripts/bench. It measures programs from outside, as a user's shell
 // would start them, and never links any of their code.
 //
-//   bench_probe startup RUNS LABEL EXE CLASS LABEL EXE CLASS...
+//   vantrel_probe startup RUNS LABEL EXE CLASS LABEL EXE CLASS...
 //       Starts each program RUNS times (after one warm-up start each, not counted), alternating which goes
 //       first. For every start: the time from CreateProcess until a visible top-level window of CLASS that
 //       belongs to the new process exists and its thread answers a message (start-up done, first paint
@@ -9,17 +9,17 @@
 //       WM_CLOSE. Prints one line per start, the medians and the fastest start; the first program is the
 //       baseline, and each other program's ratios are taken run by run against the baseline in the same run
 //       (and against the second and the third program too, when there are more programs than that).
-//   bench_probe bar SECONDS
+//   vantrel_probe bar SECONDS
 //       Waits for Vantrel's main window and prints it, its title bar (hwnds as Wine's logs print them), the
 //       title bar's screen rectangle and the process id.
-//   bench_probe close SECONDS
+//   vantrel_probe close SECONDS
 //       Closes Vantrel's main window with WM_CLOSE and waits until its process has ended.
-//   bench_probe listing SECONDS RUNS PATH...
+//   vantrel_probe listing SECONDS RUNS PATH...
 //       Waits for Vantrel's main window; for each PATH, RUNS times: empties the WIM path box, waits until the line
 //       beside the index box is empty, then puts PATH into the box (as a paste would) and measures the time until
 //       that line shows text (the file's list read in the background and shown; the pause the program leaves
 //       for typing included). Prints one line per run and "median listing <ms> fastest <ms> PATH" per path.
-//   bench_probe loaded SECONDS DLL
+//   vantrel_probe loaded SECONDS DLL
 //       Waits for Vantrel's main window and prints "DLL loaded yes" or "DLL loaded no": whether that DLL is
 //       among the modules of Vantrel's process.
 #include <windows.h>
@@ -135,12 +135,12 @@ Sample MeasureStart(const Program& program) {
   // Under load Wine now and then refuses a start with an internal error; one more try, timed afresh.
   bool created = create();
   if (!created && GetLastError() == ERROR_INTERNAL_ERROR) {
-    std::fwprintf(stderr, L"bench_probe: %ls refused once (internal error), started again\n", program.exe.c_str());
+    std::fwprintf(stderr, L"vantrel_probe: %ls refused once (internal error), started again\n", program.exe.c_str());
     start = NowMs();
     created = create();
   }
   if (!created) {
-    std::fwprintf(stderr, L"bench_probe: cannot start %ls (error %lu)\n", program.exe.c_str(), GetLastError());
+    std::fwprintf(stderr, L"vantrel_probe: cannot start %ls (error %lu)\n", program.exe.c_str(), GetLastError());
     return sample;
   }
   Handle process(info.hProcess), thread(info.hThread);
@@ -159,13 +159,13 @@ Sample MeasureStart(const Program& program) {
       sample.workingSetKiB = static_cast<double>(memory.WorkingSetSize) / 1024.0;
       sample.ok = sample.workingSetKiB > 0;
     }
-    if (!sample.ok) std::fwprintf(stderr, L"bench_probe: no working set for %ls\n", program.label.c_str());
+    if (!sample.ok) std::fwprintf(stderr, L"vantrel_probe: no working set for %ls\n", program.label.c_str());
   } else {
-    std::fwprintf(stderr, L"bench_probe: %ls showed no window of class %ls\n", program.label.c_str(),
+    std::fwprintf(stderr, L"vantrel_probe: %ls showed no window of class %ls\n", program.label.c_str(),
                   program.cls.c_str());
   }
   if (!CloseAndWait(window, process.get(), 15000)) {
-    std::fwprintf(stderr, L"bench_probe: %ls did not end after WM_CLOSE\n", program.label.c_str());
+    std::fwprintf(stderr, L"vantrel_probe: %ls did not end after WM_CLOSE\n", program.label.c_str());
     sample.ok = false;
   }
   return sample;
@@ -237,12 +237,12 @@ HWND WaitForMainWindow(double seconds) {
 int Bar(double seconds) {
   HWND main = WaitForMainWindow(seconds);
   if (!main) {
-    std::fwprintf(stderr, L"bench_probe: no Vantrel window\n");
+    std::fwprintf(stderr, L"vantrel_probe: no Vantrel window\n");
     return 1;
   }
   HWND bar = FindDescendant(main, kTitleBarClass);
   if (!bar) {
-    std::fwprintf(stderr, L"bench_probe: Vantrel's window has no title bar control\n");
+    std::fwprintf(stderr, L"vantrel_probe: Vantrel's window has no title bar control\n");
     return 1;
   }
   RECT r{};
@@ -324,7 +324,7 @@ int Listing(double seconds, int runs, const std::vector<std::wstring>& paths) {
   MountPanel panel;
   if (main) EnumChildWindows(main, FindMountControls, reinterpret_cast<LPARAM>(&panel));
   if (!panel.path || !panel.line) {
-    std::fwprintf(stderr, L"bench_probe: no mount panel with a path box and an image line\n");
+    std::fwprintf(stderr, L"vantrel_probe: no mount panel with a path box and an image line\n");
     return 1;
   }
   for (const std::wstring& path : paths) {
@@ -341,7 +341,7 @@ int Listing(double seconds, int runs, const std::vector<std::wstring>& paths) {
       deadline = start + seconds * 1000;
       while (!HasText(panel.line)) {
         if (NowMs() > deadline) {
-          std::fwprintf(stderr, L"bench_probe: no line shown for %ls\n", path.c_str());
+          std::fwprintf(stderr, L"vantrel_probe: no line shown for %ls\n", path.c_str());
           return 1;
         }
         Sleep(1);
@@ -358,17 +358,17 @@ int Listing(double seconds, int runs, const std::vector<std::wstring>& paths) {
 
 int Usage() {
   std::fwprintf(stderr,
-                L"usage: bench_probe startup RUNS LABEL EXE CLASS [LABEL EXE CLASS]...\n"
-                L"       bench_probe bar SECONDS\n"
-                L"       bench_probe close SECONDS\n"
-                L"       bench_probe listing SECONDS RUNS PATH...\n"
-                L"       bench_probe loaded SECONDS DLL\n");
+                L"usage: vantrel_probe startup RUNS LABEL EXE CLASS [LABEL EXE CLASS]...\n"
+                L"       vantrel_probe bar SECONDS\n"
+                L"       vantrel_probe close SECONDS\n"
+                L"       vantrel_probe listing SECONDS RUNS PATH...\n"
+                L"       vantrel_probe loaded SECONDS DLL\n");
   return 2;
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+int TimingProbe(int argc, wchar_t** argv) {
   if (argc < 2) return Usage();
   std::wstring command = argv[1];
   if (command == L"startup" && argc >= 6 && (argc - 3) % 3 == 0) {
