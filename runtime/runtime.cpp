@@ -6,6 +6,7 @@
 
 #include "runtime/buffer.h"
 #include "runtime/late_binding.h"
+#include "runtime/test_seam.h"
 #include "runtime/window.h"
 
 namespace vantrel::runtime {
@@ -150,19 +151,9 @@ bool IsFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-namespace {
-EndProgramHandler g_end_program = nullptr;
-}  // namespace
-
-EndProgramHandler SetEndProgramHandler(EndProgramHandler handler) {
-  EndProgramHandler previous = g_end_program;
-  g_end_program = handler;
-  return previous;
-}
-
 void EndProgram() {
-  if (g_end_program) {
-    g_end_program();
+  if (const auto observe = TestSeam().endProgram) {
+    observe();
     return;
   }
   ExitProcess(0);

@@ -113,9 +113,7 @@ std::wstring SystemMessageText(DWORD code);
 std::wstring NtStatusText(DWORD code);
 
 // Ends the program at once: the process exits and every remaining window goes with it. Returns only when a
-// test has installed its own handler through SetEndProgramHandler (which then records the ending).
+// test observes the ending (TestSeam().endProgram in runtime/test_seam.h).
 void EndProgram();
-using EndProgramHandler = void (*)();
-EndProgramHandler SetEndProgramHandler(EndProgramHandler handler);
 
 }  // namespace vantrel::runtime

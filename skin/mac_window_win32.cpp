@@ -7,6 +7,7 @@
 #include "resources/artwork.h"
 #include "runtime/bitmaps.h"
 #include "runtime/runtime.h"
+#include "runtime/test_seam.h"
 #include "skin/title_bar_accessible.h"
 #include "skin/title_bar_accessible_win32.h"
 
@@ -14,8 +15,6 @@ namespace vantrel::skin {
 namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
-
-MacWindowControl::EventObserver g_observer = nullptr;
 
 // Pictures are indexed by their Picture value.
 constexpr std::size_t Index(Picture p) { return static_cast<std::size_t>(p); }
@@ -37,10 +36,6 @@ int MouseX(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int MouseY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
 }  // namespace
-
-MacWindowControl::EventObserver MacWindowControl::SetEventObserver(EventObserver observer) {
-  return std::exchange(g_observer, observer);
-}
 
 MacWindowControl::MacWindowControl(HINSTANCE, const Site& site)
     : model_(*this, site.width * kTwipsPerPixel, site.height * kTwipsPerPixel),
@@ -117,7 +112,7 @@ std::optional<long> MacWindowControl::AccessibleChildAt(POINT client) const {
 // ---- MacWindowHost ----
 
 void MacWindowControl::RaiseEvent(Event e, MouseArgs& args) {
-  if (g_observer) g_observer(hwnd(), e, args);
+  if (const auto observe = runtime::TestSeam().titleBarEvent) observe(hwnd(), e, args);
   if (events_) events_->MacWindowEvent(e, args);
 }
 

@@ -85,10 +85,6 @@ class MacWindowControl final : public runtime::Window<MacWindowControl>, private
   // Posted by the accessible object's default action: presses the button of child id wParam.
   static constexpr UINT kPressPartMessage = WM_USER + 1;
 
-  // Test hook: called with every event the control raises, before the host's receiver gets it.
-  using EventObserver = void (*)(HWND control, Event e, const MouseArgs& args);
-  static EventObserver SetEventObserver(EventObserver observer);
-
   // The window class name.
   static constexpr wchar_t kClassName[] = L"VantrelMacWindow";
 

@@ -6,12 +6,6 @@ namespace vantrel::tray {
 
 namespace {
 
-void PutLittleEndian(std::array<std::uint8_t, 88>& out, std::size_t offset, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) {
-    out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-  }
-}
-
 // The text bytes kept, then the NUL, then spaces to the end of the field.
 std::array<char, 64> Terminate(std::array<char, 64> field, std::size_t textLength) {
   field[textLength] = '\0';
@@ -20,19 +14,6 @@ std::array<char, 64> Terminate(std::array<char, 64> field, std::size_t textLengt
 }
 
 }  // namespace
-
-std::array<std::uint8_t, 88> Serialize(const TrayIconData& data) {
-  std::array<std::uint8_t, 88> out{};
-  PutLittleEndian(out, 0, data.cbSize);
-  PutLittleEndian(out, 4, data.hWnd);
-  PutLittleEndian(out, 8, data.uID);
-  PutLittleEndian(out, 12, data.uFlags);
-  PutLittleEndian(out, 16, data.uCallbackMessage);
-  PutLittleEndian(out, 20, data.hIcon);
-  std::transform(data.szTip.begin(), data.szTip.end(), out.begin() + kTipOffset,
-                 [](char c) { return static_cast<std::uint8_t>(c); });
-  return out;
-}
 
 std::array<char, 64> TipField(const std::vector<std::string>& encodedCharacters) {
   constexpr std::size_t kMaxText = kTipSize - 1;
@@ -46,13 +27,6 @@ std::array<char, 64> TipField(const std::vector<std::string>& encodedCharacters)
               field.begin() + static_cast<std::ptrdiff_t>(used));
     used += character.size();
   }
-  return Terminate(field, used);
-}
-
-std::array<char, 64> TipField(std::string_view singleByteText) {
-  std::array<char, 64> field{};
-  const std::size_t used = std::min(singleByteText.size(), kTipSize - 1);
-  std::copy_n(singleByteText.begin(), used, field.begin());
   return Terminate(field, used);
 }
 

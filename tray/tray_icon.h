@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "tray/tray_menu.h"
@@ -41,17 +40,11 @@ struct TrayIconData {
   std::array<char, 64> szTip{};
 };
 
-// The record as the shell reads it: little-endian fields at offsets 0, 4, 8, 12, 16, 20 and the
-// 64 tip bytes at offset 24.
-std::array<std::uint8_t, 88> Serialize(const TrayIconData& data);
-
 // The tip field: the text, one NUL, then spaces up to 64 bytes. At most 63 bytes of text are kept
 // so that the shell always finds the NUL; the cut falls before the first character that does not
 // fit whole, so a double-byte character of the code page is never split.
 // Each element holds the bytes of one character in the system code page (normally 1 or 2).
 std::array<char, 64> TipField(const std::vector<std::string>& encodedCharacters);
-// Convenience for text in a single-byte code page (ASCII included): every byte is one character.
-std::array<char, 64> TipField(std::string_view singleByteText);
 
 // The record changes made by the three routines of the tray module, in their order. The record is
 // one shared object: the tip change and the delete keep what the add stored (hWnd, uID, hIcon and

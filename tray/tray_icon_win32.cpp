@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "runtime/runtime.h"
+#include "runtime/test_seam.h"
 
 namespace vantrel::tray {
 
@@ -52,8 +53,6 @@ bool g_installed = false;   // TrayWndProc is the main window's procedure and th
 std::wstring g_unicodeTip;  // the tip last sent through the Unicode record, empty when the 8-bit one has it
 std::wstring g_copyText;    // what the copy entry of the menu puts on the clipboard
 UINT g_taskbarCreated = 0;  // Explorer's broadcast after it (re)starts
-NotifyObserver g_observer = nullptr;
-BalloonObserver g_balloonObserver = nullptr;
 
 // `text` cut to a NUL-terminated field of `N` units, never inside a surrogate pair.
 template <std::size_t N>
@@ -84,7 +83,7 @@ HICON WindowIcon(HWND window) {
 BOOL Notify(DWORD message) {
   NOTIFYICONDATAA record = NativeRecord(TrayIconData);
   BOOL result = Shell_NotifyIconA(message, &record);
-  if (g_observer) g_observer(message, record, result);
+  if (const auto observe = runtime::TestSeam().trayNotify) observe(message, record, result);
   return result;
 }
 
@@ -100,7 +99,7 @@ NOTIFYICONDATAW UnicodeRecord(DWORD size, UINT flags) {
 
 BOOL NotifyUnicode(NOTIFYICONDATAW& record) {
   const BOOL result = Shell_NotifyIconW(NIM_MODIFY, &record);
-  if (g_balloonObserver) g_balloonObserver(record, result);
+  if (const auto observe = runtime::TestSeam().balloon) observe(record, result);
   return result;
 }
 
@@ -200,12 +199,6 @@ std::vector<std::string> EncodeTipCharacters(std::wstring_view text, UINT codePa
   return characters;
 }
 
-NotifyObserver SetNotifyObserver(NotifyObserver observer) {
-  NotifyObserver previous = g_observer;
-  g_observer = observer;
-  return previous;
-}
-
 void AddTrayIcon(HWND form, HMENU menu) {
   // Installing twice would make TrayWndProc its own previous procedure.
   if (g_installed) RemoveTrayIcon();
@@ -239,12 +232,6 @@ void SetCopyText(std::wstring_view text) {
 }
 
 const std::wstring& CopyText() { return g_copyText; }
-
-BalloonObserver SetBalloonObserver(BalloonObserver observer) {
-  BalloonObserver previous = g_balloonObserver;
-  g_balloonObserver = observer;
-  return previous;
-}
 
 void ShowBalloon(std::wstring_view title, std::wstring_view text, bool error) {
   if (!g_installed) return;

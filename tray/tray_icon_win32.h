@@ -61,15 +61,6 @@ NOTIFYICONDATAA NativeRecord(const tray::TrayIconData& record);
 // character), ready for TipField.
 std::vector<std::string> EncodeTipCharacters(std::wstring_view text, UINT codePage = CP_ACP);
 
-// Test hook: called after every Shell_NotifyIconA call the module makes, with the message, the record
-// as sent and the call's result.
-using NotifyObserver = void (*)(DWORD message, const NOTIFYICONDATAA& record, BOOL result);
-NotifyObserver SetNotifyObserver(NotifyObserver observer);
-// Test hook: called after every balloon call and every tip sent through the Unicode record, with the record as
-// sent and the call's result.
-using BalloonObserver = void (*)(const NOTIFYICONDATAW& record, BOOL result);
-BalloonObserver SetBalloonObserver(BalloonObserver observer);
-
 }  // namespace APIStuff
 
 // The hidden form up_Menus: a top-level window that is never shown and owns the popup menu

@@ -540,7 +540,7 @@ TEST(MacWindowProperties, WritesOnlyWhatDiffersFromTheDefaultsInOrder) {
   // What was saved loads back into a fresh instance.
   Recorder host2;
   MacWindow loaded(host2);
-  EXPECT_TRUE(loaded.UserControl_ReadProperties(PropertyBag::Parse(bag.Serialize()).value()));
+  EXPECT_TRUE(loaded.UserControl_ReadProperties(bag));
   EXPECT_EQ(loaded.Caption(), u"标题");
   EXPECT_EQ(loaded.Font()->weight, 700);
 }

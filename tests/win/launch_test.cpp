@@ -18,6 +18,7 @@
 #include "imaging/panels_win32.h"
 #include "runtime/process_watch.h"
 #include "runtime/runtime.h"
+#include "runtime/test_seam.h"
 #include "tests/common/random_fields.h"
 #include "tray/tray_icon_win32.h"
 #include "tests/win/win_test_support.h"
@@ -174,7 +175,8 @@ class LaunchFromProgram : public testing::Test {
  protected:
   void SetUp() override {
     g_ended = 0;
-    previousEnd_ = vantrel::runtime::SetEndProgramHandler(&RecordEnd);
+    saved_ = vantrel::runtime::TestSeam();
+    vantrel::runtime::TestSeam().endProgram = &RecordEnd;
     log_ = std::make_unique<ToolLog>();
     window_ = vantrel::app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
     ASSERT_TRUE(window_);
@@ -182,12 +184,12 @@ class LaunchFromProgram : public testing::Test {
   void TearDown() override {
     if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
     window_.reset();
-    vantrel::runtime::SetEndProgramHandler(previousEnd_);
+    vantrel::runtime::TestSeam() = saved_;
   }
   HWND Ctl(const char* name) const { return window_->Control(vantrel::app::FindControl(name)->id); }
   std::unique_ptr<vantrel::app::MainWindow> window_;
   std::unique_ptr<ToolLog> log_;
-  vantrel::runtime::EndProgramHandler previousEnd_ = nullptr;
+  vantrel::runtime::TestObservers saved_;
 };
 
 TEST_F(LaunchFromProgram, AMissingToolIsReportedAndTheProgramGoesOn) {
@@ -303,23 +305,22 @@ class ReportsFromProgram : public LaunchFromProgram {
     g_tips.clear();
     g_deleted = false;
     g_quitOnBalloon = false;
-    previousBalloon_ = vantrel::tray::APIStuff::SetBalloonObserver(&OnBalloon);
-    previousNotify_ = vantrel::tray::APIStuff::SetNotifyObserver(&OnNotify);
+    savedObservers_ = vantrel::runtime::TestSeam();
+    vantrel::runtime::TestSeam().balloon = &OnBalloon;
+    vantrel::runtime::TestSeam().trayNotify = &OnNotify;
     LaunchFromProgram::SetUp();
     g_tips.clear();
   }
   void TearDown() override {
     LaunchFromProgram::TearDown();
-    vantrel::tray::APIStuff::SetBalloonObserver(previousBalloon_);
-    vantrel::tray::APIStuff::SetNotifyObserver(previousNotify_);
+    vantrel::runtime::TestSeam() = savedObservers_;
   }
   void Set(const char* name, const wchar_t* text) { SetWindowTextW(Ctl(name), text); }
   void Click(const char* name) { SendMessageW(Ctl(name), BM_CLICK, 0, 0); }
   void Check(const char* name, bool on) {
     SendMessageW(Ctl(name), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
   }
-  vantrel::tray::APIStuff::BalloonObserver previousBalloon_ = nullptr;
-  vantrel::tray::APIStuff::NotifyObserver previousNotify_ = nullptr;
+  vantrel::runtime::TestObservers savedObservers_;
 };
 
 TEST_F(ReportsFromProgram, EachRunIsReportedOnceWhenItsToolEndsAndAMessageBoxDelaysTheReport) {

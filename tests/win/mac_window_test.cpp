@@ -16,6 +16,7 @@
 #include "resources/artwork.h"
 #include "runtime/bitmaps.h"
 #include "runtime/runtime.h"
+#include "runtime/test_seam.h"
 #include "skin/mac_window_win32.h"
 #include "tests/win/win_test_support.h"
 
@@ -402,8 +403,9 @@ class MainWindowTitleBar : public testing::Test {
   void SetUp() override {
     g_observed.clear();
     g_ended = 0;
-    previousEnd_ = runtime::SetEndProgramHandler(&RecordEnd);
-    previousObserver_ = MacWindowControl::SetEventObserver(&Observe);
+    saved_ = runtime::TestSeam();
+    runtime::TestSeam().endProgram = &RecordEnd;
+    runtime::TestSeam().titleBarEvent = &Observe;
     window_ = app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
     ASSERT_TRUE(window_);
     g_main = window_->hwnd();
@@ -415,8 +417,7 @@ class MainWindowTitleBar : public testing::Test {
   void TearDown() override {
     if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
     window_.reset();
-    MacWindowControl::SetEventObserver(previousObserver_);
-    runtime::SetEndProgramHandler(previousEnd_);
+    runtime::TestSeam() = saved_;
   }
   void Send(UINT message, WPARAM flags, int x, int y) {
     SendMessageW(bar_, message, flags, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
@@ -430,8 +431,7 @@ class MainWindowTitleBar : public testing::Test {
 
   std::unique_ptr<app::MainWindow> window_;
   HWND bar_ = nullptr;
-  runtime::EndProgramHandler previousEnd_ = nullptr;
-  MacWindowControl::EventObserver previousObserver_ = nullptr;
+  runtime::TestObservers saved_;
 };
 
 TEST_F(MainWindowTitleBar, IsLoadedFromItsRecordAndShowsTheCaptionCentred) {
@@ -659,7 +659,7 @@ void ObserveMoves(HWND, Event e, const MouseArgs&) {
 }
 
 TEST_F(MainWindowTitleBar, DraggingTheCaptionWithEitherButtonMovesTheWindowUntilReleased) {
-  MacWindowControl::SetEventObserver(&ObserveMoves);
+  runtime::TestSeam().titleBarEvent = &ObserveMoves;
   g_moveRequests = 0;
   g_closeMoves = 0;
   const RECT start = Frame();

@@ -10,6 +10,7 @@
 
 #include "app/main_window_win32.h"
 #include "runtime/runtime.h"
+#include "runtime/test_seam.h"
 
 namespace vantrel::wintest {
 
@@ -21,7 +22,8 @@ class MainWindowFixture : public testing::Test {
  protected:
   void SetUp() override {
     g_ended = 0;
-    previousEnd_ = runtime::SetEndProgramHandler(&RecordEnd);
+    saved_ = runtime::TestSeam();
+    runtime::TestSeam().endProgram = &RecordEnd;
     window_ = app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
     ASSERT_TRUE(window_);
     main_ = window_->hwnd();
@@ -29,7 +31,7 @@ class MainWindowFixture : public testing::Test {
   void TearDown() override {
     if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
     window_.reset();
-    runtime::SetEndProgramHandler(previousEnd_);
+    runtime::TestSeam() = saved_;
   }
 
   // A control of the main window by its name in the control tree.
@@ -45,7 +47,7 @@ class MainWindowFixture : public testing::Test {
   HWND main_ = nullptr;
 
  private:
-  runtime::EndProgramHandler previousEnd_ = nullptr;
+  runtime::TestObservers saved_;
 };
 
 }  // namespace vantrel::wintest

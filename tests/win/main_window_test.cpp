@@ -15,6 +15,7 @@
 #include "resources/dpi_scale.h"
 #include "runtime/bitmaps.h"
 #include "runtime/runtime.h"
+#include "runtime/test_seam.h"
 #include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
 
@@ -120,7 +121,8 @@ class MainWindowTest : public vantrel::wintest::MainWindowFixture {
 };
 
 TEST(MainWindowStartUp, IsShownOnlyAfterItIsLoaded) {
-  auto previousEnd = vantrel::runtime::SetEndProgramHandler(&RecordEnd);
+  const vantrel::runtime::TestObservers saved = vantrel::runtime::TestSeam();
+  vantrel::runtime::TestSeam().endProgram = &RecordEnd;
   g_firstShow = {};
   HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchFirstShow, nullptr, GetCurrentThreadId());
   ASSERT_NE(hook, nullptr);
@@ -135,7 +137,7 @@ TEST(MainWindowStartUp, IsShownOnlyAfterItIsLoaded) {
   EXPECT_TRUE(g_firstShow.layered);
   EXPECT_TRUE(g_firstShow.captionsLoaded);
   window->MacWindow_CloseWindow();
-  vantrel::runtime::SetEndProgramHandler(previousEnd);
+  vantrel::runtime::TestSeam() = saved;
 }
 
 TEST_F(MainWindowTest, IsABorderlessTranslucentWindowOfThePicturesSize) {

@@ -10,6 +10,7 @@
 
 #include "app/main_window_win32.h"
 #include "runtime/runtime.h"
+#include "runtime/test_seam.h"
 #include "tests/win/win_test_support.h"
 #include "tray/tray_icon_win32.h"
 
@@ -158,8 +159,9 @@ class TrayTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_steps.clear();
-    previousEnd_ = runtime::SetEndProgramHandler(&OnEnd);
-    previousObserver_ = APIStuff::SetNotifyObserver(&OnNotify);
+    saved_ = runtime::TestSeam();
+    runtime::TestSeam().endProgram = &OnEnd;
+    runtime::TestSeam().trayNotify = &OnNotify;
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &OnCallWndProc, nullptr, GetCurrentThreadId());
     window_ = app::MainWindow::Create(GetModuleHandleW(nullptr));
     ASSERT_TRUE(window_);
@@ -172,8 +174,7 @@ class TrayTest : public ::testing::Test {
     window_.reset();  // a window still carrying the icon takes it with it
     wintest::PumpMessages();
     UnhookWindowsHookEx(hook_);
-    APIStuff::SetNotifyObserver(previousObserver_);
-    runtime::SetEndProgramHandler(previousEnd_);
+    runtime::TestSeam() = saved_;
     g_main = g_menus = nullptr;
   }
 
@@ -187,8 +188,7 @@ class TrayTest : public ::testing::Test {
   std::unique_ptr<app::MainWindow> window_;
   HWND main_ = nullptr;
   HHOOK hook_ = nullptr;
-  runtime::EndProgramHandler previousEnd_ = nullptr;
-  APIStuff::NotifyObserver previousObserver_ = nullptr;
+  runtime::TestObservers saved_;
 };
 
 TEST_F(TrayTest, StartUpSubclassesTheWindowThenAddsTheIconThenSetsItsTip) {
@@ -476,9 +476,10 @@ TEST_F(TrayTest, ATipTheCodePageCannotHoldTravelsAsUnicode) {
   if (GetACP() == CP_UTF8) GTEST_SKIP() << "the system code page holds every character";
   static std::vector<std::wstring> unicodeTips;
   unicodeTips.clear();
-  auto previous = APIStuff::SetBalloonObserver([](const NOTIFYICONDATAW& record, BOOL result) {
+  // The fixture puts the observers back.
+  runtime::TestSeam().balloon = [](const NOTIFYICONDATAW& record, BOOL result) {
     if ((record.uFlags & NIF_TIP) && result && record.cbSize == NOTIFYICONDATAW_V1_SIZE) unicodeTips.push_back(record.szTip);
-  });
+  };
   g_steps.clear();
   const std::wstring text = L"Vantrel\uFF1A2 个操作正在进行\u3002 \u0416\u03A9\u05D0";  // Chinese, Cyrillic, Greek, Hebrew
   APIStuff::SetTrayTip(text);
@@ -493,7 +494,6 @@ TEST_F(TrayTest, ATipTheCodePageCannotHoldTravelsAsUnicode) {
   APIStuff::SetTrayTip(L"Vantrel.");
   EXPECT_EQ(unicodeTips.size(), 2u);
   EXPECT_EQ(Events(), std::vector<Event>{Event::Modify});
-  APIStuff::SetBalloonObserver(previous);
 }
 
 TEST(TrayTip, EachCharacterIsConvertedWholeAndTheFieldKeepsItsNul) {
