@@ -21,6 +21,7 @@
 #include "runtime/test_seam.h"
 #include "tests/common/random_fields.h"
 #include "tray/tray_icon_win32.h"
+#include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
 
 namespace {
@@ -40,10 +41,7 @@ constexpr Operation kAllOperations[] = {Operation::MountReadOnly, Operation::Mou
                                         Operation::UnmountCommit, Operation::Apply,          Operation::Capture,
                                         Operation::CaptureBoot,   Operation::Append};
 
-int g_ended = 0;
-void RecordEnd() {
-  ++g_ended;
-}
+using vantrel::wintest::g_ended;
 
 // The switches of an operation as separate arguments ("imagex /unmount /commit " gives /unmount, /commit).
 std::vector<std::wstring> Switches(Operation op) {
@@ -171,25 +169,10 @@ TEST_F(ToolInFolderWithSpace, TheToolItselfRunsWithExactArgumentsAndShowState) {
   EXPECT_EQ(toolLog_->Runs().size(), 2u);
 }
 
-class LaunchFromProgram : public testing::Test {
+class LaunchFromProgram : public vantrel::wintest::MainWindowFixture {
  protected:
-  void SetUp() override {
-    g_ended = 0;
-    saved_ = vantrel::runtime::TestSeam();
-    vantrel::runtime::TestSeam().endProgram = &RecordEnd;
-    log_ = std::make_unique<ToolLog>();
-    window_ = vantrel::app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
-    ASSERT_TRUE(window_);
-  }
-  void TearDown() override {
-    if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
-    window_.reset();
-    vantrel::runtime::TestSeam() = saved_;
-  }
-  HWND Ctl(const char* name) const { return window_->Control(vantrel::app::FindControl(name)->id); }
-  std::unique_ptr<vantrel::app::MainWindow> window_;
+  void BeforeOpen() override { log_ = std::make_unique<ToolLog>(); }
   std::unique_ptr<ToolLog> log_;
-  vantrel::runtime::TestObservers saved_;
 };
 
 TEST_F(LaunchFromProgram, AMissingToolIsReportedAndTheProgramGoesOn) {
@@ -300,27 +283,20 @@ std::wstring Tip(const std::wstring& text) { return text; }
 
 class ReportsFromProgram : public LaunchFromProgram {
  protected:
-  void SetUp() override {
+  void BeforeOpen() override {
     g_balloons.clear();
-    g_tips.clear();
     g_deleted = false;
     g_quitOnBalloon = false;
-    savedObservers_ = vantrel::runtime::TestSeam();
     vantrel::runtime::TestSeam().balloon = &OnBalloon;
     vantrel::runtime::TestSeam().trayNotify = &OnNotify;
-    LaunchFromProgram::SetUp();
-    g_tips.clear();
+    LaunchFromProgram::BeforeOpen();
   }
-  void TearDown() override {
-    LaunchFromProgram::TearDown();
-    vantrel::runtime::TestSeam() = savedObservers_;
-  }
+  void AfterOpen() override { g_tips.clear(); }
   void Set(const char* name, const wchar_t* text) { SetWindowTextW(Ctl(name), text); }
   void Click(const char* name) { SendMessageW(Ctl(name), BM_CLICK, 0, 0); }
   void Check(const char* name, bool on) {
     SendMessageW(Ctl(name), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
   }
-  vantrel::runtime::TestObservers savedObservers_;
 };
 
 TEST_F(ReportsFromProgram, EachRunIsReportedOnceWhenItsToolEndsAndAMessageBoxDelaysTheReport) {

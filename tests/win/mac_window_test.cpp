@@ -18,6 +18,7 @@
 #include "runtime/runtime.h"
 #include "runtime/test_seam.h"
 #include "skin/mac_window_win32.h"
+#include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
 
 namespace vantrel::skin {
@@ -398,26 +399,20 @@ void RecordEnd() {
   g_mainAliveAtEnd = IsWindow(g_main) != FALSE;
 }
 
-class MainWindowTitleBar : public testing::Test {
+class MainWindowTitleBar : public wintest::MainWindowFixture {
  protected:
-  void SetUp() override {
+  void BeforeOpen() override {
     g_observed.clear();
     g_ended = 0;
-    saved_ = runtime::TestSeam();
     runtime::TestSeam().endProgram = &RecordEnd;
     runtime::TestSeam().titleBarEvent = &Observe;
-    window_ = app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
-    ASSERT_TRUE(window_);
-    g_main = window_->hwnd();
+  }
+  void AfterOpen() override {
+    g_main = main_;
     ASSERT_NE(window_->TitleBar(), nullptr);
     bar_ = window_->TitleBar()->hwnd();
     PumpMessages();
     g_observed.clear();
-  }
-  void TearDown() override {
-    if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
-    window_.reset();
-    runtime::TestSeam() = saved_;
   }
   void Send(UINT message, WPARAM flags, int x, int y) {
     SendMessageW(bar_, message, flags, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
@@ -427,11 +422,8 @@ class MainWindowTitleBar : public testing::Test {
     GetWindowRect(g_main, &r);
     return r;
   }
-  HWND Ctl(const char* name) const { return window_->Control(app::FindControl(name)->id); }
 
-  std::unique_ptr<app::MainWindow> window_;
   HWND bar_ = nullptr;
-  runtime::TestObservers saved_;
 };
 
 TEST_F(MainWindowTitleBar, IsLoadedFromItsRecordAndShowsTheCaptionCentred) {

@@ -24,15 +24,22 @@ class MainWindowFixture : public testing::Test {
     g_ended = 0;
     saved_ = runtime::TestSeam();
     runtime::TestSeam().endProgram = &RecordEnd;
+    BeforeOpen();
     window_ = app::MainWindow::Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
     ASSERT_TRUE(window_);
     main_ = window_->hwnd();
+    AfterOpen();
   }
   void TearDown() override {
-    if (window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
+    if (closeByProgram_ && window_ && window_->hwnd()) window_->MacWindow_CloseWindow();
     window_.reset();
+    AfterClose();
     runtime::TestSeam() = saved_;
   }
+  // A test program's own preparation: observers to install (the seam is put back after the test), hooks.
+  virtual void BeforeOpen() {}
+  virtual void AfterOpen() {}
+  virtual void AfterClose() {}
 
   // A control of the main window by its name in the control tree.
   HWND Ctl(const char* name) const {
@@ -45,6 +52,8 @@ class MainWindowFixture : public testing::Test {
 
   std::unique_ptr<app::MainWindow> window_;
   HWND main_ = nullptr;
+  // Closed after the test by the program's own way out; false: the window object is only destroyed.
+  bool closeByProgram_ = true;
 
  private:
   runtime::TestObservers saved_;

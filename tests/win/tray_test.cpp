@@ -11,6 +11,7 @@
 #include "app/main_window_win32.h"
 #include "runtime/runtime.h"
 #include "runtime/test_seam.h"
+#include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
 #include "tray/tray_icon_win32.h"
 
@@ -155,26 +156,23 @@ class PopupDriver {
   HWND owner_ = nullptr;
 };
 
-class TrayTest : public ::testing::Test {
+class TrayTest : public wintest::MainWindowFixture {
  protected:
-  void SetUp() override {
+  void BeforeOpen() override {
     g_steps.clear();
-    saved_ = runtime::TestSeam();
+    closeByProgram_ = false;  // a window still carrying the icon takes it with it
     runtime::TestSeam().endProgram = &OnEnd;
     runtime::TestSeam().trayNotify = &OnNotify;
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &OnCallWndProc, nullptr, GetCurrentThreadId());
-    window_ = app::MainWindow::Create(GetModuleHandleW(nullptr));
-    ASSERT_TRUE(window_);
-    main_ = g_main = window_->hwnd();
+  }
+  void AfterOpen() override {
+    g_main = main_;
     g_menus = up_Menus().hwnd();
     wintest::PumpMessages();
   }
-
-  void TearDown() override {
-    window_.reset();  // a window still carrying the icon takes it with it
+  void AfterClose() override {
     wintest::PumpMessages();
     UnhookWindowsHookEx(hook_);
-    runtime::TestSeam() = saved_;
     g_main = g_menus = nullptr;
   }
 
@@ -185,10 +183,7 @@ class TrayTest : public ::testing::Test {
     return result;
   }
 
-  std::unique_ptr<app::MainWindow> window_;
-  HWND main_ = nullptr;
   HHOOK hook_ = nullptr;
-  runtime::TestObservers saved_;
 };
 
 TEST_F(TrayTest, StartUpSubclassesTheWindowThenAddsTheIconThenSetsItsTip) {
