@@ -25,15 +25,33 @@ int IconSize(int metric, int dpi) {
   return std::clamp(size, 16, 256);
 }
 
-int WindowDpi(HWND window) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
-  if (window && getDpiForWindow)
-    if (const UINT dpi = getDpiForWindow(window)) return static_cast<int>(dpi);
+const DpiSources& SystemDpiSources() {
+  static const DpiSources sources = [] {
+    DpiSources found;
+    Bind(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow", found.forWindow);
+    if (!found.forWindow) Bind(LoadFromSystemFolder(L"shcore.dll"), "GetDpiForMonitor", found.forMonitor);
+    return found;
+  }();
+  return sources;
+}
+
+int WindowDpi(HWND window) { return WindowDpi(window, SystemDpiSources()); }
+
+int WindowDpi(HWND window, const DpiSources& sources) {
+  if (window && sources.forWindow)
+    if (const UINT dpi = sources.forWindow(window)) return static_cast<int>(dpi);
+  // The monitor's effective DPI: what Windows 8.1 scales a per-monitor aware window's monitor to. The screen
+  // DC below gives the system DPI, the primary monitor's at sign-in, on every monitor.
+  if (window && sources.forMonitor) {
+    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+    UINT x = 0, y = 0;
+    if (HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST))
+      if (SUCCEEDED(sources.forMonitor(monitor, kEffectiveDpi, &x, &y)) && x) return static_cast<int>(x);
+  }
   HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : USER_DEFAULT_SCREEN_DPI;
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : USER_DEFAULT_SCREEN_DPI;
   if (screen) ReleaseDC(nullptr, screen);
-  return dpi;
+  return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
 }  // namespace vantrel::runtime
