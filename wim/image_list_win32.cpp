@@ -52,20 +52,46 @@ Listing Unreadable(DWORD error) {
   return l;
 }
 
-// Work for a thread-pool thread: read one path and post the outcome to the window.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
+}  // namespace
+
+struct ListReader::Slot {
+  SRWLOCK lock = SRWLOCK_INIT;
+  std::uint32_t generation = 0;    // the read the window waits for
+  std::optional<Listing> outcome;  // that read's, once it has come
+};
+
+namespace {
+
+// Work for a thread-pool thread: read one path, leave the outcome in the slot and tell the window. Any program
+// of the same integrity level can post to the window: the message carries nothing the window would take over.
 struct Job {
   HWND window;
   UINT message;
-  WPARAM generation;
+  std::uint32_t generation;
   std::wstring path;
+  std::shared_ptr<ListReader::Slot> slot;
 };
 
 void CALLBACK ReadInBackground(PTP_CALLBACK_INSTANCE, void* context) {
   std::unique_ptr<Job> job(static_cast<Job*>(context));
-  auto outcome = std::make_unique<Listing>(ReadListing(job->path));
-  // The window takes the outcome; when it is gone, the outcome goes here.
-  if (PostMessageW(job->window, job->message, job->generation, reinterpret_cast<LPARAM>(outcome.get())))
-    outcome.release();
+  Listing outcome = ReadListing(job->path);
+  {
+    const ExclusiveLock lock(job->slot->lock);
+    if (job->slot->generation != job->generation) return;  // another path (or the window) has come since
+    job->slot->outcome = std::move(outcome);
+  }
+  PostMessageW(job->window, job->message, 0, 0);
 }
 
 // Whether `text` fits the label's width in the label's font.
@@ -127,8 +153,16 @@ Listing ReadListing(const std::wstring& path) {
   return listing;
 }
 
+ListReader::ListReader(UINT message, UINT_PTR timerId)
+    : message_(message), timerId_(timerId), slot_(std::make_shared<Slot>()) {}
+
 void ListReader::PathChanged(HWND window, std::wstring_view fieldText) {
   ++generation_;
+  {
+    const ExclusiveLock lock(slot_->lock);
+    slot_->generation = generation_;
+    slot_->outcome.reset();
+  }
   listing_ = Listing();
   const std::optional<std::u16string> path = PathToRead(Utf16(fieldText));
   if (path) {
@@ -140,19 +174,23 @@ void ListReader::PathChanged(HWND window, std::wstring_view fieldText) {
   }
 }
 
-bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* changed) {
+bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM, bool* changed) {
   *changed = false;
   if (message == WM_TIMER && wParam == timerId_) {
     KillTimer(window, timerId_);
     if (!toRead_) return true;
-    auto job = std::make_unique<Job>(Job{window, message_, generation_, std::move(*toRead_)});
+    auto job = std::make_unique<Job>(Job{window, message_, generation_, std::move(*toRead_), slot_});
     toRead_.reset();
     if (TrySubmitThreadpoolCallback(&ReadInBackground, job.get(), nullptr)) job.release();
     return true;
   }
   if (message != message_) return false;
-  std::unique_ptr<Listing> outcome(reinterpret_cast<Listing*>(lParam));
-  if (outcome && wParam == generation_) {
+  std::optional<Listing> outcome;
+  {
+    const ExclusiveLock lock(slot_->lock);
+    outcome.swap(slot_->outcome);
+  }
+  if (outcome) {
     listing_ = std::move(*outcome);
     *changed = true;
   }

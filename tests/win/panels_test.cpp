@@ -8,6 +8,7 @@
 // clang-format on
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,35 @@ std::wstring TempFolder() {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
   return temp;
+}
+
+// Pumps this thread's messages for `time`.
+void PumpFor(std::chrono::milliseconds time) {
+  WaitUntil([] { return false; }, time);
+}
+
+// Writes a WIM file's header and description (no image data) with one image of each name, as the imaging tools
+// lay them out; false when the file cannot be written.
+bool WriteWim(const std::wstring& path, const std::vector<std::wstring>& names) {
+  std::wstring xml = L"\uFEFF<WIM>";
+  for (std::size_t i = 0; i < names.size(); ++i)
+    xml += L"<IMAGE INDEX=\"" + std::to_wstring(i + 1) + L"\"><NAME>" + names[i] + L"</NAME></IMAGE>";
+  xml += L"</WIM>";
+  std::string bytes(208, '\0');
+  auto put = [&](std::size_t at, std::size_t n, unsigned long long v) {
+    for (std::size_t i = 0; i < n; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  bytes.replace(0, 5, "MSWIM");
+  put(0x08, 4, 208), put(0x0C, 4, 0x10D00), put(0x28, 2, 1), put(0x2A, 2, 1), put(0x2C, 4, names.size());
+  put(0x48, 7, xml.size() * 2), put(0x4F, 1, 2), put(0x50, 8, 208), put(0x58, 8, xml.size() * 2);
+  for (wchar_t c : xml) bytes += static_cast<char>(c & 0xFF), bytes += static_cast<char>(c >> 8);
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+  CloseHandle(h);
+  return ok;
 }
 
 class PanelsTest : public vantrel::wintest::MainWindowFixture {
@@ -503,4 +533,34 @@ TEST_F(PanelsTest, TheWimFilesListIsShownAndChecksTheIndex) {
   labelBecomes("WimAddInfo", L"已有 2 个映像，新映像的 ID 将为 3");
   Tick("WIM_add_c", false);
   EXPECT_EQ(Text("WimAddInfo"), L"");
+}
+
+// Any program of the same integrity level can post to the window: a listing message from outside carries
+// nothing the window takes over or frees, and the reader's own outcomes still come.
+TEST_F(PanelsTest, AListingMessageFromOutsideIsNoListingAndFreesNothing) {
+  using vantrel::wim::PanelImageInfo;
+  ScratchFolder folder(TempFolder());
+  Set("WIMindex", L"");
+  Set("WIMPath", folder.path() + L"\\not there.wim");
+  Set("MountPath", L"C:\\mnt");
+  PumpFor(std::chrono::milliseconds(600));  // the read of a path that names no file has come and gone
+  auto forged = std::make_unique<vantrel::wim::Listing>();
+  forged->state = vantrel::wim::Listing::State::Read;
+  forged->description.images.resize(3);
+  for (WPARAM generation = 0; generation < 4; ++generation) {
+    SendMessageW(main_, PanelImageInfo::kMountMessage, generation, reinterpret_cast<LPARAM>(forged.get()));
+    SendMessageW(main_, PanelImageInfo::kCaptureMessage, generation, reinterpret_cast<LPARAM>(forged.get()));
+  }
+  EXPECT_EQ(Text("WimInfo"), L"") << "a forged listing was shown";
+  Set("WIMindex", L"5");
+  EXPECT_EQ(Launch("MountWim").args, (Args{L"/mount", folder.path() + L"\\not there.wim", L"5", L"C:\\mnt"}));
+  // Not a pointer at all: nothing is freed.
+  PostMessageW(main_, PanelImageInfo::kMountMessage, 1, 0x10);
+  PostMessageW(main_, PanelImageInfo::kCaptureMessage, 1, 0x10);
+  PumpFor(std::chrono::milliseconds(100));
+  const std::wstring wim = folder.File(L"一个.wim");
+  ASSERT_TRUE(WriteWim(wim, {L"唯一"}));
+  Set("WIMindex", L"1");
+  Set("WIMPath", wim);
+  EXPECT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"唯一"; })) << testing::PrintToString(Text("WimInfo"));
 }
