@@ -8,6 +8,7 @@
 #include "resources/text.h"
 #include "runtime/handles.h"
 #include "runtime/runtime.h"
+#include "wim/list_path.h"
 
 namespace vantrel::wim {
 namespace {
@@ -166,7 +167,8 @@ void ListReader::PathChanged(HWND window, std::wstring_view fieldText) {
   listing_ = Listing();
   const std::optional<std::u16string> path = PathToRead(Utf16(fieldText));
   if (path) {
-    toRead_ = Wide(*path);
+    // The tool opens a relative path in the program folder, where it starts, not in the current folder.
+    toRead_ = Wide(ResolvedPath(Utf16(runtime::ProgramFolder()), *path));
     SetTimer(window, timerId_, kPauseMs, nullptr);
   } else {
     toRead_.reset();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "wim/image_choice.h"
+#include "wim/list_path.h"
 
 namespace vantrel::wim {
 namespace {
@@ -416,6 +417,36 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   EXPECT_FALSE(PathToRead(u""));
   EXPECT_FALSE(PathToRead(u"\"\""));
   EXPECT_FALSE(PathToRead(u"  "));
+}
+
+// The tool starts in the program folder: a path field's relative forms name files there, as the tool sees them.
+TEST(ListPath, RelativePathsAreTheToolsFilesInTheProgramFolder) {
+  const std::u16string folder = u"D:\\Tools\\Vantrel";
+  EXPECT_EQ(ResolvedPath(folder, u"x.wim"), u"D:\\Tools\\Vantrel\\x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u"..\\images\\x.wim"), u"D:\\Tools\\Vantrel\\..\\images\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"D:\\", u"x.wim"), u"D:\\x.wim");  // a drive root keeps one separator
+  // Full paths stay as they are, in every form.
+  for (std::u16string_view full : {u"C:\\a b\\x.wim", u"c:/x.wim", u"\\\\server\\share\\x.wim",
+                                   u"//server/share/x.wim", u"\\\\?\\C:\\x.wim", u"\\\\.\\PhysicalDrive0"})
+    EXPECT_EQ(ResolvedPath(folder, full), full);
+  // Rooted on the current drive: the program folder's drive, or its share.
+  EXPECT_EQ(ResolvedPath(folder, u"\\images\\x.wim"), u"D:\\images\\x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u"/x.wim"), u"D:/x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\nas\\tools\\Vantrel", u"\\x.wim"), u"\\\\nas\\tools\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\nas\\tools", u"x.wim"), u"\\\\nas\\tools\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\?\\UNC\\nas\\tools\\V", u"\\x.wim"), u"\\\\?\\UNC\\nas\\tools\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\?\\D:\\V", u"\\x.wim"), u"\\\\?\\D:\\x.wim");
+  // Relative to a drive's current folder: the program folder on its own drive (either case), another drive's
+  // current folder is the system's to find.
+  EXPECT_EQ(ResolvedPath(folder, u"D:x.wim"), u"D:\\Tools\\Vantrel\\x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u"d:sub\\x.wim"), u"D:\\Tools\\Vantrel\\sub\\x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u"E:x.wim"), u"E:x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\nas\\tools", u"D:x.wim"), u"D:x.wim");
+  // No full program folder (it could not be had): the path as typed.
+  EXPECT_EQ(ResolvedPath(u"", u"x.wim"), u"x.wim");
+  EXPECT_EQ(ResolvedPath(u"Vantrel", u"\\x.wim"), u"\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\nas", u"x.wim"), u"x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u""), u"");
 }
 
 }  // namespace

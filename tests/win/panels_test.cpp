@@ -564,3 +564,24 @@ TEST_F(PanelsTest, AListingMessageFromOutsideIsNoListingAndFreesNothing) {
   Set("WIMPath", wim);
   EXPECT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"唯一"; })) << testing::PrintToString(Text("WimInfo"));
 }
+
+// The tool starts in the program folder, so a relative path names a file there, whatever the current folder:
+// the list is read from that file, in each relative form.
+TEST_F(PanelsTest, ARelativeWimPathIsListedFromTheProgramFolder) {
+  const std::wstring program = vantrel::wintest::BinDir();
+  ScratchFolder folder(program + L"\\");
+  ASSERT_TRUE(WriteWim(folder.File(L"相对.wim"), {L"甲", L"乙"}));
+  const vantrel::runtime::CurrentFolderKeeper keep;
+  ASSERT_TRUE(SetCurrentDirectoryW(TempFolder().c_str()));  // on another drive than the program folder here
+  const std::wstring inFolder = folder.Name() + L"\\相对.wim";
+  Set("WIMindex", L"2");
+  for (const std::wstring& path : {inFolder, L".\\" + inFolder, program.substr(2) + L"\\" + inFolder,
+                                   program.substr(0, 2) + inFolder}) {
+    Set("WIMPath", path);
+    EXPECT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"乙"; }))
+        << testing::PrintToString(path) << ": " << testing::PrintToString(Text("WimInfo"));
+  }
+  Set("WIMindex", L"3");
+  Set("MountPath", L"C:\\mnt");
+  ExpectMessage("MountWim", 20113);
+}

@@ -1,0 +1,20 @@
+// Which file a path field names for the tool. Every tool starts in the program folder, so a relative path
+// there means a file of that folder, whatever folder the program itself has as its current one: the list is
+// read from the same file. Platform-free: the path rules of Windows on UTF-16 text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantrel::wim {
+
+// The file a tool started in `folder` (a full path: "C:\dir", "C:\", "\\server\share\dir") opens for `path`:
+//  - a full path ("C:\x", "\\server\share\x", "\\?\C:\x") as it is;
+//  - a relative one ("x.wim", "..\x.wim") in `folder`;
+//  - one rooted on the current drive ("\x.wim") on `folder`'s drive or share;
+//  - one relative to a drive's current folder ("D:x.wim"): in `folder` on `folder`'s own drive; on another
+//    drive as it is, since the tool takes that drive's current folder from the environment it inherits.
+// `path` as it is when `folder` is not a full path. '/' counts as '\'.
+std::u16string ResolvedPath(std::u16string_view folder, std::u16string_view path);
+
+}  // namespace vantrel::wim
