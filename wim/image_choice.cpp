@@ -111,6 +111,8 @@ std::u16string ReasonText(const Failure& f, const TextLookup& text) {
       return FillIn(text(kReasonCountMismatch), {Decimal(f.value), Decimal(f.limit)});
     case Problem::EncryptedEsd:
       return text(kReasonEncrypted);
+    case Problem::NotLocal:
+      return text(kReasonNotLocal);
   }
   return {};
 }

@@ -30,6 +30,7 @@ inline constexpr std::uint16_t kReasonBadPlace = 60115;
 inline constexpr std::uint16_t kReasonBrokenXml = 60116;
 inline constexpr std::uint16_t kReasonCountMismatch = 60117;  // "%1" header count, "%2" listed
 inline constexpr std::uint16_t kReasonEncrypted = 60118;
+inline constexpr std::uint16_t kReasonNotLocal = 60119;  // a cloud or archived file, left unread
 
 using TextLookup = std::function<std::u16string(std::uint16_t)>;
 

@@ -16,6 +16,17 @@ namespace {
 using runtime::Utf16;
 using runtime::Wide;
 
+// MinGW's headers lack the newer attributes.
+#ifndef FILE_ATTRIBUTE_RECALL_ON_OPEN
+#define FILE_ATTRIBUTE_RECALL_ON_OPEN 0x00040000
+#endif
+#ifndef FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+#define FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS 0x00400000
+#endif
+static_assert(kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY && kAttributeOffline == FILE_ATTRIBUTE_OFFLINE &&
+              kAttributeRecallOnOpen == FILE_ATTRIBUTE_RECALL_ON_OPEN &&
+              kAttributeRecallOnDataAccess == FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS);
+
 // A pause in typing this long before a path is read.
 constexpr UINT kPauseMs = 150;
 
@@ -130,7 +141,19 @@ Listing ReadListing(const std::wstring& path) {
       return none;
     return Unreadable(error);
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return none;
+  switch (KindOf(attributes)) {
+    case FileKind::NoFile:
+      return none;
+    case FileKind::NotLocal: {
+      // Nothing is opened: even the header's few bytes would recall the whole file from the cloud or the archive.
+      Listing notLocal;
+      notLocal.state = Listing::State::Read;
+      notLocal.description.failure.problem = Problem::NotLocal;
+      return notLocal;
+    }
+    case FileKind::Local:
+      break;
+  }
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return Unreadable(GetLastError());

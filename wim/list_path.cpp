@@ -49,6 +49,12 @@ std::u16string Joined(std::u16string_view folder, std::u16string_view path) {
 
 }  // namespace
 
+FileKind KindOf(std::uint32_t attributes) {
+  if (attributes & kAttributeDirectory) return FileKind::NoFile;
+  if (attributes & (kAttributeOffline | kAttributeRecallOnOpen | kAttributeRecallOnDataAccess)) return FileKind::NotLocal;
+  return FileKind::Local;
+}
+
 std::u16string ResolvedPath(std::u16string_view folder, std::u16string_view path) {
   const std::size_t root = RootLength(folder);
   if (path.empty() || root == 0) return std::u16string(path);

@@ -449,5 +449,27 @@ TEST(ListPath, RelativePathsAreTheToolsFilesInTheProgramFolder) {
   EXPECT_EQ(ResolvedPath(folder, u""), u"");
 }
 
+// A cloud or archived file is never opened (reading its header would fetch all of it): its line gives the plain
+// reason, and with no list nothing is refused on it.
+TEST(ListPath, CloudAndArchivedFilesAreLeftUnreadWithAReason) {
+  EXPECT_EQ(KindOf(0x20), FileKind::Local);  // archive bit
+  EXPECT_EQ(KindOf(0x80), FileKind::Local);  // normal
+  EXPECT_EQ(KindOf(0x1), FileKind::Local);   // read-only
+  EXPECT_EQ(KindOf(0x10), FileKind::NoFile);
+  EXPECT_EQ(KindOf(0x10 | 0x400000), FileKind::NoFile);  // a folder on demand is still no file
+  for (std::uint32_t away : {0x1000u, 0x40000u, 0x400000u, 0x20u | 0x400000u | 0x80000u})
+    EXPECT_EQ(KindOf(away), FileKind::NotLocal) << away;
+  EXPECT_EQ(KindOf(0x80000 | 0x20), FileKind::Local);  // pinned (FILE_ATTRIBUTE_PINNED) and present
+
+  Listing listing;
+  listing.state = Listing::State::Read;
+  listing.description.failure.problem = Problem::NotLocal;
+  const TextLookup text = [](std::uint16_t id) { return id == kReasonNotLocal ? std::u16string(u"away") : u"?"; };
+  EXPECT_EQ(IndexLine(listing, u"7", text), u"away");
+  EXPECT_EQ(AppendLine(listing, true, text), u"away");
+  EXPECT_FALSE(listing.ImageCount());
+  EXPECT_TRUE(PickList(listing, text).empty());
+}
+
 }  // namespace
 }  // namespace vantrel::wim
