@@ -485,6 +485,7 @@ void MainWindow::RunEnded(imaging::Operation op, imaging::Tool tool, runtime::Pr
   tray::APIStuff::ShowBalloon(runtime::Wide(balloon.title), runtime::Wide(balloon.text),
                               balloon.icon == imaging::BalloonIcon::Error);
   ShowRunsInTip();
+  imageInfo_.RunEnded();
 }
 
 namespace {

@@ -56,6 +56,18 @@ bool ReadAt(HANDLE file, std::uint64_t offset, std::size_t size, std::vector<std
   return true;
 }
 
+FileStamp StampOf(DWORD sizeHigh, DWORD sizeLow, const FILETIME& lastWrite) {
+  return {(static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow,
+          (static_cast<std::uint64_t>(lastWrite.dwHighDateTime) << 32) | lastWrite.dwLowDateTime};
+}
+
+// The file's stamp now, or none when the file cannot be asked.
+std::optional<FileStamp> StampNow(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return StampOf(data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime);
+}
+
 Listing Unreadable(DWORD error) {
   Listing l;
   l.state = Listing::State::Read;
@@ -157,13 +169,15 @@ Listing ReadListing(const std::wstring& path) {
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return Unreadable(GetLastError());
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) return Unreadable(GetLastError());
-  const std::uint64_t fileSize = static_cast<std::uint64_t>(size.QuadPart);
-  std::vector<std::uint8_t> bytes;
-  if (!ReadAt(file.get(), 0, kHeaderSize, &bytes)) return Unreadable(GetLastError());
+  // The stamp is taken before the reads: a file written meanwhile differs from it at the next click.
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(file.get(), &information)) return Unreadable(GetLastError());
   Listing listing;
   listing.state = Listing::State::Read;
+  listing.stamp = StampOf(information.nFileSizeHigh, information.nFileSizeLow, information.ftLastWriteTime);
+  const std::uint64_t fileSize = listing.stamp.size;
+  std::vector<std::uint8_t> bytes;
+  if (!ReadAt(file.get(), 0, kHeaderSize, &bytes)) return Unreadable(GetLastError());
   const HeaderResult header = ReadHeader(bytes, fileSize);
   if (!header.ok()) {
     listing.description.header = header.header;
@@ -191,21 +205,39 @@ void ListReader::PathChanged(HWND window, std::wstring_view fieldText) {
   const std::optional<std::u16string> path = PathToRead(Utf16(fieldText));
   if (path) {
     // The tool opens a relative path in the program folder, where it starts, not in the current folder.
-    toRead_ = Wide(ResolvedPath(Utf16(runtime::ProgramFolder()), *path));
+    path_ = Wide(ResolvedPath(Utf16(runtime::ProgramFolder()), *path));
     SetTimer(window, timerId_, kPauseMs, nullptr);
   } else {
-    toRead_.reset();
+    path_.reset();
     KillTimer(window, timerId_);
   }
+}
+
+void ListReader::ReadAgain(HWND window) const {
+  // On the timer, as after typing: the window's handler submits the read, and the listing stays shown meanwhile.
+  if (path_) SetTimer(window, timerId_, USER_TIMER_MINIMUM, nullptr);
+}
+
+std::optional<std::uint32_t> ListReader::CountForClick(HWND window) const {
+  if (!listing_.HasList() || !path_) return std::nullopt;
+  const std::optional<std::uint32_t> count = CountToCheck(listing_, StampNow(*path_));
+  if (!count) ReadAgain(window);  // written since it was read: the list is not trusted, and read afresh
+  return count;
 }
 
 bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM, bool* changed) {
   *changed = false;
   if (message == WM_TIMER && wParam == timerId_) {
     KillTimer(window, timerId_);
-    if (!toRead_) return true;
-    auto job = std::make_unique<Job>(Job{window, message_, generation_, std::move(*toRead_), slot_});
-    toRead_.reset();
+    if (!path_) return true;
+    // The same file may be read again (it was written): only the newest read's outcome counts.
+    ++generation_;
+    {
+      const ExclusiveLock lock(slot_->lock);
+      slot_->generation = generation_;
+      slot_->outcome.reset();
+    }
+    auto job = std::make_unique<Job>(Job{window, message_, generation_, *path_, slot_});
     if (TrySubmitThreadpoolCallback(&ReadInBackground, job.get(), nullptr)) job.release();
     return true;
   }
@@ -220,6 +252,13 @@ bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM, bool* 
     *changed = true;
   }
   return true;
+}
+
+std::optional<std::uint32_t> PanelImageInfo::MountImageCount() const { return mount_.CountForClick(host_.Owner()); }
+
+void PanelImageInfo::RunEnded() const {
+  mount_.ReadAgain(host_.Owner());
+  capture_.ReadAgain(host_.Owner());
 }
 
 void PanelImageInfo::Attach() {

@@ -31,6 +31,11 @@ class ListReader {
   // when the listing changed.
   bool Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* changed);
   const Listing& listing() const { return listing_; }
+  // The same file is read again in a moment (it may have been written); what is known stays until then.
+  void ReadAgain(HWND window) const;
+  // The image count a click may refuse an index on: none unless the list was read and the file is still as it
+  // was then; a file changed since is read again.
+  std::optional<std::uint32_t> CountForClick(HWND window) const;
 
   // Where the reading thread leaves its outcome; the message it posts only says that one has come. The slot
   // is shared with the read in flight, so neither outlives what it uses.
@@ -41,7 +46,7 @@ class ListReader {
   UINT_PTR timerId_;
   std::uint32_t generation_ = 0;  // the outcome of an earlier path is dropped when it comes
   std::shared_ptr<Slot> slot_;
-  std::optional<std::wstring> toRead_;
+  std::optional<std::wstring> path_;  // the file the field names, as the tool opens it
   Listing listing_;
 };
 
@@ -71,8 +76,12 @@ class PanelImageInfo {
   void Command(std::string_view name, int notification);
   // A message of the window: true when it was one of ours and has been handled.
   bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  // How many images the mount panel's file holds, when its list was read.
-  std::optional<std::uint32_t> MountImageCount() const { return mount_.listing().ImageCount(); }
+  // How many images the mount panel's file holds, when its list was read and the file has not changed since
+  // (it is then read again).
+  std::optional<std::uint32_t> MountImageCount() const;
+  // A launched run has ended: it may have written the files the panels name (a capture or an append to the
+  // save path, a committed unmount into its WIM file), so both are read again.
+  void RunEnded() const;
   // The list to pick from, under the index box; the index box gets the number picked.
   void ShowPicker();
 

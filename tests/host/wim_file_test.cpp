@@ -471,5 +471,20 @@ TEST(ListPath, CloudAndArchivedFilesAreLeftUnreadWithAReason) {
   EXPECT_TRUE(PickList(listing, text).empty());
 }
 
+// A click refuses an index only on a list of the file as it is: one written since (an append) may hold it.
+TEST(ListPath, AListIsCheckedAgainstOnlyWhileTheFileIsAsItWasRead) {
+  Listing listing;
+  listing.state = Listing::State::Read;
+  listing.description.images.resize(2);
+  listing.stamp = {4096, 133'000'000'000'000'000};
+  EXPECT_EQ(CountToCheck(listing, FileStamp{4096, 133'000'000'000'000'000}), 2u);
+  EXPECT_FALSE(CountToCheck(listing, FileStamp{8192, 133'000'000'000'000'000}));  // grown
+  EXPECT_FALSE(CountToCheck(listing, FileStamp{4096, 133'000'000'000'000'001}));  // written, same size
+  EXPECT_FALSE(CountToCheck(listing, std::nullopt));                               // gone, or not to be asked
+  listing.description.failure.problem = Problem::NotWim;
+  EXPECT_FALSE(CountToCheck(listing, listing.stamp));
+  EXPECT_FALSE(CountToCheck(Listing(), FileStamp{}));
+}
+
 }  // namespace
 }  // namespace vantrel::wim

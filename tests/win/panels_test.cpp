@@ -585,3 +585,57 @@ TEST_F(PanelsTest, ARelativeWimPathIsListedFromTheProgramFolder) {
   Set("MountPath", L"C:\\mnt");
   ExpectMessage("MountWim", 20113);
 }
+
+// A file written after its list was read (appended to from elsewhere, or its time changed) is no ground for a
+// refusal: the click passes the index as typed and the file is read again; the fresh list checks again.
+TEST_F(PanelsTest, AFileChangedSinceItsListWasReadRefusesNothingAndIsReadAgain) {
+  ScratchFolder folder(TempFolder());
+  const std::wstring wim = folder.File(L"追加.wim");
+  ASSERT_TRUE(WriteWim(wim, {L"甲"}));
+  Set("WIMindex", L"2");
+  Set("WIMPath", wim);
+  Set("MountPath", L"C:\\mnt");
+  ASSERT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"没有 ID 为 2 的映像（共 1 个映像）"; })) << Text("WimInfo");
+  // The same bytes, a later write time.
+  HANDLE h = CreateFileW(wim.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  FILETIME written{};
+  GetFileTime(h, nullptr, nullptr, &written);
+  written.dwHighDateTime += 1;
+  EXPECT_TRUE(SetFileTime(h, nullptr, nullptr, &written));
+  CloseHandle(h);
+  EXPECT_EQ(Launch("MountWim").args, (Args{L"/mount", wim, L"2", L"C:\\mnt"}));
+  // Read again: index 2 is refused on the fresh list of the unchanged images, until an image is appended.
+  PumpFor(std::chrono::milliseconds(500));
+  ExpectMessage("MountWim", 20113);
+  ASSERT_TRUE(WriteWim(wim, {L"甲", L"乙"}));
+  EXPECT_EQ(Launch("MountWim").args, (Args{L"/mount", wim, L"2", L"C:\\mnt"}));
+  EXPECT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"乙"; })) << testing::PrintToString(Text("WimInfo"));
+  EXPECT_EQ(log_.Runs().size(), 2u);
+}
+
+// A run that ends may have written the files the panels name (here the file is written while the tool runs):
+// both lists are read again when it ends, without the paths changing.
+TEST_F(PanelsTest, TheListsAreReadAgainWhenARunEnds) {
+  ScratchFolder folder(TempFolder());
+  const std::wstring wim = folder.File(L"运行.wim");
+  ASSERT_TRUE(WriteWim(wim, {L"甲"}));
+  Click("Option2");
+  Set("WIMSavePath", wim);
+  Tick("WIM_add_c", true);
+  EXPECT_TRUE(WaitUntil([&] { return Text("WimAddInfo") == L"已有 1 个映像，新映像的 ID 将为 2"; })) << Text("WimAddInfo");
+  Click("Option1");
+  Set("WIMindex", L"");
+  Set("WIMPath", wim);
+  ASSERT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"共 1 个映像，按 F4 选择"; })) << Text("WimInfo");
+  Set("MountPath", L"C:\\mnt standin:sleep=800");
+  Set("WIMindex", L"1");
+  ExpectNoMessage("MountWim");
+  ASSERT_TRUE(WriteWim(wim, {L"甲", L"乙"}));
+  Set("WIMindex", L"");
+  PumpFor(std::chrono::milliseconds(200));
+  EXPECT_EQ(Text("WimInfo"), L"共 1 个映像，按 F4 选择") << "read again before the run ended";
+  EXPECT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"共 2 个映像，按 F4 选择"; })) << Text("WimInfo");
+  EXPECT_EQ(Text("WimAddInfo"), L"已有 2 个映像，新映像的 ID 将为 3");
+  EXPECT_EQ(log_.Runs().size(), 1u);
+}
