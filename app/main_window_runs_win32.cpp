@@ -29,6 +29,8 @@ void MainWindow::RunEnded(imaging::Operation op, imaging::Tool tool, runtime::Pr
   tray::APIStuff::ShowBalloon(runtime::Wide(balloon.title), runtime::Wide(balloon.text),
                               balloon.icon == imaging::BalloonIcon::Error);
   ShowRunsInTip();
+  // The run may have written the files the panels name: their lists are read again.
+  imageInfo_.RunEnded();
 }
 
 void MainWindow::ShowRunsInTip() {

@@ -5,9 +5,21 @@
 
 namespace vantrel::runtime {
 
-// The DPI of `window` (GetDpiForWindow, bound on first use), or the screen's when the system lacks it or
-// the window is null.
+// Where a window's DPI can be had, newest first; null where the system lacks the function.
+struct DpiSources {
+  UINT(WINAPI* forWindow)(HWND) = nullptr;  // GetDpiForWindow (user32, Windows 10 1607)
+  // GetDpiForMonitor (shcore, Windows 8.1); the third argument is MONITOR_DPI_TYPE.
+  HRESULT(WINAPI* forMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
+};
+
+// This system's, bound on first use; shcore is loaded (from the system folder) only where user32 lacks
+// GetDpiForWindow.
+const DpiSources& SystemDpiSources();
+
+// The DPI of `window`: its own (GetDpiForWindow), else its monitor's (GetDpiForMonitor, Windows 8.1 and
+// Windows 10 before 1607), else the screen's; the screen's for a null window.
 int WindowDpi(HWND window);
+int WindowDpi(HWND window, const DpiSources& sources);
 
 // The side of the icon the system shows for `metric` (SM_CXICON or SM_CXSMICON) at `dpi`
 // (GetSystemMetricsForDpi, bound on first use; where the system lacks it, the system's own size), 16 to 256.

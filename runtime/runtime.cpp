@@ -92,14 +92,21 @@ DWORD Shell(const ProcessLaunch& launch, UniqueKernelHandle* process_out) {
 }
 
 bool CopyToClipboard(HWND owner, std::wstring_view text) {
-  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (!memory) return false;
-  if (void* data = GlobalLock(memory)) {
-    std::memcpy(data, text.data(), text.size() * sizeof(wchar_t));
-    static_cast<wchar_t*>(data)[text.size()] = L'\0';
-    GlobalUnlock(memory);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  return memory && CopyToClipboard(owner, text, memory);
+}
+
+bool CopyToClipboard(HWND owner, std::wstring_view text, HGLOBAL memory) {
+  // A block that cannot be locked (discarded) holds no text: handing it over would put whatever the
+  // block holds on the clipboard.
+  void* data = GlobalLock(memory);
+  if (!data) {
+    GlobalFree(memory);
+    return false;
   }
+  std::memcpy(data, text.data(), text.size() * sizeof(wchar_t));
+  static_cast<wchar_t*>(data)[text.size()] = L'\0';
+  GlobalUnlock(memory);
   // Another program may hold the clipboard for a moment.
   bool opened = false;
   for (int attempt = 0; attempt < 10 && !(opened = OpenClipboard(owner) != FALSE); ++attempt) Sleep(20);

@@ -74,6 +74,9 @@ DWORD Shell(const ProcessLaunch& launch, UniqueKernelHandle* process = nullptr);
 
 // Puts `text` on the clipboard as Unicode text, for `owner`. False when the clipboard could not be had.
 bool CopyToClipboard(HWND owner, std::wstring_view text);
+// The same into `memory`, moveable memory of at least the text and its NUL, which is the clipboard's once
+// given and freed otherwise (also when it cannot be locked).
+bool CopyToClipboard(HWND owner, std::wstring_view text, HGLOBAL memory);
 
 // Keeps the process's current folder: what it was at construction is set again at destruction. The common
 // dialogs move it to the folder the user browsed to, which would keep that folder (a USB stick) in use.

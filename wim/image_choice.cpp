@@ -43,6 +43,11 @@ std::optional<std::uint32_t> Listing::ImageCount() const {
   return static_cast<std::uint32_t>(description.images.size());
 }
 
+std::optional<std::uint32_t> CountToCheck(const Listing& listing, const std::optional<FileStamp>& now) {
+  if (!now || !(*now == listing.stamp)) return std::nullopt;
+  return listing.ImageCount();
+}
+
 std::u16string SizeText(std::uint64_t bytes) {
   static constexpr const char16_t* kUnits[] = {u"B", u"KB", u"MB", u"GB", u"TB", u"PB", u"EB"};
   if (bytes < 1024) return Decimal(bytes) + u" B";
@@ -115,6 +120,8 @@ std::u16string ReasonText(const Failure& f, const TextLookup& text) {
       return FillIn(text(kReasonCountMismatch), {Decimal(f.value), Decimal(f.limit)});
     case Problem::EncryptedEsd:
       return text(kReasonEncrypted);
+    case Problem::NotLocal:
+      return text(kReasonNotLocal);
   }
   return {};
 }

@@ -31,12 +31,20 @@ inline constexpr std::uint16_t kReasonBadPlace = 60115;
 inline constexpr std::uint16_t kReasonBrokenXml = 60116;
 inline constexpr std::uint16_t kReasonCountMismatch = 60117;  // "%1" header count, "%2" listed
 inline constexpr std::uint16_t kReasonEncrypted = 60118;
+inline constexpr std::uint16_t kReasonNotLocal = 60119;  // a cloud or archived file, left unread
 
 using TextLookup = std::function<std::u16string(std::uint16_t)>;
 
 // The path to read for a path field: as typed, without the double quotes Explorer's "Copy as path" puts
 // round it; none when the field is empty.
 std::optional<std::u16string> PathToRead(std::u16string_view field);
+
+// A file's size and last-write time (a FILETIME), to tell whether it has changed since it was read.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::uint64_t lastWrite = 0;
+  bool operator==(const FileStamp&) const = default;
+};
 
 // What is known of the file a path field names.
 struct Listing {
@@ -47,11 +55,17 @@ struct Listing {
   };
   State state = State::Nothing;
   Description description;
+  FileStamp stamp;  // the file's when it was read
 
   bool HasList() const { return state == State::Read && description.ok(); }
   // How many images the file holds, when its list was read.
   std::optional<std::uint32_t> ImageCount() const;
 };
+
+// The image count a click may refuse an index on: the listing's, but only while the file is still as it was
+// read (`now`: its stamp at the click, none when it cannot be had). A file written since (an append) may hold
+// the image the index names.
+std::optional<std::uint32_t> CountToCheck(const Listing& listing, const std::optional<FileStamp>& now);
 
 // "15.2 GB": a size in bytes, in units of 1024, with one decimal below 100 of a unit.
 std::u16string SizeText(std::uint64_t bytes);

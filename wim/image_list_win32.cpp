@@ -11,12 +11,24 @@
 #include "runtime/dpi.h"
 #include "runtime/handles.h"
 #include "runtime/runtime.h"
+#include "wim/list_path.h"
 
 namespace vantrel::wim {
 namespace {
 
 using runtime::Utf16;
 using runtime::Wide;
+
+// MinGW's headers lack the newer attributes.
+#ifndef FILE_ATTRIBUTE_RECALL_ON_OPEN
+#define FILE_ATTRIBUTE_RECALL_ON_OPEN 0x00040000
+#endif
+#ifndef FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+#define FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS 0x00400000
+#endif
+static_assert(kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY && kAttributeOffline == FILE_ATTRIBUTE_OFFLINE &&
+              kAttributeRecallOnOpen == FILE_ATTRIBUTE_RECALL_ON_OPEN &&
+              kAttributeRecallOnDataAccess == FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS);
 
 // A pause in typing this long before a path is read.
 constexpr UINT kPauseMs = 150;
@@ -45,6 +57,18 @@ bool ReadAt(HANDLE file, std::uint64_t offset, std::size_t size, std::vector<std
   return true;
 }
 
+FileStamp StampOf(DWORD sizeHigh, DWORD sizeLow, const FILETIME& lastWrite) {
+  return {(static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow,
+          (static_cast<std::uint64_t>(lastWrite.dwHighDateTime) << 32) | lastWrite.dwLowDateTime};
+}
+
+// The file's stamp now, or none when the file cannot be asked.
+std::optional<FileStamp> StampNow(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return StampOf(data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime);
+}
+
 Listing Unreadable(DWORD error) {
   Listing l;
   l.state = Listing::State::Read;
@@ -53,20 +77,46 @@ Listing Unreadable(DWORD error) {
   return l;
 }
 
-// Work for a thread-pool thread: read one path and post the outcome to the window.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
+}  // namespace
+
+struct ListReader::Slot {
+  SRWLOCK lock = SRWLOCK_INIT;
+  std::uint32_t generation = 0;    // the read the window waits for
+  std::optional<Listing> outcome;  // that read's, once it has come
+};
+
+namespace {
+
+// Work for a thread-pool thread: read one path, leave the outcome in the slot and tell the window. Any program
+// of the same integrity level can post to the window: the message carries nothing the window would take over.
 struct Job {
   HWND window;
   UINT message;
-  WPARAM generation;
+  std::uint32_t generation;
   std::wstring path;
+  std::shared_ptr<ListReader::Slot> slot;
 };
 
 void CALLBACK ReadInBackground(PTP_CALLBACK_INSTANCE, void* context) {
   std::unique_ptr<Job> job(static_cast<Job*>(context));
-  auto outcome = std::make_unique<Listing>(ReadListing(job->path));
-  // The window takes the outcome; when it is gone, the outcome goes here.
-  if (PostMessageW(job->window, job->message, job->generation, reinterpret_cast<LPARAM>(outcome.get())))
-    outcome.release();
+  Listing outcome = ReadListing(job->path);
+  {
+    const ExclusiveLock lock(job->slot->lock);
+    if (job->slot->generation != job->generation) return;  // another path (or the window) has come since
+    job->slot->outcome = std::move(outcome);
+  }
+  PostMessageW(job->window, job->message, 0, 0);
 }
 
 // Whether `text` fits the label's width in the label's font.
@@ -103,17 +153,31 @@ Listing ReadListing(const std::wstring& path) {
       return none;
     return Unreadable(error);
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return none;
+  switch (KindOf(attributes)) {
+    case FileKind::NoFile:
+      return none;
+    case FileKind::NotLocal: {
+      // Nothing is opened: even the header's few bytes would recall the whole file from the cloud or the archive.
+      Listing notLocal;
+      notLocal.state = Listing::State::Read;
+      notLocal.description.failure.problem = Problem::NotLocal;
+      return notLocal;
+    }
+    case FileKind::Local:
+      break;
+  }
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return Unreadable(GetLastError());
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) return Unreadable(GetLastError());
-  const std::uint64_t fileSize = static_cast<std::uint64_t>(size.QuadPart);
-  std::vector<std::uint8_t> bytes;
-  if (!ReadAt(file.get(), 0, kHeaderSize, &bytes)) return Unreadable(GetLastError());
+  // The stamp is taken before the reads: a file written meanwhile differs from it at the next click.
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(file.get(), &information)) return Unreadable(GetLastError());
   Listing listing;
   listing.state = Listing::State::Read;
+  listing.stamp = StampOf(information.nFileSizeHigh, information.nFileSizeLow, information.ftLastWriteTime);
+  const std::uint64_t fileSize = listing.stamp.size;
+  std::vector<std::uint8_t> bytes;
+  if (!ReadAt(file.get(), 0, kHeaderSize, &bytes)) return Unreadable(GetLastError());
   const HeaderResult header = ReadHeader(bytes, fileSize);
   if (!header.ok()) {
     listing.description.header = header.header;
@@ -127,36 +191,74 @@ Listing ReadListing(const std::wstring& path) {
   return listing;
 }
 
+ListReader::ListReader(UINT message, UINT_PTR timerId)
+    : message_(message), timerId_(timerId), slot_(std::make_shared<Slot>()) {}
+
 void ListReader::PathChanged(HWND window, std::wstring_view fieldText) {
   ++generation_;
+  {
+    const ExclusiveLock lock(slot_->lock);
+    slot_->generation = generation_;
+    slot_->outcome.reset();
+  }
   listing_ = Listing();
   const std::optional<std::u16string> path = PathToRead(Utf16(fieldText));
   if (path) {
-    toRead_ = Wide(*path);
+    // The tool opens a relative path in the program folder, where it starts, not in the current folder.
+    path_ = Wide(ResolvedPath(Utf16(runtime::ProgramFolder()), *path));
     SetTimer(window, timerId_, kPauseMs, nullptr);
   } else {
-    toRead_.reset();
+    path_.reset();
     KillTimer(window, timerId_);
   }
 }
 
-bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* changed) {
+void ListReader::ReadAgain(HWND window) {
+  // On the timer, as after typing: the window's handler submits the read, and the listing stays shown meanwhile.
+  if (path_) SetTimer(window, timerId_, USER_TIMER_MINIMUM, nullptr);
+}
+
+std::optional<std::uint32_t> ListReader::CountForClick(HWND window) {
+  if (!listing_.HasList() || !path_) return std::nullopt;
+  const std::optional<std::uint32_t> count = CountToCheck(listing_, StampNow(*path_));
+  if (!count) ReadAgain(window);  // written since it was read: the list is not trusted, and read afresh
+  return count;
+}
+
+bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM, bool* changed) {
   *changed = false;
   if (message == WM_TIMER && wParam == timerId_) {
     KillTimer(window, timerId_);
-    if (!toRead_) return true;
-    auto job = std::make_unique<Job>(Job{window, message_, generation_, std::move(*toRead_)});
-    toRead_.reset();
+    if (!path_) return true;
+    // The same file may be read again (it was written): only the newest read's outcome counts.
+    ++generation_;
+    {
+      const ExclusiveLock lock(slot_->lock);
+      slot_->generation = generation_;
+      slot_->outcome.reset();
+    }
+    auto job = std::make_unique<Job>(Job{window, message_, generation_, *path_, slot_});
     if (TrySubmitThreadpoolCallback(&ReadInBackground, job.get(), nullptr)) job.release();
     return true;
   }
   if (message != message_) return false;
-  std::unique_ptr<Listing> outcome(reinterpret_cast<Listing*>(lParam));
-  if (outcome && wParam == generation_) {
+  std::optional<Listing> outcome;
+  {
+    const ExclusiveLock lock(slot_->lock);
+    outcome.swap(slot_->outcome);
+  }
+  if (outcome) {
     listing_ = std::move(*outcome);
     *changed = true;
   }
   return true;
+}
+
+std::optional<std::uint32_t> PanelImageInfo::MountImageCount() { return mount_.CountForClick(host_.Owner()); }
+
+void PanelImageInfo::RunEnded() {
+  mount_.ReadAgain(host_.Owner());
+  capture_.ReadAgain(host_.Owner());
 }
 
 void PanelImageInfo::Attach() {

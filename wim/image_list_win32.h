@@ -1,7 +1,7 @@
 // The panels' knowledge of the WIM files their path fields name, on Windows. A file is read on a thread-pool
 // thread (its header, then its description's range: a few kilobytes whatever the file's size), so that a file
-// on a slow share never stalls typing; the outcome comes back to the window as a posted message and is kept
-// until the path changes. What is shown is decided by wim/image_choice.h; this class puts it into the labels
+// on a slow share never stalls typing; a posted message tells the window that the outcome has come, and it is
+// kept until the path changes. What is shown is decided by wim/image_choice.h; this class puts it into the labels
 // beside the index box (mount panel) and beside 以追加方式 (capture panel), keeps the whole text in a tooltip
 // when the label cuts it, and shows the list to pick from (a click on the label, or F4 / Alt+Down in the index
 // box).
@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,19 +25,29 @@ Listing ReadListing(const std::wstring& path);
 // One path field's file: read after a pause in typing, off the user-interface thread.
 class ListReader {
  public:
-  ListReader(UINT message, UINT_PTR timerId) : message_(message), timerId_(timerId) {}
+  ListReader(UINT message, UINT_PTR timerId);
   // The field now holds `fieldText`: what was known is forgotten and the new path is read after a pause.
   void PathChanged(HWND window, std::wstring_view fieldText);
   // True when `message` was this reader's (its timer or its outcome) and has been handled; `changed` is set
   // when the listing changed.
   bool Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* changed);
   const Listing& listing() const { return listing_; }
+  // The same file is read again in a moment (it may have been written); what is known stays until then.
+  void ReadAgain(HWND window);
+  // The image count a click may refuse an index on: none unless the list was read and the file is still as it
+  // was then; a file changed since is read again.
+  std::optional<std::uint32_t> CountForClick(HWND window);
+
+  // Where the reading thread leaves its outcome; the message it posts only says that one has come. The slot
+  // is shared with the read in flight, so neither outlives what it uses.
+  struct Slot;
 
  private:
   UINT message_;
   UINT_PTR timerId_;
   std::uint32_t generation_ = 0;  // the outcome of an earlier path is dropped when it comes
-  std::optional<std::wstring> toRead_;
+  std::shared_ptr<Slot> slot_;
+  std::optional<std::wstring> path_;  // the file the field names, as the tool opens it
   Listing listing_;
 };
 
@@ -59,8 +70,12 @@ class PanelImageInfo {
   void ScaleChanged(int dpi);
   // A message of the window: true when it was one of ours and has been handled.
   bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  // How many images the mount panel's file holds, when its list was read.
-  std::optional<std::uint32_t> MountImageCount() const { return mount_.listing().ImageCount(); }
+  // How many images the mount panel's file holds, when its list was read and the file has not changed since
+  // (it is then read again).
+  std::optional<std::uint32_t> MountImageCount();
+  // A launched run has ended: it may have written the files the panels name (a capture or an append to the
+  // save path, a committed unmount into its WIM file), so both are read again.
+  void RunEnded();
   // The list to pick from, under the index box; the index box gets the number picked.
   void ShowPicker();
 

@@ -41,6 +41,7 @@ enum class Problem {
   BrokenXml,       // the description cannot be read: see `xml` and `value` (the code-unit offset)
   CountMismatch,   // the header counts `value` images, the description lists `limit`
   EncryptedEsd,    // an encrypted ESD file: its images are listed but cannot be used without the key
+  NotLocal,        // the file's data is elsewhere (a cloud or archived file): reading would fetch it (a caller's)
 };
 
 // What is wrong with the description's text, beyond the XML reader's own faults.

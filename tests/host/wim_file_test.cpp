@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "wim/image_choice.h"
+#include "wim/list_path.h"
 
 namespace vantrel::wim {
 namespace {
@@ -537,6 +538,73 @@ TEST(ImageChoice, LinesFollowTheIndexAndReasonsAreShort) {
   EXPECT_FALSE(PathToRead(u""));
   EXPECT_FALSE(PathToRead(u"\"\""));
   EXPECT_FALSE(PathToRead(u"  "));
+}
+
+// The tool starts in the program folder: a path field's relative forms name files there, as the tool sees them.
+TEST(ListPath, RelativePathsAreTheToolsFilesInTheProgramFolder) {
+  const std::u16string folder = u"D:\\Tools\\Vantrel";
+  EXPECT_EQ(ResolvedPath(folder, u"x.wim"), u"D:\\Tools\\Vantrel\\x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u"..\\images\\x.wim"), u"D:\\Tools\\Vantrel\\..\\images\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"D:\\", u"x.wim"), u"D:\\x.wim");  // a drive root keeps one separator
+  // Full paths stay as they are, in every form.
+  for (std::u16string_view full : {u"C:\\a b\\x.wim", u"c:/x.wim", u"\\\\server\\share\\x.wim",
+                                   u"//server/share/x.wim", u"\\\\?\\C:\\x.wim", u"\\\\.\\PhysicalDrive0"})
+    EXPECT_EQ(ResolvedPath(folder, full), full);
+  // Rooted on the current drive: the program folder's drive, or its share.
+  EXPECT_EQ(ResolvedPath(folder, u"\\images\\x.wim"), u"D:\\images\\x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u"/x.wim"), u"D:/x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\nas\\tools\\Vantrel", u"\\x.wim"), u"\\\\nas\\tools\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\nas\\tools", u"x.wim"), u"\\\\nas\\tools\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\?\\UNC\\nas\\tools\\V", u"\\x.wim"), u"\\\\?\\UNC\\nas\\tools\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\?\\D:\\V", u"\\x.wim"), u"\\\\?\\D:\\x.wim");
+  // Relative to a drive's current folder: the program folder on its own drive (either case), another drive's
+  // current folder is the system's to find.
+  EXPECT_EQ(ResolvedPath(folder, u"D:x.wim"), u"D:\\Tools\\Vantrel\\x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u"d:sub\\x.wim"), u"D:\\Tools\\Vantrel\\sub\\x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u"E:x.wim"), u"E:x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\nas\\tools", u"D:x.wim"), u"D:x.wim");
+  // No full program folder (it could not be had): the path as typed.
+  EXPECT_EQ(ResolvedPath(u"", u"x.wim"), u"x.wim");
+  EXPECT_EQ(ResolvedPath(u"Vantrel", u"\\x.wim"), u"\\x.wim");
+  EXPECT_EQ(ResolvedPath(u"\\\\nas", u"x.wim"), u"x.wim");
+  EXPECT_EQ(ResolvedPath(folder, u""), u"");
+}
+
+// A cloud or archived file is never opened (reading its header would fetch all of it): its line gives the plain
+// reason, and with no list nothing is refused on it.
+TEST(ListPath, CloudAndArchivedFilesAreLeftUnreadWithAReason) {
+  EXPECT_EQ(KindOf(0x20), FileKind::Local);  // archive bit
+  EXPECT_EQ(KindOf(0x80), FileKind::Local);  // normal
+  EXPECT_EQ(KindOf(0x1), FileKind::Local);   // read-only
+  EXPECT_EQ(KindOf(0x10), FileKind::NoFile);
+  EXPECT_EQ(KindOf(0x10 | 0x400000), FileKind::NoFile);  // a folder on demand is still no file
+  for (std::uint32_t away : {0x1000u, 0x40000u, 0x400000u, 0x20u | 0x400000u | 0x80000u})
+    EXPECT_EQ(KindOf(away), FileKind::NotLocal) << away;
+  EXPECT_EQ(KindOf(0x80000 | 0x20), FileKind::Local);  // pinned (FILE_ATTRIBUTE_PINNED) and present
+
+  Listing listing;
+  listing.state = Listing::State::Read;
+  listing.description.failure.problem = Problem::NotLocal;
+  const TextLookup text = [](std::uint16_t id) { return id == kReasonNotLocal ? std::u16string(u"away") : u"?"; };
+  EXPECT_EQ(IndexLine(listing, u"7", text), u"away");
+  EXPECT_EQ(AppendLine(listing, true, text), u"away");
+  EXPECT_FALSE(listing.ImageCount());
+  EXPECT_TRUE(PickList(listing, text).empty());
+}
+
+// A click refuses an index only on a list of the file as it is: one written since (an append) may hold it.
+TEST(ListPath, AListIsCheckedAgainstOnlyWhileTheFileIsAsItWasRead) {
+  Listing listing;
+  listing.state = Listing::State::Read;
+  listing.description.images.resize(2);
+  listing.stamp = {4096, 133'000'000'000'000'000};
+  EXPECT_EQ(CountToCheck(listing, FileStamp{4096, 133'000'000'000'000'000}), 2u);
+  EXPECT_FALSE(CountToCheck(listing, FileStamp{8192, 133'000'000'000'000'000}));  // grown
+  EXPECT_FALSE(CountToCheck(listing, FileStamp{4096, 133'000'000'000'000'001}));  // written, same size
+  EXPECT_FALSE(CountToCheck(listing, std::nullopt));                               // gone, or not to be asked
+  listing.description.failure.problem = Problem::NotWim;
+  EXPECT_FALSE(CountToCheck(listing, listing.stamp));
+  EXPECT_FALSE(CountToCheck(Listing(), FileStamp{}));
 }
 
 }  // namespace

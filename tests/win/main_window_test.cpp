@@ -14,6 +14,9 @@
 #include "resources/artwork.h"
 #include "resources/dpi_scale.h"
 #include "runtime/bitmaps.h"
+#include "runtime/dpi.h"
+#include "runtime/late_binding.h"
+#include "runtime/file_dialogs.h"
 #include "runtime/runtime.h"
 #include "runtime/test_seam.h"
 #include "tests/win/main_window_fixture.h"
@@ -548,6 +551,42 @@ TEST_F(MainWindowTest, AtANewScaleTheWindowTakesItsOwnSizeNotTheOldOneScaledLine
   SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
   PumpMessages();
   ExpectLayoutAt(main_, vantrel::resources::DpiScale(96));
+}
+
+namespace {
+UINT g_monitorDpi = 0;
+HMONITOR g_askedMonitor = nullptr;
+HRESULT WINAPI FakeMonitorDpi(HMONITOR monitor, int type, UINT* x, UINT* y) {
+  g_askedMonitor = monitor;
+  if (!g_monitorDpi || type != 0) return E_FAIL;
+  *x = *y = g_monitorDpi;
+  return S_OK;
+}
+}  // namespace
+
+// Where the system lacks GetDpiForWindow (Windows 8.1, Windows 10 before 1607), the window's monitor's DPI,
+// and only where that fails too the screen's.
+TEST_F(MainWindowTest, WithoutAPerWindowDpiTheMonitorsIsTakenThenTheScreens) {
+  HDC screen = GetDC(nullptr);
+  const int screenDpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  vantrel::runtime::DpiSources sources;
+  sources.forMonitor = &FakeMonitorDpi;
+  g_monitorDpi = 120;
+  EXPECT_EQ(vantrel::runtime::WindowDpi(main_, sources), 120);
+  EXPECT_EQ(g_askedMonitor, MonitorFromWindow(main_, MONITOR_DEFAULTTONEAREST));
+  g_monitorDpi = 0;
+  EXPECT_EQ(vantrel::runtime::WindowDpi(main_, sources), screenDpi);
+  EXPECT_EQ(vantrel::runtime::WindowDpi(main_, vantrel::runtime::DpiSources{}), screenDpi);
+  // shcore's own function, from the system folder, gives what the per-window function gives.
+  HMODULE shcore = vantrel::runtime::LoadFromSystemFolder(L"shcore.dll");
+  ASSERT_NE(shcore, nullptr);
+  vantrel::runtime::DpiSources system;
+  ASSERT_TRUE(vantrel::runtime::Bind(shcore, "GetDpiForMonitor", system.forMonitor));
+  EXPECT_EQ(vantrel::runtime::WindowDpi(main_, system), vantrel::runtime::WindowDpi(main_));
+  // A system with the per-window function never loads shcore for it.
+  EXPECT_NE(vantrel::runtime::SystemDpiSources().forWindow, nullptr);
+  EXPECT_EQ(vantrel::runtime::SystemDpiSources().forMonitor, nullptr);
 }
 
 

@@ -8,6 +8,7 @@
 // clang-format on
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,35 @@ std::wstring TempFolder() {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
   return temp;
+}
+
+// Pumps this thread's messages for `time`.
+void PumpFor(std::chrono::milliseconds time) {
+  WaitUntil([] { return false; }, time);
+}
+
+// Writes a WIM file's header and description (no image data) with one image of each name, as the imaging tools
+// lay them out; false when the file cannot be written.
+bool WriteWim(const std::wstring& path, const std::vector<std::wstring>& names) {
+  std::wstring xml = L"\uFEFF<WIM>";
+  for (std::size_t i = 0; i < names.size(); ++i)
+    xml += L"<IMAGE INDEX=\"" + std::to_wstring(i + 1) + L"\"><NAME>" + names[i] + L"</NAME></IMAGE>";
+  xml += L"</WIM>";
+  std::string bytes(208, '\0');
+  auto put = [&](std::size_t at, std::size_t n, unsigned long long v) {
+    for (std::size_t i = 0; i < n; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  bytes.replace(0, 5, "MSWIM");
+  put(0x08, 4, 208), put(0x0C, 4, 0x10D00), put(0x28, 2, 1), put(0x2A, 2, 1), put(0x2C, 4, names.size());
+  put(0x48, 7, xml.size() * 2), put(0x4F, 1, 2), put(0x50, 8, 208), put(0x58, 8, xml.size() * 2);
+  for (wchar_t c : xml) bytes += static_cast<char>(c & 0xFF), bytes += static_cast<char>(c >> 8);
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+  CloseHandle(h);
+  return ok;
 }
 
 class PanelsTest : public vantrel::wintest::MainWindowFixture {
@@ -503,4 +533,109 @@ TEST_F(PanelsTest, TheWimFilesListIsShownAndChecksTheIndex) {
   labelBecomes("WimAddInfo", L"已有 2 个映像，新映像的 ID 将为 3");
   Tick("WIM_add_c", false);
   EXPECT_EQ(Text("WimAddInfo"), L"");
+}
+
+// Any program of the same integrity level can post to the window: a listing message from outside carries
+// nothing the window takes over or frees, and the reader's own outcomes still come.
+TEST_F(PanelsTest, AListingMessageFromOutsideIsNoListingAndFreesNothing) {
+  using vantrel::wim::PanelImageInfo;
+  ScratchFolder folder(TempFolder());
+  Set("WIMindex", L"");
+  Set("WIMPath", folder.path() + L"\\not there.wim");
+  Set("MountPath", L"C:\\mnt");
+  PumpFor(std::chrono::milliseconds(600));  // the read of a path that names no file has come and gone
+  auto forged = std::make_unique<vantrel::wim::Listing>();
+  forged->state = vantrel::wim::Listing::State::Read;
+  forged->description.images.resize(3);
+  for (WPARAM generation = 0; generation < 4; ++generation) {
+    SendMessageW(main_, PanelImageInfo::kMountMessage, generation, reinterpret_cast<LPARAM>(forged.get()));
+    SendMessageW(main_, PanelImageInfo::kCaptureMessage, generation, reinterpret_cast<LPARAM>(forged.get()));
+  }
+  EXPECT_EQ(Text("WimInfo"), L"") << "a forged listing was shown";
+  Set("WIMindex", L"5");
+  EXPECT_EQ(Launch("MountWim").args, (Args{L"/mount", folder.path() + L"\\not there.wim", L"5", L"C:\\mnt"}));
+  // Not a pointer at all: nothing is freed.
+  PostMessageW(main_, PanelImageInfo::kMountMessage, 1, 0x10);
+  PostMessageW(main_, PanelImageInfo::kCaptureMessage, 1, 0x10);
+  PumpFor(std::chrono::milliseconds(100));
+  const std::wstring wim = folder.File(L"一个.wim");
+  ASSERT_TRUE(WriteWim(wim, {L"唯一"}));
+  Set("WIMindex", L"1");
+  Set("WIMPath", wim);
+  EXPECT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"唯一"; })) << testing::PrintToString(Text("WimInfo"));
+}
+
+// The tool starts in the program folder, so a relative path names a file there, whatever the current folder:
+// the list is read from that file, in each relative form.
+TEST_F(PanelsTest, ARelativeWimPathIsListedFromTheProgramFolder) {
+  const std::wstring program = vantrel::wintest::BinDir();
+  ScratchFolder folder(program + L"\\");
+  ASSERT_TRUE(WriteWim(folder.File(L"相对.wim"), {L"甲", L"乙"}));
+  const vantrel::runtime::CurrentFolderKeeper keep;
+  ASSERT_TRUE(SetCurrentDirectoryW(TempFolder().c_str()));  // on another drive than the program folder here
+  const std::wstring inFolder = folder.Name() + L"\\相对.wim";
+  Set("WIMindex", L"2");
+  for (const std::wstring& path : {inFolder, L".\\" + inFolder, program.substr(2) + L"\\" + inFolder,
+                                   program.substr(0, 2) + inFolder}) {
+    Set("WIMPath", path);
+    EXPECT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"乙"; }))
+        << testing::PrintToString(path) << ": " << testing::PrintToString(Text("WimInfo"));
+  }
+  Set("WIMindex", L"3");
+  Set("MountPath", L"C:\\mnt");
+  ExpectMessage("MountWim", 20113);
+}
+
+// A file written after its list was read (appended to from elsewhere, or its time changed) is no ground for a
+// refusal: the click passes the index as typed and the file is read again; the fresh list checks again.
+TEST_F(PanelsTest, AFileChangedSinceItsListWasReadRefusesNothingAndIsReadAgain) {
+  ScratchFolder folder(TempFolder());
+  const std::wstring wim = folder.File(L"追加.wim");
+  ASSERT_TRUE(WriteWim(wim, {L"甲"}));
+  Set("WIMindex", L"2");
+  Set("WIMPath", wim);
+  Set("MountPath", L"C:\\mnt");
+  ASSERT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"没有 ID 为 2 的映像（共 1 个映像）"; })) << Text("WimInfo");
+  // The same bytes, a later write time.
+  HANDLE h = CreateFileW(wim.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  FILETIME written{};
+  GetFileTime(h, nullptr, nullptr, &written);
+  written.dwHighDateTime += 1;
+  EXPECT_TRUE(SetFileTime(h, nullptr, nullptr, &written));
+  CloseHandle(h);
+  EXPECT_EQ(Launch("MountWim").args, (Args{L"/mount", wim, L"2", L"C:\\mnt"}));
+  // Read again: index 2 is refused on the fresh list of the unchanged images, until an image is appended.
+  PumpFor(std::chrono::milliseconds(500));
+  ExpectMessage("MountWim", 20113);
+  ASSERT_TRUE(WriteWim(wim, {L"甲", L"乙"}));
+  EXPECT_EQ(Launch("MountWim").args, (Args{L"/mount", wim, L"2", L"C:\\mnt"}));
+  EXPECT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"乙"; })) << testing::PrintToString(Text("WimInfo"));
+  EXPECT_EQ(log_.Runs().size(), 2u);
+}
+
+// A run that ends may have written the files the panels name (here the file is written while the tool runs):
+// both lists are read again when it ends, without the paths changing.
+TEST_F(PanelsTest, TheListsAreReadAgainWhenARunEnds) {
+  ScratchFolder folder(TempFolder());
+  const std::wstring wim = folder.File(L"运行.wim");
+  ASSERT_TRUE(WriteWim(wim, {L"甲"}));
+  Click("Option2");
+  Set("WIMSavePath", wim);
+  Tick("WIM_add_c", true);
+  EXPECT_TRUE(WaitUntil([&] { return Text("WimAddInfo") == L"已有 1 个映像，新映像的 ID 将为 2"; })) << Text("WimAddInfo");
+  Click("Option1");
+  Set("WIMindex", L"");
+  Set("WIMPath", wim);
+  ASSERT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"共 1 个映像，按 F4 选择"; })) << Text("WimInfo");
+  Set("MountPath", L"C:\\mnt standin:sleep=800");
+  Set("WIMindex", L"1");
+  ExpectNoMessage("MountWim");
+  ASSERT_TRUE(WriteWim(wim, {L"甲", L"乙"}));
+  Set("WIMindex", L"");
+  PumpFor(std::chrono::milliseconds(200));
+  EXPECT_EQ(Text("WimInfo"), L"共 1 个映像，按 F4 选择") << "read again before the run ended";
+  EXPECT_TRUE(WaitUntil([&] { return Text("WimInfo") == L"共 2 个映像，按 F4 选择"; })) << Text("WimInfo");
+  EXPECT_EQ(Text("WimAddInfo"), L"已有 2 个映像，新映像的 ID 将为 3");
+  EXPECT_EQ(log_.Runs().size(), 1u);
 }

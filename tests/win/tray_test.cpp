@@ -318,6 +318,25 @@ TEST_F(TrayTest, CopyCommandPutsTheLastLaunchedLineOnTheClipboard) {
   for (Event event : Events()) EXPECT_EQ(event, Event::Modify) << "the copy did something else too";
 }
 
+// Memory that cannot be locked (a discarded block) never reaches the clipboard: what it held stays, and the
+// block is freed.
+TEST(Clipboard, MemoryThatCannotBeLockedIsFreedAndTheClipboardKeepsItsText) {
+  ASSERT_TRUE(runtime::CopyToClipboard(nullptr, L"vorher 之前"));
+  HGLOBAL discarded = GlobalAlloc(GMEM_MOVEABLE, 0);
+  ASSERT_NE(discarded, nullptr);
+  ASSERT_EQ(GlobalLock(discarded), nullptr);
+  EXPECT_FALSE(runtime::CopyToClipboard(nullptr, L"nachher", discarded));
+  EXPECT_EQ(GlobalFlags(discarded), static_cast<UINT>(GMEM_INVALID_HANDLE)) << "the block was not freed";
+  std::wstring copied;
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) copied = text;
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  EXPECT_EQ(copied, L"vorher 之前");
+}
+
 TEST_F(TrayTest, ShowCommandHidesAndShowsTheWindowWhereItIs) {
   RECT before{};
   GetWindowRect(main_, &before);

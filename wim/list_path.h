@@ -1,0 +1,35 @@
+// Which file a path field names for the tool, and whether its list may be read. Every tool starts in the
+// program folder, so a relative path there means a file of that folder, whatever folder the program itself has
+// as its current one: the list is read from the same file. Platform-free: the path rules of Windows on UTF-16
+// text, and the file attributes as the system gives them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vantrel::wim {
+
+// File attributes, the values of the system's FILE_ATTRIBUTE_*.
+inline constexpr std::uint32_t kAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kAttributeOffline = 0x1000;             // moved to other storage (archived)
+inline constexpr std::uint32_t kAttributeRecallOnOpen = 0x40000;       // a placeholder, fetched when opened
+inline constexpr std::uint32_t kAttributeRecallOnDataAccess = 0x400000;  // files on demand (OneDrive)
+
+enum class FileKind {
+  NoFile,    // a folder: nothing to list
+  NotLocal,  // the data is not on this machine: opening or reading the header would fetch the whole file
+  Local,     // a file to read
+};
+FileKind KindOf(std::uint32_t attributes);
+
+// The file a tool started in `folder` (a full path: "C:\dir", "C:\", "\\server\share\dir") opens for `path`:
+//  - a full path ("C:\x", "\\server\share\x", "\\?\C:\x") as it is;
+//  - a relative one ("x.wim", "..\x.wim") in `folder`;
+//  - one rooted on the current drive ("\x.wim") on `folder`'s drive or share;
+//  - one relative to a drive's current folder ("D:x.wim"): in `folder` on `folder`'s own drive; on another
+//    drive as it is, since the tool takes that drive's current folder from the environment it inherits.
+// `path` as it is when `folder` is not a full path. '/' counts as '\'.
+std::u16string ResolvedPath(std::u16string_view folder, std::u16string_view path);
+
+}  // namespace vantrel::wim
