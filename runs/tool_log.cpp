@@ -5,8 +5,18 @@
 #include <utility>
 
 namespace vantrel::runs {
+namespace {
 
-ToolLog::ToolLog(CodePage oem) : decoder_(std::move(oem)) {}
+bool IsHighSurrogate(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+
+}  // namespace
+
+ToolLog::ToolLog(CodePage oem, LogLimits limits) : decoder_(std::move(oem)), limits_(limits) {
+  limits_.keptUnits = std::max<std::size_t>(limits_.keptUnits, 64);
+  limits_.lineUnits = std::clamp<std::size_t>(limits_.lineUnits, 2, limits_.keptUnits / 4);
+}
 
 void ToolLog::Feed(std::span<const std::uint8_t> bytes) {
   if (!finished_) decoder_.Feed(bytes, *this);
@@ -42,6 +52,7 @@ void ToolLog::Put(char16_t c) {
     Append(u'\n');
     lineStart_ = text_.size();
     lineLength_ = 0;
+    lineCut_ = false;
     return;
   }
   if (crEnded_) {  // drawn over the line that a CR ended
@@ -49,18 +60,25 @@ void ToolLog::Put(char16_t c) {
     Changed(lineStart_);
     text_.erase(lineStart_);
     lineLength_ = 0;
+    lineCut_ = false;
   }
   ++lineLength_;
-  if (lineLength_ <= kLineUnits)
-    Append(c);
-  else if (lineLength_ == kLineUnits + 1)
-    Append(u'…');
+  if (!lineCut_) {
+    // Cut where a character ends: a high surrogate as the last unit kept would lose its other half.
+    const bool fits = lineLength_ < limits_.lineUnits || (lineLength_ == limits_.lineUnits && !IsHighSurrogate(c));
+    if (fits) {
+      Append(c);
+    } else {
+      Append(u'…');
+      lineCut_ = true;
+    }
+  }
   Scan(c);
 }
 
 bool ToolLog::Retract(std::size_t count) {
   if (count == 0) return true;
-  if (crEnded_ || lineLength_ > kLineUnits || count > lineLength_) return false;
+  if (crEnded_ || lineCut_ || count > lineLength_) return false;
   Changed(text_.size() - count);
   text_.erase(text_.size() - count);
   lineLength_ -= count;
@@ -71,10 +89,10 @@ bool ToolLog::Retract(std::size_t count) {
 }
 
 void ToolLog::Append(char16_t c) {
-  if (text_.size() >= kKeptUnits) {
+  if (text_.size() >= limits_.keptUnits) {
     // Keep the last three quarters from a line's start, so that this happens once in a while, not at every
     // character. Lines are far shorter than the text kept, so one starts there before the current one.
-    const std::size_t from = text_.size() - kKeptUnits / 4 * 3;
+    const std::size_t from = text_.size() - limits_.keptUnits / 4 * 3;
     const std::size_t lf = text_.find(u'\n', from - 1);
     const std::size_t drop = lf == text_.npos || lf >= lineStart_ ? lineStart_ : lf + 1;
     text_.erase(0, drop);
@@ -82,10 +100,10 @@ void ToolLog::Append(char16_t c) {
     lineStart_ -= drop;
   }
   if (text_.size() == text_.capacity()) {
-    // Powers of two up to kKeptUnits exactly (left to itself the string would grow beyond it).
+    // Powers of two up to limits_.keptUnits exactly (left to itself the string would grow beyond it).
     std::size_t capacity = 1024;
     while (capacity <= text_.size()) capacity *= 2;
-    text_.reserve(std::min(capacity, kKeptUnits));
+    text_.reserve(std::min(capacity, limits_.keptUnits));
   }
   text_ += c;
 }
@@ -143,9 +161,11 @@ void ToolLog::AddErrorText(std::u16string_view line) {
   if (line.empty()) return;
   const std::u16string_view gap = errorText_.empty() ? u"" : errorBlank_ ? u"\n\n" : u"\n";
   errorBlank_ = false;
-  if (errorText_.size() + gap.size() >= kErrorUnits) return;
+  if (errorText_.size() + gap.size() >= limits_.errorUnits) return;
   errorText_ += gap;
-  errorText_.append(line.substr(0, kErrorUnits - errorText_.size()));
+  std::size_t room = std::min(line.size(), limits_.errorUnits - errorText_.size());
+  if (room < line.size() && room > 0 && IsHighSurrogate(line[room - 1])) --room;
+  errorText_.append(line.substr(0, room));
 }
 
 TextChange ToolLog::TakeNew() {

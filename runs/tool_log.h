@@ -19,8 +19,16 @@
 namespace vantrel::runs {
 
 inline constexpr std::size_t kKeptUnits = 512 * 1024;  // the last 1 MiB of text (UTF-16 units)
-inline constexpr std::size_t kLineUnits = 32 * 1024;   // 64 KiB of one line; the rest of it is left out ("…")
+inline constexpr std::size_t kLineUnits = 32 * 1024;   // 64 KiB of one line; the rest is left out ("…")
 inline constexpr std::size_t kErrorUnits = 8 * 1024;   // the tool's error text
+
+// The program keeps to the bounds above; the fuzzer reaches them sooner with smaller ones. A line is kept to at
+// most a quarter of the text kept, and the text's buffer stays at keptUnits when that is a power of two.
+struct LogLimits {
+  std::size_t keptUnits = kKeptUnits;
+  std::size_t lineUnits = kLineUnits;
+  std::size_t errorUnits = kErrorUnits;
+};
 
 // What changed in the text since the last TakeNew: take `erase` units off the end of what was handed out
 // before, then append `text`; with `restart`, what was handed out before has left the kept text: show `text`
@@ -33,7 +41,7 @@ struct TextChange {
 
 class ToolLog : private TextSink {
  public:
-  explicit ToolLog(CodePage oem = Cp437());
+  explicit ToolLog(CodePage oem = Cp437(), LogLimits limits = {});
 
   void Feed(std::span<const std::uint8_t> bytes);
   // The tool has ended and its log is read to the end: a last line without a line break counts as a line, a
@@ -69,6 +77,7 @@ class ToolLog : private TextSink {
   void Changed(std::size_t at) { changedFrom_ = std::min(changedFrom_, base_ + at); }
 
   LogDecoder decoder_;
+  LogLimits limits_;
   bool finished_ = false;
 
   std::u16string text_;
@@ -76,6 +85,7 @@ class ToolLog : private TextSink {
   std::size_t lineStart_ = 0;   // the current line, in text_
   std::size_t lineLength_ = 0;  // its units so far, those left out included
   bool crEnded_ = false;        // ended by a lone CR so far: a next character starts a line in its place
+  bool lineCut_ = false;        // longer than limits_.lineUnits: the rest is left out
 
   PercentScanner scanner_;
   bool lineIsProgress_ = false;
