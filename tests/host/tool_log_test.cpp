@@ -192,6 +192,7 @@ TEST(ToolLogProgress, ImagexAndWimlibPercentages) {
       {"[ 101% ]\n", std::nullopt},
       {"(45 %)\n", std::nullopt},
       {"(45%\n)\n", std::nullopt},
+      {"(45% of it)\n", std::nullopt},
       {"[ERROR] 40% done\n", std::nullopt},
       {"[ 12.57% ]\n", 125},
       {"[ 1000% ]\n", std::nullopt},
@@ -222,7 +223,7 @@ TEST(ToolLogError, DismParagraphInEnglish) {
   Feed(log, Raw(std::string(kDismBanner) +
                 "Error: 0xc1420127\r\n\r\nThe specified image in the specified wim is already mounted for "
                 "read/write access.\r\n\r\n\r\nSecond paragraph.\r\n\r\nThe DISM log file can be found at "
-                "C:\\Windows\\Logs\\DISM\\dism.log\r\n"));
+                "C:\\Windows\\Logs\\DISM\\dism.log\r\n\r\nWhat comes after it is no part of the error.\r\n"));
   EXPECT_EQ(log.errorLine(), u"Error: 0xc1420127");
   EXPECT_EQ(log.errorText(),
             u"The specified image in the specified wim is already mounted for read/write access.\n\n"
