@@ -30,7 +30,6 @@ void MainWindow::MakeToolTips(HWND over) {
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, instance_,
                                   nullptr));
   if (!toolTips_) return;
-  tools_.Refresh(hwnd());
   ScaleToolTips();
   AddToolTips(ControlId::WIM_Mount);
   AddToolTips(ControlId::WIM_Makes);
@@ -44,11 +43,6 @@ void MainWindow::MakeToolTips(HWND over) {
   ScreenToClient(over, &client);
   move.lParam = MAKELPARAM(client.x, client.y);
   SendMessageW(toolTips_.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
-}
-
-void MainWindow::ToolsLookedAt() {
-  // A tip shown meanwhile takes the new text.
-  if (toolTips_) SendMessageW(toolTips_.get(), TTM_UPDATE, 0, 0);
 }
 
 void MainWindow::ScaleToolTips() {
@@ -76,9 +70,8 @@ LRESULT MainWindow::OnToolTipText(NMHDR* header) {
   auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
   for (const auto& [id, op] : kActionButtons) {
     if (Existing(id) != reinterpret_cast<HWND>(header->idFrom)) continue;
-    // From the facts looked at last; none yet (the first look has not come): no tip, until it comes.
-    const std::optional<imaging::ToolSetup>& setup = tools_.Known();
-    toolTipText_ = setup ? imaging::ToolTipFor(op, *setup) : std::wstring();
+    // Read afresh each time it shows: imagex.exe may have been put beside the program meanwhile.
+    toolTipText_ = imaging::ToolTipFor(op);
     info->lpszText = toolTipText_.data();
   }
   return 0;

@@ -155,10 +155,6 @@ LRESULT MainWindow::OnNotify(NMHDR* header) { return OnToolTipText(header); }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (imageInfo_.HandleMessage(message, wParam, lParam)) return 0;
-  if (tools_.Handle(message)) {
-    ToolsLookedAt();
-    return 0;
-  }
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
@@ -187,10 +183,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_ACTIVATE:
-      // Back to the window: imagex.exe may have been put beside the program meanwhile. Only once the tooltips
-      // exist, so that start-up looks at nothing.
-      if (LOWORD(wParam) != WA_INACTIVE && toolTips_) tools_.Refresh(hwnd());
-      [[fallthrough]];
     case WM_SIZE:
       KeepFocusOnDeactivation(message, wParam);
       break;  // activated and not minimised: the default focuses the window, and WM_SETFOCUS goes on

@@ -113,7 +113,8 @@ bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHand
   return true;
 }
 
-std::wstring ToolTipFor(Operation op, const ToolSetup& setup) {
+std::wstring ToolTipFor(Operation op) {
+  const ToolSetup setup = CurrentTool();
   return Wide(ToolDescription(setup.tool, op, setup.Application(),
                               [](std::uint16_t id) { return Utf16(runtime::LoadResString(id)); }));
 }

@@ -101,18 +101,6 @@ class SelectObjectScope {
   HGDIOBJ old_;
 };
 
-// A slim reader/writer lock held exclusively for the lifetime of this object.
-class ExclusiveLock {
- public:
-  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
- private:
-  SRWLOCK& lock_;
-};
-
 // A window's DC from GetDC (the screen's for a null window), given back with ReleaseDC.
 class WindowDc {
  public:
