@@ -156,7 +156,7 @@ bool MainWindow::CreateTitleBar(const ControlDef& def, HWND parent) {
   site.height = def.height;
   site.dpi = scale_.Dpi();
   site.displayName = std::u16string(def.name.begin(), def.name.end());
-  site.ambientFont = std::make_shared<const skin::FontDesc>(skin::FontDesc{u"宋体", 9, 400, 134});
+  site.ambientFont = skin::MakeFont({u"宋体", 9, 400, 134});
   site.events = this;
   site.id = static_cast<int>(def.id);
   macWindow_ = skin::MacWindowControl::Create(instance_, site);

@@ -1,4 +1,4 @@
-// The action buttons' tooltips: which tool a click starts, read afresh each time one shows.
+// The action buttons' tooltips: which tool a click starts, as the tool lookout last saw it.
 #include <algorithm>
 #include <iterator>
 
@@ -30,6 +30,7 @@ void MainWindow::MakeToolTips(HWND over) {
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, instance_,
                                   nullptr));
   if (!toolTips_) return;
+  tools_.Start(hwnd());
   ScaleToolTips();
   AddToolTips(ControlId::WIM_Mount);
   AddToolTips(ControlId::WIM_Makes);
@@ -70,8 +71,9 @@ LRESULT MainWindow::OnToolTipText(NMHDR* header) {
   auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
   for (const auto& [id, op] : kActionButtons) {
     if (Existing(id) != reinterpret_cast<HWND>(header->idFrom)) continue;
-    // Read afresh each time it shows: imagex.exe may have been put beside the program meanwhile.
-    toolTipText_ = imaging::ToolTipFor(op);
+    // As last looked at: no tip until the first look has come.
+    const auto& tools = tools_.Known();
+    toolTipText_ = tools ? imaging::ToolTipFor(op, *tools) : std::wstring();
     info->lpszText = toolTipText_.data();
   }
   return 0;

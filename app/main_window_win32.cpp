@@ -154,7 +154,7 @@ void MainWindow::OnCommand(ControlId id, HWND control, int notification) {
 LRESULT MainWindow::OnNotify(NMHDR* header) { return OnToolTipText(header); }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (imageInfo_.HandleMessage(message, wParam, lParam)) return 0;
+  if (imageInfo_.HandleMessage(message, wParam, lParam) || tools_.Handle(message)) return 0;
   switch (message) {
     case WM_ERASEBKGND:
       return 1;

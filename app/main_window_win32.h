@@ -18,6 +18,7 @@
 #include "app/control_tree.h"
 #include "app/panel_win32.h"
 #include "imaging/panels_win32.h"
+#include "imaging/tool_lookout_win32.h"
 #include "resources/dpi_scale.h"
 #include "runtime/handles.h"
 #include "runtime/process_watch.h"
@@ -156,6 +157,10 @@ class MainWindow final : public runtime::Window<MainWindow>,
   runtime::ProcessWatch processes_;
   runtime::UniqueWindow toolTips_;
   std::wstring toolTipText_;  // the text the tooltip shows now; it reads it from here
+  // The tool a click would start, for the tooltips: looked at on a thread of its own from the first hover
+  // over an action button on, never while the pointer hovers.
+  static constexpr UINT kToolLookoutMessage = WM_APP + 18;
+  imaging::ToolLookout tools_{kToolLookoutMessage};
   // The title-bar control; its window goes with the main window.
   std::unique_ptr<skin::MacWindowControl> macWindow_;
   // What the WIM files named in the panels hold, shown beside the index box and the append box.

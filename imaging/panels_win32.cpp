@@ -113,8 +113,7 @@ bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHand
   return true;
 }
 
-std::wstring ToolTipFor(Operation op) {
-  const ToolSetup setup = CurrentTool();
+std::wstring ToolTipFor(Operation op, const ToolSetup& setup) {
   return Wide(ToolDescription(setup.tool, op, setup.Application(),
                               [](std::uint16_t id) { return Utf16(runtime::LoadResString(id)); }));
 }

@@ -65,8 +65,9 @@ ToolSetup CurrentTool();
 // names the program tried and gives the system's own reason, and the result is false.
 bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHandle* process = nullptr);
 
-// The tooltip text of the button that starts `op`: the tool that will run, or why none will.
-std::wstring ToolTipFor(Operation op);
+// The tooltip text of the button that starts `op` when `setup` is what the machine has: the tool that will
+// run, or why none will.
+std::wstring ToolTipFor(Operation op, const ToolSetup& setup);
 
 void MountWim_Click(PanelHost& host);
 void unMountWim_Click(PanelHost& host);

@@ -63,6 +63,11 @@ struct FileTraits {
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
   static void close(HANDLE h) { CloseHandle(h); }
 };
+// Change notifications of a folder: FindFirstChangeNotificationW says "none" with INVALID_HANDLE_VALUE.
+struct ChangeNotificationTraits {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { FindCloseChangeNotification(h); }
+};
 struct ModuleTraits {
   static HMODULE invalid() { return nullptr; }
   static void close(HMODULE h) { FreeLibrary(h); }
@@ -84,6 +89,7 @@ using UniqueMenu = UniqueHandle<HMENU, MenuTraits>;
 using UniqueIcon = UniqueHandle<HICON, IconTraits>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelTraits>;
 using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
+using UniqueChangeNotification = UniqueHandle<HANDLE, ChangeNotificationTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
 using UniqueIdList = UniqueHandle<PIDLIST_ABSOLUTE, IdListTraits>;
 using UniqueMemoryDc = UniqueHandle<HDC, DcTraits>;
@@ -99,6 +105,18 @@ class SelectObjectScope {
  private:
   HDC dc_;
   HGDIOBJ old_;
+};
+
+// Holds a slim reader/writer lock exclusively for the lifetime of this object.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+ private:
+  SRWLOCK& lock_;
 };
 
 // A window's DC from GetDC (the screen's for a null window), given back with ReleaseDC.

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace vantrel::skin {
 
@@ -21,6 +22,10 @@ struct FontDesc {
 };
 
 using FontRef = std::shared_ptr<const FontDesc>;
+
+// A new shared font. Not std::make_shared: the program is built without run-time type information, and
+// make_shared then needs a library object that brings the exception runtime back (docs/benchmarks.md).
+inline FontRef MakeFont(FontDesc desc) { return FontRef(new FontDesc(std::move(desc))); }
 
 // Two references name the same font when both are empty or both describe equal fonts.
 inline bool SameFont(const FontRef& a, const FontRef& b) {

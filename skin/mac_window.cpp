@@ -24,7 +24,7 @@ bool Within(const Rect& r, float x, float y) {
 }  // namespace
 
 FontRef DesignFont() {
-  return std::make_shared<const FontDesc>(FontDesc{u"宋体", 9, 700, 134});
+  return MakeFont({u"宋体", 9, 700, 134});
 }
 
 PropertyBag MainWindowStoredRecord() {
@@ -32,7 +32,7 @@ PropertyBag MainWindowStoredRecord() {
   bag.WriteProperty(u"_ExtentX", std::int32_t{10478});
   bag.WriteProperty(u"_ExtentY", std::int32_t{476});
   bag.WriteProperty(u"Caption", std::u16string(u"10101"));
-  bag.WriteProperty(u"Font", std::make_shared<const FontDesc>(FontDesc{u"宋体", 9, 400, 134}));
+  bag.WriteProperty(u"Font", MakeFont({u"宋体", 9, 400, 134}));
   return bag;
 }
 

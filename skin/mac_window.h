@@ -246,7 +246,7 @@ class MacWindow {
   bool timerRunning_ = false;
   int resizeDepth_ = 0;
   std::optional<Part> captured_;
-  std::shared_ptr<char> alive_ = std::make_shared<char>();
+  std::shared_ptr<char> alive_{new char()};  // not make_shared: see MakeFont
 };
 
 }  // namespace vantrel::skin

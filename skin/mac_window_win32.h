@@ -139,7 +139,7 @@ class MacWindowControl final : public runtime::Window<MacWindowControl>, private
   runtime::UniqueBitmap backBitmap_;
   SIZE backSize_{};
 
-  std::shared_ptr<char> alive_ = std::make_shared<char>();
+  std::shared_ptr<char> alive_{new char()};  // not make_shared: see MakeFont
 };
 
 }  // namespace vantrel::skin

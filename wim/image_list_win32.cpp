@@ -77,17 +77,6 @@ Listing Unreadable(DWORD error) {
   return l;
 }
 
-class ExclusiveLock {
- public:
-  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
- private:
-  SRWLOCK& lock_;
-};
-
 }  // namespace
 
 struct ListReader::Slot {
@@ -112,7 +101,7 @@ void CALLBACK ReadInBackground(PTP_CALLBACK_INSTANCE, void* context) {
   std::unique_ptr<Job> job(static_cast<Job*>(context));
   Listing outcome = ReadListing(job->path);
   {
-    const ExclusiveLock lock(job->slot->lock);
+    const runtime::ExclusiveLock lock(job->slot->lock);
     if (job->slot->generation != job->generation) return;  // another path (or the window) has come since
     job->slot->outcome = std::move(outcome);
   }
@@ -191,13 +180,13 @@ Listing ReadListing(const std::wstring& path) {
   return listing;
 }
 
-ListReader::ListReader(UINT message, UINT_PTR timerId)
-    : message_(message), timerId_(timerId), slot_(std::make_shared<Slot>()) {}
+// Not make_shared: see skin::MakeFont.
+ListReader::ListReader(UINT message, UINT_PTR timerId) : message_(message), timerId_(timerId), slot_(new Slot()) {}
 
 void ListReader::PathChanged(HWND window, std::wstring_view fieldText) {
   ++generation_;
   {
-    const ExclusiveLock lock(slot_->lock);
+    const runtime::ExclusiveLock lock(slot_->lock);
     slot_->generation = generation_;
     slot_->outcome.reset();
   }
@@ -233,7 +222,7 @@ bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM, bool* 
     // The same file may be read again (it was written): only the newest read's outcome counts.
     ++generation_;
     {
-      const ExclusiveLock lock(slot_->lock);
+      const runtime::ExclusiveLock lock(slot_->lock);
       slot_->generation = generation_;
       slot_->outcome.reset();
     }
@@ -244,7 +233,7 @@ bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM, bool* 
   if (message != message_) return false;
   std::optional<Listing> outcome;
   {
-    const ExclusiveLock lock(slot_->lock);
+    const runtime::ExclusiveLock lock(slot_->lock);
     outcome.swap(slot_->outcome);
   }
   if (outcome) {

@@ -9,8 +9,6 @@
 namespace vantrel::skin {
 namespace {
 
-FontRef MakeFont(FontDesc desc) { return std::make_shared<const FontDesc>(std::move(desc)); }
-
 // True when the bag holds `expected` under `name`.
 bool Holds(const PropertyBag& bag, std::u16string_view name, const PropertyValue& expected) {
   const PropertyValue* stored = bag.Find(name);

@@ -601,16 +601,36 @@ TEST_F(MainWindowTest, TheButtonsThatStartAToolSayWhichOnceThePointerComesOverOn
   HWND tip = ActionToolTip(main_);
   ASSERT_NE(tip, nullptr);
   EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 3);
-  // The text is asked for when it shows, and names the tool a click would start now.
-  wchar_t text[512] = {};
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = GetParent(mount);
-  tool.uId = reinterpret_cast<UINT_PTR>(mount);
-  tool.lpszText = text;
-  SendMessageW(tip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
-  EXPECT_EQ(std::wstring(text), vantrel::imaging::ToolTipFor(vantrel::imaging::Operation::MountReadOnly));
-  EXPECT_FALSE(std::wstring(text).empty());
+  // The text is asked for when it shows, and names the tool a click would start, as the lookout thread last
+  // saw the program folder.
+  const auto tipText = [&] {
+    wchar_t text[512] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = GetParent(mount);
+    tool.uId = reinterpret_cast<UINT_PTR>(mount);
+    tool.lpszText = text;
+    SendMessageW(tip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+    return std::wstring(text);
+  };
+  using vantrel::imaging::CurrentTool;
+  using vantrel::imaging::Operation;
+  using vantrel::imaging::ToolTipFor;
+  const std::wstring withImagex = ToolTipFor(Operation::MountReadOnly, CurrentTool());
+  ASSERT_FALSE(withImagex.empty());
+  EXPECT_TRUE(WaitUntil([&] { return tipText() == withImagex; })) << "the first look never came";
+  // The stand-in imagex.exe taken away: the tip asked for at once is still the last look (a hover reads no
+  // file, the folder may be a share gone away); the change in the folder brings a new look, and so does
+  // the file put back.
+  const std::wstring imagex = vantrel::wintest::BinDir() + L"\\imagex.exe";
+  const std::wstring away = imagex + L".away";
+  ASSERT_TRUE(MoveFileW(imagex.c_str(), away.c_str()));
+  const std::wstring without = ToolTipFor(Operation::MountReadOnly, CurrentTool());
+  EXPECT_NE(without, withImagex);
+  EXPECT_EQ(tipText(), withImagex);
+  EXPECT_TRUE(WaitUntil([&] { return tipText() == without; })) << "the folder's change brought no new look";
+  ASSERT_TRUE(MoveFileW(away.c_str(), imagex.c_str()));
+  EXPECT_TRUE(WaitUntil([&] { return tipText() == withImagex; })) << "imagex.exe put back brought no new look";
   // The capture panel's button joins the same tooltip when its panel is filled.
   Click("Option2");
   EXPECT_EQ(ActionToolTip(main_), tip);
