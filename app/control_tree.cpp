@@ -71,7 +71,7 @@ constexpr std::array kCaptionOrder{
     CaptionStep{"unMountWim", 10110}, CaptionStep{"ExtWIM", 10111},   CaptionStep{"Label4", 10112},
     CaptionStep{"WIM_add_c", 10113}, CaptionStep{"WimBoot", 10114},   CaptionStep{"Label5", 10115},
     CaptionStep{"Label6", 10116},    CaptionStep{"MakeWimImage", 10117}, CaptionStep{"up_Show", 30101}, CaptionStep{"up_Copy", 30103},
-    CaptionStep{"up_Exit", 30102},
+    CaptionStep{"up_Runs", 30104}, CaptionStep{"up_Exit", 30102},
 };
 
 struct Labelled {

@@ -71,7 +71,8 @@ std::string_view LabelOf(std::string_view textBox);
 
 // One step of the caption loader: which control's caption gets which string.
 struct CaptionStep {
-  std::string_view control;  // control name, or "up_Show" / "up_Copy" / "up_Exit" for the tray menu entries
+  std::string_view control;  // control name, or "up_Show" / "up_Copy" / "up_Runs" / "up_Exit" for the tray menu
+                            // entries
   std::uint16_t id;
 };
 std::span<const CaptionStep> CaptionOrder();

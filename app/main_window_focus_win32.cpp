@@ -97,7 +97,8 @@ int MainWindow::RunMessageLoop(HWND window) {
     const DWORD started = GetTickCount();
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
-      if (!DialogMessage(window, &msg)) {
+      // The run window's keys first: it is a window of its own, not one of the main window's controls.
+      if (!runs::RunWindow::DialogMessage(&msg) && !DialogMessage(window, &msg)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
       }

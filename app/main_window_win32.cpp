@@ -18,6 +18,7 @@ constexpr UINT kGetDpiScaledSize = 0x02E4;
 MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
 
 MainWindow::~MainWindow() {
+  tray::APIStuff::SetOpenRunsHandler(nullptr);  // it calls this object
   // The window and its controls go first, while the fonts, brushes and pictures they use still exist.
   toolTips_.reset();
   DestroyWindowNow();
@@ -81,6 +82,7 @@ void MainWindow::Form_Load() {
   // messages pass through the tray procedure first.
   tray::APIStuff::AddTrayIcon(window, tray::up_Menus().PopupMenus());
   tray::APIStuff::SetTrayTip(runtime::LoadResString(40101));
+  ConnectRunWindow();
 }
 
 void MainWindow::LoadCaptions() {

@@ -6,6 +6,7 @@
 //   main_window_focus_win32.cpp     focus, Tab order and the message loop's keyboard handling
 //   main_window_runs_win32.cpp      launched runs, their reports and the tray tip
 //   main_window_tooltips_win32.cpp  the action buttons' tooltips
+//   main_window_run_window_win32.cpp  the run window and the ways to open it
 // The window drag is window_drag_win32.*, the panels are panel_win32.*.
 #pragma once
 #include <windows.h>
@@ -22,6 +23,8 @@
 #include "resources/dpi_scale.h"
 #include "runtime/handles.h"
 #include "runtime/process_watch.h"
+#include "runs/run_book.h"
+#include "runs/run_window_win32.h"
 #include "runtime/window.h"
 #include "skin/mac_window_win32.h"
 #include "wim/image_list_win32.h"
@@ -65,6 +68,12 @@ class MainWindow final : public runtime::Window<MainWindow>,
   void MacWindow_MiniWindow();
   // The title-bar control `MacWindow`, or null.
   skin::MacWindowControl* TitleBar() const { return macWindow_.get(); }
+
+  // The run window (main_window_run_window_win32.cpp): made the first time it is opened (the tray menu's entry, a
+  // click on a balloon), then kept, hidden when closed, and shown again.
+  void OpenRunWindow();
+  runs::RunBook& Runs() { return runs_; }
+  runs::RunWindow* RunWindowIfMade() const { return runWindow_.get(); }
 
   // Runs the message loop until the program ends; Tab and the arrow keys move between controls.
   static int RunMessageLoop(HWND window);
@@ -123,6 +132,9 @@ class MainWindow final : public runtime::Window<MainWindow>,
   void OnSetFocus(HWND lost);
   void KeepFocusOnDeactivation(UINT message, WPARAM wParam);
 
+  // The tray's way to the run window, set by Form_Load (main_window_run_window_win32.cpp).
+  void ConnectRunWindow();
+
   // Runs (main_window_runs_win32.cpp).
   void RunEnded(imaging::Operation op, imaging::Tool tool, runtime::ProcessEnd end);
   void ShowRunsInTip();
@@ -165,6 +177,9 @@ class MainWindow final : public runtime::Window<MainWindow>,
   std::unique_ptr<skin::MacWindowControl> macWindow_;
   // What the WIM files named in the panels hold, shown beside the index box and the append box.
   wim::PanelImageInfo imageInfo_{*this};
+  // The runs of this session, and the window that shows them (which goes first: it refers to the book).
+  runs::RunBook runs_;
+  std::unique_ptr<runs::RunWindow> runWindow_;
 };
 
 }  // namespace vantrel::app

@@ -50,6 +50,7 @@ TrayAction DecideTrayMessage(std::uint32_t uMsg, std::intptr_t lParam) {
   if (uMsg != kTrayCallbackMessage) return TrayAction::PassOn;
   if (lParam == kLeftButtonUp) return TrayAction::RestoreAndFocus;
   if (lParam == kRightButtonUp) return TrayAction::Popup;
+  if (lParam == kBalloonUserClick) return TrayAction::OpenRuns;
   return TrayAction::PassOn;
 }
 

@@ -23,6 +23,10 @@ constexpr std::uint32_t kFlagsAdd = 3, kFlagsTip = 4, kFlagsDelete = 0;
 // Mouse messages carried in lParam of the callback message.
 constexpr std::intptr_t kLeftButtonUp = 514;   // WM_LBUTTONUP
 constexpr std::intptr_t kRightButtonUp = 517;  // WM_RBUTTONUP
+// A click on the icon's balloon (NIN_BALLOONUSERCLICK, WM_USER + 5). The icon is never given NIM_SETVERSION, so
+// it keeps the first version's callback: lParam is the event itself, not the event in its low word beside the
+// icon's id (version 4).
+constexpr std::intptr_t kBalloonUserClick = 0x405;
 
 constexpr std::size_t kRecordSize = 88;
 constexpr std::size_t kTipSize = 64;
@@ -60,6 +64,7 @@ std::u16string FitField(std::u16string text, std::size_t capacity);
 enum class TrayAction {
   RestoreAndFocus,  // left button released over the icon: un-minimise, take focus, return 0
   Popup,            // right button released over the icon: open the popup menu, return 0
+  OpenRuns,         // the user clicked a balloon (which tells how a run ended): open the run window, return 0
   PassOn,           // anything else: hand the message unchanged to the previous window procedure
 };
 

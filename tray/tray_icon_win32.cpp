@@ -52,6 +52,7 @@ namespace {
 bool g_installed = false;   // TrayWndProc is the main window's procedure and the icon was added
 std::wstring g_unicodeTip;  // the tip last sent through the Unicode record, empty when the 8-bit one has it
 std::wstring g_copyText;    // what the copy entry of the menu puts on the clipboard
+std::function<void()> g_openRuns;  // opens the run window
 UINT g_taskbarCreated = 0;  // Explorer's broadcast after it (re)starts
 
 // `text` cut to a NUL-terminated field of `N` units, never inside a surrogate pair.
@@ -163,6 +164,9 @@ void Popup() {
     case MenuHandler::up_Copy_Click:
       up_Copy_Click();
       break;
+    case MenuHandler::up_Runs_Click:
+      up_Runs_Click();
+      break;
     case MenuHandler::up_Exit_Click:
       up_Exit_Click();
       break;
@@ -233,6 +237,8 @@ void SetCopyText(std::wstring_view text) {
 
 const std::wstring& CopyText() { return g_copyText; }
 
+void SetOpenRunsHandler(std::function<void()> handler) { g_openRuns = std::move(handler); }
+
 void ShowBalloon(std::wstring_view title, std::wstring_view text, bool error) {
   if (!g_installed) return;
   NOTIFYICONDATAW record = UnicodeRecord(NOTIFYICONDATAW_V2_SIZE, NIF_INFO);
@@ -269,6 +275,9 @@ LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         return 0;
       case TrayAction::Popup:
         Popup();
+        return 0;
+      case TrayAction::OpenRuns:
+        up_Runs_Click();
         return 0;
       case TrayAction::PassOn:
         break;
@@ -354,6 +363,11 @@ void up_Show_Click() {
 }
 
 void up_Copy_Click() { runtime::CopyToClipboard(APIStuff::TrayForm, APIStuff::CopyText()); }
+
+void up_Runs_Click() {
+  // A copy: what it opens may set another handler meanwhile.
+  if (const std::function<void()> open = APIStuff::g_openRuns) open();
+}
 
 void up_Exit_Click() {
   APIStuff::RemoveTrayIcon();

@@ -7,6 +7,7 @@
 // after windows.h, which it needs
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,9 @@ void SetTrayTip(std::wstring_view text);
 // The text the menu's copy entry puts on the clipboard; the entry is greyed while it is empty.
 void SetCopyText(std::wstring_view text);
 const std::wstring& CopyText();
+// What opens the run window: the menu's run entry and a click on a balloon call it. The tray knows nothing of that
+// window; the main window sets this when it loads (an empty function: nothing opens).
+void SetOpenRunsHandler(std::function<void()> handler);
 // Shows a balloon on the icon: `title` over `text`, with the information icon or the error icon. Both texts are
 // Unicode and cut to their fields (63 and 255 UTF-16 units). The balloon alone takes the larger Unicode record
 // (NOTIFYICONDATAW up to its fifth-version fields); the add, tip and delete keep the 88-byte one. Does nothing
@@ -47,8 +51,8 @@ void RemoveTrayIcon();
 bool TrayIconInstalled();
 
 // The main window's procedure while the icon is installed: a left-button release over the icon brings
-// the window back and focuses it, a right-button release opens the popup menu, Explorer's restart adds
-// the icon again; every other message goes on to OldWndProc unchanged.
+// the window back and focuses it, a right-button release opens the popup menu, a click on a balloon opens the
+// run window, Explorer's restart adds the icon again; every other message goes on to OldWndProc unchanged.
 LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // The record as handed to Shell_NotifyIconA: NOTIFYICONDATAA in its first-version form
@@ -64,7 +68,7 @@ std::vector<std::string> EncodeTipCharacters(std::wstring_view text, UINT codePa
 }  // namespace APIStuff
 
 // The hidden form up_Menus: a top-level window that is never shown and owns the popup menu
-// PopupMenus (up_Show, up_Copy, the separator up_line1, up_Exit).
+// PopupMenus (up_Show, up_Copy, up_Runs, the separator up_line1, up_Exit).
 class MenuForm final : public runtime::Window<MenuForm> {
  public:
   static constexpr wchar_t kClassName[] = L"VantrelMenuForm";
@@ -89,9 +93,10 @@ void Unload_up_Menus();
 // True while up_Menus is loaded.
 bool up_Menus_Loaded();
 
-// The handlers of the popup's two commands.
+// The handlers of the popup's commands.
 void up_Show_Click();  // hides and shows the main window again, displaying it afresh
 void up_Copy_Click();  // puts the copy text (the last command line launched) on the clipboard
+void up_Runs_Click();  // opens the run window through the handler the main window set
 void up_Exit_Click();  // removes the icon, unloads up_Menus, ends the program
 
 }  // namespace vantrel::tray

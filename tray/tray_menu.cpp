@@ -8,6 +8,8 @@ MenuHandler HandlerForCommand(std::uint32_t commandId) {
       return MenuHandler::up_Show_Click;
     case kCopyCommandId:
       return MenuHandler::up_Copy_Click;
+    case kRunsCommandId:
+      return MenuHandler::up_Runs_Click;
     case kExitCommandId:
       return MenuHandler::up_Exit_Click;
     default:

@@ -22,7 +22,8 @@ TEST(ControlTree, EveryCaptionedControlIsLoadedOnceWithItsOwnId) {
       std::string digits = std::to_string(step.id);
       EXPECT_EQ(def->designText, std::u16string(digits.begin(), digits.end())) << step.control;
     } else {
-      EXPECT_TRUE(step.control == "up_Show" || step.control == "up_Copy" || step.control == "up_Exit") << step.control;
+      EXPECT_TRUE(step.control == "up_Show" || step.control == "up_Copy" || step.control == "up_Runs" ||
+                  step.control == "up_Exit") << step.control;
     }
   }
   for (const ControlDef& def : ControlTree())
@@ -34,13 +35,15 @@ TEST(ControlTree, EveryCaptionedControlIsLoadedOnceWithItsOwnId) {
 
 TEST(ControlTree, CaptionOrderStartsWithTheTitleBarAndEndsWithTheTrayMenu) {
   auto order = CaptionOrder();
-  ASSERT_EQ(order.size(), 23u);
+  ASSERT_EQ(order.size(), 24u);
   EXPECT_EQ(order.front().control, "MacWindow");
   EXPECT_EQ(order.front().id, 10101);
-  EXPECT_EQ(order[order.size() - 3].control, "up_Show");
-  EXPECT_EQ(order[order.size() - 3].id, 30101);
-  EXPECT_EQ(order[order.size() - 2].control, "up_Copy");
-  EXPECT_EQ(order[order.size() - 2].id, 30103);
+  EXPECT_EQ(order[order.size() - 4].control, "up_Show");
+  EXPECT_EQ(order[order.size() - 4].id, 30101);
+  EXPECT_EQ(order[order.size() - 3].control, "up_Copy");
+  EXPECT_EQ(order[order.size() - 3].id, 30103);
+  EXPECT_EQ(order[order.size() - 2].control, "up_Runs");
+  EXPECT_EQ(order[order.size() - 2].id, 30104);
   EXPECT_EQ(order.back().control, "up_Exit");
   EXPECT_EQ(order.back().id, 30102);
   // The four browse buttons share one string and are loaded one after the other.

@@ -95,10 +95,14 @@ TEST(TrayTip, DoubleByteCharactersAreNeverSplit) {
   }
 }
 
-TEST(TrayDispatch, OnlyButtonReleasesOfTheCallbackAreHandled) {
+TEST(TrayDispatch, OnlyButtonReleasesAndBalloonClicksOfTheCallbackAreHandled) {
   EXPECT_EQ(DecideTrayMessage(2025, 514), TrayAction::RestoreAndFocus);
   EXPECT_EQ(DecideTrayMessage(2025, 517), TrayAction::Popup);
-  for (std::intptr_t lParam : {512, 513, 515, 516, 518, 519, 0, -1, 514 + 0x10000}) {
+  // NIN_BALLOONUSERCLICK as a first-version icon gets it: the whole lParam. The balloon's other events (shown,
+  // hidden, timed out) and a version-4 form with the icon id in the high word are not ours.
+  EXPECT_EQ(DecideTrayMessage(2025, 0x405), TrayAction::OpenRuns);
+  EXPECT_EQ(DecideTrayMessage(2026, 0x405), TrayAction::PassOn);
+  for (std::intptr_t lParam : {512, 513, 515, 516, 518, 519, 0, -1, 514 + 0x10000, 0x402, 0x403, 0x404, 0x405 + 0x10000}) {
     EXPECT_EQ(DecideTrayMessage(2025, lParam), TrayAction::PassOn) << "lParam " << lParam;
   }
   for (std::uint32_t uMsg : {0u, 514u, 517u, 0x0400u, 2024u, 2026u, 2025u + 0x10000u}) {
@@ -124,6 +128,7 @@ TEST(TrayMenu, ItemsInOrderAndTheHandlersTheyRun) {
   const Expected expected[] = {
       {"up_Show", "30101", false, MenuHandler::up_Show_Click},
       {"up_Copy", "30103", false, MenuHandler::up_Copy_Click},
+      {"up_Runs", "30104", false, MenuHandler::up_Runs_Click},
       {"up_line1", "-", true, MenuHandler::None},
       {"up_Exit", "30102", false, MenuHandler::up_Exit_Click},
   };
@@ -142,8 +147,9 @@ TEST(TrayMenu, ItemsInOrderAndTheHandlersTheyRun) {
   }
   EXPECT_EQ(kPopupMenuItems[0].commandId, 30101u);
   EXPECT_EQ(kPopupMenuItems[1].commandId, 30103u);
-  EXPECT_EQ(kPopupMenuItems[3].commandId, 30102u);
-  for (std::uint32_t id : {0u, 1u, 30100u, 30104u, 0xFFFFFFFFu}) {
+  EXPECT_EQ(kPopupMenuItems[2].commandId, 30104u);
+  EXPECT_EQ(kPopupMenuItems[4].commandId, 30102u);
+  for (std::uint32_t id : {0u, 1u, 30100u, 30105u, 0xFFFFFFFFu}) {
     EXPECT_EQ(HandlerForCommand(id), MenuHandler::None) << "command " << id;
   }
 }

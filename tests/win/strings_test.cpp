@@ -42,6 +42,7 @@ TEST(StringTable, EveryEntryHasItsExactText) {
       {20109, L"请选择挂载目录后再继续本操作\uFF01"},
       {30101, L"显示窗口"},
       {30102, L"退出(&X)"},
+      {30104, L"运行记录(&L)"},
       {40101, L"Vantrel."},
       // What the tray says about the launched runs.
       {50101, L"卸载 WIM 镜像\uFF08提交更改\uFF09"},
@@ -52,6 +53,13 @@ TEST(StringTable, EveryEntryHasItsExactText) {
       {50106, L"操作失败\uFF0C退出代码\uFF1A%1\u3002"},
       {50107, L"%1\uFF08%2\uFF09"},
       {50108, L"Vantrel\uFF1A%1 个操作正在进行\u3002"},
+      // The run window.
+      {50140, L"运行记录"},
+      {50141, L"操作"},
+      {50145, L"状态"},
+      {50146, L"复制命令(&C)"},
+      {50147, L"打开日志文件夹(&O)"},
+      {50148, L"输出"},
       // Explanations of exit codes: 1 from Task Manager; 0xC1510111 is a read-only WIM file.
       {50111, L"工具被中止（例如在任务管理器中被结束），或报告了一般性错误。"},
       {50120, L"没有挂载和修改此镜像的权限：WIM 文件是只读的（例如从光盘或 ISO 复制而来、带有只读属性，或位于只读介质上）。"

@@ -263,16 +263,19 @@ TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
   POINT cursor{};
   GetCursorPos(&cursor);
   EXPECT_EQ(RightReleaseWith(driver), 0);
-  ASSERT_EQ(driver.Items().size(), 4u);
+  ASSERT_EQ(driver.Items().size(), 5u);
   EXPECT_EQ(driver.Items()[0].text, L"显示窗口");
   EXPECT_EQ(driver.Items()[0].id, kShowCommandId);
   EXPECT_EQ(driver.Items()[1].text, L"复制上次的命令(&C)");
   EXPECT_EQ(driver.Items()[1].id, kCopyCommandId);
   EXPECT_TRUE(driver.Items()[1].grayed) << "nothing has been launched yet";
   EXPECT_FALSE(driver.Items()[0].grayed);
-  EXPECT_TRUE(driver.Items()[2].separator);
-  EXPECT_EQ(driver.Items()[3].text, L"退出(&X)");
-  EXPECT_EQ(driver.Items()[3].id, kExitCommandId);
+  EXPECT_EQ(driver.Items()[2].text, L"运行记录(&L)");
+  EXPECT_EQ(driver.Items()[2].id, kRunsCommandId);
+  EXPECT_FALSE(driver.Items()[2].grayed);
+  EXPECT_TRUE(driver.Items()[3].separator);
+  EXPECT_EQ(driver.Items()[4].text, L"退出(&X)");
+  EXPECT_EQ(driver.Items()[4].id, kExitCommandId);
   EXPECT_EQ(driver.Owner(), main_) << "the popup is opened on the main window, in the foreground";
   EXPECT_EQ(driver.Position().x, cursor.x);
   EXPECT_EQ(driver.Position().y, cursor.y);
@@ -285,7 +288,7 @@ TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
   // The menu opens again on the next release, and WM_CANCELMODE also closes it without a choice.
   PopupDriver again({{WM_CANCELMODE, 0}});
   EXPECT_EQ(RightReleaseWith(again), 0);
-  EXPECT_EQ(again.Items().size(), 4u);
+  EXPECT_EQ(again.Items().size(), 5u);
   EXPECT_TRUE(Events().empty());
 }
 
@@ -304,7 +307,7 @@ TEST_F(TrayTest, CopyCommandPutsTheLastLaunchedLineOnTheClipboard) {
   g_steps.clear();
   PopupDriver driver({{WM_CHAR, 'c'}});
   EXPECT_EQ(RightReleaseWith(driver), 0);
-  ASSERT_EQ(driver.Items().size(), 4u);
+  ASSERT_EQ(driver.Items().size(), 5u);
   EXPECT_FALSE(driver.Items()[1].grayed);
   std::wstring copied;
   ASSERT_TRUE(OpenClipboard(nullptr));
@@ -335,6 +338,34 @@ TEST(Clipboard, MemoryThatCannotBeLockedIsFreedAndTheClipboardKeepsItsText) {
   }
   CloseClipboard();
   EXPECT_EQ(copied, L"vorher 之前");
+}
+
+// The run entry, by its access key, and a click on a balloon both call the handler the main window set, which
+// opens the run window; without a handler neither does anything.
+TEST_F(TrayTest, RunEntryAndBalloonClickOpenTheRunWindow) {
+  ASSERT_EQ(window_->RunWindowIfMade(), nullptr) << "made on first use only";
+  g_steps.clear();
+  PopupDriver driver({{WM_CHAR, 'l'}});
+  EXPECT_EQ(RightReleaseWith(driver), 0);
+  runs::RunWindow* runs = window_->RunWindowIfMade();
+  ASSERT_NE(runs, nullptr);
+  EXPECT_TRUE(IsWindowVisible(runs->hwnd()));
+  EXPECT_TRUE(Events().empty()) << "the main window and the icon stay as they were";
+
+  ShowWindow(runs->hwnd(), SW_HIDE);
+  EXPECT_EQ(SendMessageW(main_, kTrayCallbackMessage, 0, NIN_BALLOONUSERCLICK), 0);
+  EXPECT_EQ(window_->RunWindowIfMade(), runs) << "the same window again";
+  EXPECT_TRUE(IsWindowVisible(runs->hwnd()));
+
+  int calls = 0;
+  APIStuff::SetOpenRunsHandler([&calls] { ++calls; });
+  SendMessageW(main_, kTrayCallbackMessage, 0, NIN_BALLOONUSERCLICK);
+  SendMessageW(main_, kTrayCallbackMessage, 0, NIN_BALLOONTIMEOUT);  // not a click
+  EXPECT_EQ(calls, 1);
+  APIStuff::SetOpenRunsHandler(nullptr);
+  SendMessageW(main_, kTrayCallbackMessage, 0, NIN_BALLOONUSERCLICK);
+  up_Runs_Click();
+  EXPECT_EQ(calls, 1);
 }
 
 TEST_F(TrayTest, ShowCommandHidesAndShowsTheWindowWhereItIs) {
