@@ -343,7 +343,8 @@ void RunWindow::OpenLogFolder() {
 }
 
 bool RunWindow::DialogMessage(MSG* msg) {
-  if (!msg->hwnd) return false;
+  // Only keys are the window's to take; everything else is dispatched as usual.
+  if (!msg->hwnd || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return false;
   HWND root = GetAncestor(msg->hwnd, GA_ROOT);
   RunWindow* self = FromHandle(root);
   if (!self) return false;

@@ -245,6 +245,17 @@ TEST_F(RunWindowTest, ARunWithoutALogShowsWhyAndItsCommandCanBeCopied) {
   runtime::CopyToClipboard(nullptr, L"before");
   SendMessageW(w.Control(RunWindow::kCopyId), BM_CLICK, 0, 0);
   EXPECT_EQ(Clipboard(), L"dism /Unmount-Image /MountDir:C:\\mnt /Discard");
+  // Alt+C, the button's access key, from anywhere in the window.
+  runtime::CopyToClipboard(nullptr, L"before");
+  SetFocus(w.Control(RunWindow::kOutputId));
+  MSG alt{};
+  alt.hwnd = GetFocus();
+  alt.message = WM_SYSCHAR;
+  alt.wParam = L'c';
+  alt.lParam = 1 | (1 << 29);  // with Alt held
+  EXPECT_TRUE(RunWindow::DialogMessage(&alt));
+  PumpMessages();
+  EXPECT_EQ(Clipboard(), L"dism /Unmount-Image /MountDir:C:\\mnt /Discard");
   // Selecting another row by the list itself (as a click does) shows that run's output once the change settles.
   HWND list = w.Control(RunWindow::kListId);
   LVITEMW item{};
