@@ -315,7 +315,8 @@ void RunWindow::ApplyToOutput(const BoxChange& change) {
     SendMessageW(output_, EM_LINESCROLL, 0, std::max(firstLine, 0) - now);
   }
   SendMessageW(output_, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(output_, nullptr, TRUE);
+  // The frame too: the scroll bar was moved while nothing was drawn.
+  RedrawWindow(output_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
 void RunWindow::EnableButtons() {

@@ -336,6 +336,13 @@ TEST_F(RunWindowTest, AtAnotherScaleItIsLaidOutAgainWithItsFontAtThatScale) {
   suggested = before;
   SendMessageW(w.hwnd(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
   EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0), 64);
+  // Made smaller by the user: laid out again for the new size.
+  SetWindowPos(w.hwnd(), nullptr, 0, 0, 460, 320, SWP_NOMOVE | SWP_NOZORDER);
+  GetClientRect(w.hwnd(), &client);
+  const RunWindowLayout small = LayOutRunWindow(client.right, client.bottom, resources::DpiScale(96));
+  ExpectAt(w.Control(RunWindow::kOutputId), small.output);
+  ExpectAt(w.Control(RunWindow::kFolderId), small.folderButton);
+  EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), ColumnWidths(small.list.width - 4, resources::DpiScale(96))[0]);
 }
 
 // Saves the screen under `path` (a Linux path) with ImageMagick's import, run from Wine by its Z: path.
