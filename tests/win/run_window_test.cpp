@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <span>
 #include <string>
@@ -55,6 +56,26 @@ std::wstring Clipboard() {
 
 void Feed(ToolLog& log, std::string_view bytes) {
   log.Feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
+
+// The name a screen reader reads for a control, through the system's accessibility API.
+std::wstring AccessibleName(HWND control) {
+  IAccessible* object = nullptr;
+  // The header's interface id: MinGW-w64's import library carries a wrong IID_IAccessible for x86-64.
+  if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                        reinterpret_cast<void**>(&object))) ||
+      !object)
+    return L"<no object>";
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR text = nullptr;
+  const HRESULT hr = object->get_accName(self, &text);
+  std::wstring name = SUCCEEDED(hr) && text ? std::wstring(text, SysStringLen(text)) : L"<none>";
+  SysFreeString(text);
+  object->Release();
+  return name;
 }
 
 RECT RectInParent(HWND control) {
@@ -159,6 +180,9 @@ TEST_F(RunWindowTest, ListsTheBooksRunsWithTheirStatesAndSelectsTheNewest) {
   EXPECT_EQ(TextOf(w.Control(RunWindow::kFolderId)), L"打开日志文件夹(&O)");
   EXPECT_EQ(GetWindow(w.Control(RunWindow::kOutputId), GW_HWNDPREV), w.Control(RunWindow::kLabelId));
   EXPECT_EQ(TextOf(w.Control(RunWindow::kLabelId)), L"输出");
+  EXPECT_EQ(AccessibleName(w.Control(RunWindow::kOutputId)), L"输出");
+  EXPECT_EQ(AccessibleName(w.Control(RunWindow::kCopyId)), L"复制命令(C)");
+  EXPECT_EQ(AccessibleName(list), L"运行记录");
   EXPECT_EQ(SendMessageW(w.Control(RunWindow::kOutputId), EM_GETLIMITTEXT, 0, 0), static_cast<LRESULT>(kOutputLimit));
 
   // A refresh with a new run and a run ended keeps the selection where the user put it.
