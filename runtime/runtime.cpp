@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 #include "runtime/buffer.h"
 #include "runtime/late_binding.h"
@@ -68,16 +69,54 @@ std::wstring NtStatusText(DWORD code) {
   return result;
 }
 
-DWORD Shell(const ProcessLaunch& launch, UniqueKernelHandle* process_out) {
+namespace {
+
+// The attribute list of an extended start-up record, naming the only handles a child may inherit. Without it,
+// bInheritHandles hands the child every inheritable handle of this process, such as another run's log that a
+// second thread has open at that moment.
+class InheritedHandles {
+ public:
+  InheritedHandles(HANDLE* handles, std::size_t count) {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);  // fails, with the size it needs
+    buffer_.resize(size);
+    list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+    if (size == 0 || !InitializeProcThreadAttributeList(list_, 1, 0, &size)) {
+      list_ = nullptr;
+      Failed();
+    } else if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
+                                          count * sizeof(HANDLE), nullptr, nullptr)) {
+      Failed();
+    }
+  }
+  ~InheritedHandles() {
+    if (list_) DeleteProcThreadAttributeList(list_);
+  }
+  InheritedHandles(const InheritedHandles&) = delete;
+  InheritedHandles& operator=(const InheritedHandles&) = delete;
+
+  LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+  // 0 when the list is ready, else the system's error.
+  DWORD error() const { return error_; }
+
+ private:
+  void Failed() {
+    const DWORD error = GetLastError();
+    error_ = error ? error : ERROR_GEN_FAILURE;
+  }
+
+  std::vector<std::uint8_t> buffer_;  // the list lives here; the handle array must outlive it too
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+  DWORD error_ = 0;
+};
+
+DWORD StartProcess(const ProcessLaunch& launch, STARTUPINFOW& startup, BOOL inherit, DWORD flags,
+                   UniqueKernelHandle* process_out) {
   std::wstring line = launch.line;  // CreateProcessW may write into the command line buffer
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(launch.show);
   PROCESS_INFORMATION process{};
   // The application name is the program's full path, so Windows never searches for it and never starts
   // another program that an unquoted path with spaces would point at.
-  if (!CreateProcessW(launch.application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessW(launch.application.c_str(), line.data(), nullptr, nullptr, inherit, flags, nullptr,
                       launch.folder.empty() ? nullptr : launch.folder.c_str(), &startup, &process)) {
     const DWORD error = GetLastError();
     return error ? error : ERROR_GEN_FAILURE;
@@ -89,6 +128,43 @@ DWORD Shell(const ProcessLaunch& launch, UniqueKernelHandle* process_out) {
   else
     CloseHandle(process.hProcess);
   return 0;
+}
+
+}  // namespace
+
+DWORD Shell(const ProcessLaunch& launch, UniqueKernelHandle* process_out) {
+  if (!launch.output) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(launch.show);
+    return StartProcess(launch, startup, FALSE, 0, process_out);
+  }
+  // The tool reads nothing from us: its input is the null device, so a question it asks ends at once instead
+  // of waiting for a console nobody sees.
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  UniqueFile input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                               OPEN_EXISTING, 0, nullptr));
+  if (!input) {
+    const DWORD error = GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
+  }
+  // Standard output and standard error are the same handle: the list names each handle once (a handle named
+  // twice makes the launch fail on some versions of Windows).
+  HANDLE handles[] = {launch.output, input.get()};
+  const InheritedHandles inherited(handles, 2);
+  if (const DWORD error = inherited.error()) return error;
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.StartupInfo.wShowWindow = static_cast<WORD>(launch.show);
+  startup.StartupInfo.hStdInput = input.get();
+  startup.StartupInfo.hStdOutput = launch.output;
+  startup.StartupInfo.hStdError = launch.output;
+  startup.lpAttributeList = inherited.get();
+  // A console tool would otherwise get a console window of its own, empty, since its output goes to the file.
+  return StartProcess(launch, startup.StartupInfo, TRUE, CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT,
+                      process_out);
 }
 
 bool CopyToClipboard(HWND owner, std::wstring_view text) {
