@@ -30,8 +30,9 @@ std::u16string RunLogName(const LocalTime& time, std::uint32_t processId, std::u
 // True for a name of the form above (".log" in any case, as Windows compares names).
 bool IsRunLogName(std::u16string_view name);
 
-// The run logs among `names` (a folder's file names) that go so that the newest `keep` stay: the oldest first.
-// Names of another form are never among them. Logs of the same millisecond are ordered by their count.
-std::vector<std::u16string> RunLogsToDelete(std::span<const std::u16string> names, std::size_t keep = kKeptRunLogs);
+// The run logs among `names` (a folder's file names) that go so that the newest `keep` stay: their places in
+// `names`, in order. Names of another form are never among them. Logs of the same millisecond are ordered by
+// their count.
+std::vector<std::size_t> RunLogsToDelete(std::span<const std::u16string> names, std::size_t keep = kKeptRunLogs);
 
 }  // namespace vantrel::runs

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "runs/log_folder.h"
-#include "runtime/buffer.h"
 #include "runtime/runtime.h"
 
 namespace vantrel::runs {
@@ -34,20 +33,30 @@ RunLogResult Failure(DWORD error, const std::wstring& path) {
 
 }  // namespace
 
-std::wstring RunLogFolder() {
-  // GetTempPathW reads TMP and TEMP at each call, and does not ask whether the folder exists.
-  std::wstring temp = runtime::GrowString([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
-  if (temp.empty()) return {};
+// The temporary folder with its trailing backslash, or the empty text.
+std::wstring TempFolder() {
+  // GetTempPathW reads TMP and TEMP at each call, and does not ask whether the folder exists. Its answer is at
+  // most MAX_PATH characters and a backslash.
+  wchar_t buffer[MAX_PATH + 2];
+  const DWORD length = GetTempPathW(MAX_PATH + 2, buffer);
+  if (length == 0 || length > MAX_PATH + 1) return {};
+  std::wstring temp(buffer, length);
   if (temp.back() != L'\\') temp += L'\\';
-  return temp + L"Vantrel\\logs";
+  return temp;
+}
+
+std::wstring RunLogFolder() {
+  const std::wstring temp = TempFolder();
+  return temp.empty() ? temp : temp + L"Vantrel\\logs";
 }
 
 RunLogResult CreateRunLog() {
-  const std::wstring folder = RunLogFolder();
-  if (folder.empty()) return Failure(GetLastError(), L"%TEMP%");
-  const std::wstring vantrel = folder.substr(0, folder.find_last_of(L'\\'));
-  if (const DWORD error = MakeFolder(vantrel)) return Failure(error, vantrel);
-  if (const DWORD error = MakeFolder(folder)) return Failure(error, folder);
+  const std::wstring temp = TempFolder();
+  if (temp.empty()) return Failure(GetLastError(), L"%TEMP%");
+  const std::wstring vantrel = temp + L"Vantrel";
+  const std::wstring folder = vantrel + L"\\logs";
+  for (const std::wstring* level : {&vantrel, &folder})
+    if (const DWORD error = MakeFolder(*level)) return Failure(error, *level);
 
   SYSTEMTIME now{};
   GetLocalTime(&now);
@@ -56,16 +65,12 @@ RunLogResult CreateRunLog() {
   // handle of its own, with its own file position, that no child ever sees.
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   RunLog log;
-  DWORD error = 0;
-  // The name is new unless another program of the same process id made a log in the same millisecond: then the
-  // next count.
-  for (int attempt = 0; attempt < 8 && !log.write_; ++attempt) {
-    log.path_ = folder + L'\\' + runtime::Wide(RunLogName(time, GetCurrentProcessId(), ++g_runs));
-    log.write_.reset(CreateFileW(log.path_.c_str(), GENERIC_WRITE, kShareAll, &inheritable, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!log.write_ && (error = GetLastError()) != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
-  }
-  if (!log.write_) return Failure(error, log.path_);
+  // The process id and this process's count make the name new: a file of that name would be a fault, and
+  // CREATE_NEW reports it rather than writing over another run's log.
+  log.path_ = folder + L'\\' + runtime::Wide(RunLogName(time, GetCurrentProcessId(), ++g_runs));
+  log.write_.reset(CreateFileW(log.path_.c_str(), GENERIC_WRITE, kShareAll, &inheritable, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!log.write_) return Failure(GetLastError(), log.path_);
   log.read_.reset(
       CreateFileW(log.path_.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!log.read_) {
@@ -119,8 +124,8 @@ std::size_t PruneRunLogs(const std::wstring& folder) {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(runtime::Utf16(found.cFileName));
   } while (FindNextFileW(find.get(), &found));
   std::size_t deleted = 0;
-  for (const std::u16string& name : RunLogsToDelete(names))
-    if (DeleteFileW((folder + L'\\' + runtime::Wide(name)).c_str())) ++deleted;
+  for (const std::size_t doomed : RunLogsToDelete(names))
+    if (DeleteFileW((folder + L'\\' + runtime::Wide(names[doomed])).c_str())) ++deleted;
   return deleted;
 }
 

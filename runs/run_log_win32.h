@@ -60,16 +60,16 @@ class RunLog {
 // A run's log, or why there is none: the run then starts as without a log, and its output goes nowhere.
 struct RunLogResult {
   std::optional<RunLog> log;
-  DWORD error = 0;     // when there is no log: the system's error
-  std::wstring reason; // and the path that could not be made, with the system's text for the error
+  DWORD error = 0;      // when there is no log: the system's error
+  std::wstring reason;  // and the path that could not be made, with the system's text for the error
 };
 
 // Makes the folder (as needed) and a new, empty log file in it for one run.
 RunLogResult CreateRunLog();
 
 // Deletes the oldest run logs of the folder so that the newest kKeptRunLogs stay; files of other names stay
-// whatever they are. For the program's start. Returns how many were deleted (a log still open without sharing
-// for deletion stays).
+// whatever they are. For the program's start, before the first run. Returns how many were deleted (a log still
+// open without sharing for deletion stays).
 std::size_t PruneRunLogs(const std::wstring& folder = RunLogFolder());
 
 }  // namespace vantrel::runs

@@ -1,9 +1,9 @@
 // The stand-in tool's log, read the same way by the Windows tests (in the test process) and the end-to-end
 // scenarios (on the Linux side), and the one way both wait for something to happen. Header only, portable.
 //
-// The stand-in writes, per run: "run", then "show N", "stdout T", "stdin T", "console 0|1", "line <command line>", "arg <argument>" for each argument,
-// optionally "setevent 0|1", "wimlib <argument>" lines and "exit N", then "end"; text values are UTF-8 with line breaks, tabs and
-// backslashes escaped by a backslash.
+// The stand-in writes, per run: "run", then "show N", "stdout T", "stdin T", "console 0|1",
+// "line <command line>", "arg <argument>" for each argument, optionally "setevent 0|1", "wimlib <argument>" lines
+// and "exit N", then "end"; text values are UTF-8 with line breaks, tabs and backslashes escaped by a backslash.
 #pragma once
 #include <chrono>
 #include <functional>

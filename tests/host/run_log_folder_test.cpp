@@ -1,16 +1,28 @@
 // The folder of run logs (runs/log_folder): what a run's log is called and which logs the tidying deletes.
-#include "runs/log_folder.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "runs/log_folder.h"
+
 namespace vantrel::runs {
 namespace {
+
+std::set<std::u16string> Set(const std::vector<std::u16string>& names) {
+  return {names.begin(), names.end()};
+}
+
+// The names RunLogsToDelete picks.
+std::set<std::u16string> Doomed(const std::vector<std::u16string>& names, std::size_t keep = kKeptRunLogs) {
+  std::set<std::u16string> doomed;
+  for (const std::size_t i : RunLogsToDelete(names, keep)) doomed.insert(names.at(i));
+  return doomed;
+}
 
 TEST(RunLogFolder, NamesCarryTheTimeAtFixedWidthThenTheProcessAndTheCount) {
   EXPECT_EQ(RunLogName({2026, 12, 11, 12, 3, 1, 123}, 4242, 1), u"20261211-120301-123-4242-1.log");
@@ -32,10 +44,18 @@ TEST(RunLogFolder, NamesCarryTheTimeAtFixedWidthThenTheProcessAndTheCount) {
     // Times a few fields apart, so that runs of one day or one second come up too.
     LocalTime t = before;
     switch (below(4)) {
-      case 0: t = {2000 + below(100), 1 + below(12), 1 + below(31), below(24), below(60), below(60), below(1000)}; break;
-      case 1: t.millisecond = below(1000); break;
-      case 2: t.second = below(60); break;
-      default: t.hour = below(24); t.minute = below(60);
+      case 0:
+        t = {2000 + below(100), 1 + below(12), 1 + below(31), below(24), below(60), below(60), below(1000)};
+        break;
+      case 1:
+        t.millisecond = below(1000);
+        break;
+      case 2:
+        t.second = below(60);
+        break;
+      default:
+        t.hour = below(24);
+        t.minute = below(60);
     }
     const std::u16string name = RunLogName(t, static_cast<std::uint32_t>(random()), 1 + below(50));
     ASSERT_TRUE(IsRunLogName(name)) << std::string(name.begin(), name.end());
@@ -50,16 +70,16 @@ TEST(RunLogFolder, NamesCarryTheTimeAtFixedWidthThenTheProcessAndTheCount) {
 }
 
 TEST(RunLogFolder, OnlyNamesOfTheRunLogFormCount) {
-  for (const char16_t* name : {u"20261211-120301-123-4242-1.log", u"20261211-120301-123-4242-1.LOG",
-                               u"20261211-120301-123-1-1234567890.Log"})
+  for (const char16_t* name :
+       {u"20261211-120301-123-4242-1.log", u"20261211-120301-123-4242-1.LOG", u"20261211-120301-123-1-1234567890.Log"})
     EXPECT_TRUE(IsRunLogName(name));
   for (const char16_t* name :
        {u"", u"notes.txt", u"20261211-120301-123-4242-1.log.txt", u"20261211-120301-123-4242-1.lo",
         u"20261211-120301-123-4242-1", u"20261211-120301-123-4242-.log", u"20261211-120301-123--1.log",
         u"2026121-120301-123-4242-1.log", u"20261211-12030-123-4242-1.log", u"20261211-120301-12-4242-1.log",
-        u"20261211-120301-123-4242-1-2.log", u"20261211-120301-123-12345678901-1.log", u"x20261211-120301-123-4242-1.log",
-        u"20261211 120301-123-4242-1.log", u"20261211-120301-123-4242-1_log", u"20261211-120301-123-4242-1.lig",
-        u"20261211-120301-123-4242-1.l\u00F6g"})
+        u"20261211-120301-123-4242-1-2.log", u"20261211-120301-123-12345678901-1.log",
+        u"x20261211-120301-123-4242-1.log", u"20261211 120301-123-4242-1.log", u"20261211-120301-123-4242-1_log",
+        u"20261211-120301-123-4242-1.lig", u"20261211-120301-123-4242-1.l\u00F6g"})
     EXPECT_FALSE(IsRunLogName(name)) << std::string(name, name + std::char_traits<char16_t>::length(name));
 }
 
@@ -72,12 +92,11 @@ TEST(RunLogFolder, TidyingKeepsTheNewestTwentyAndLeavesEverythingElseAlone) {
     folder.push_back(other);
   std::shuffle(folder.begin(), folder.end(), std::mt19937(3));
 
-  const std::vector<std::u16string> doomed = RunLogsToDelete(folder);
-  EXPECT_EQ(doomed, std::vector<std::u16string>(logs.begin(), logs.begin() + 10));
+  EXPECT_EQ(Doomed(folder), Set({logs.begin(), logs.begin() + 10}));
 
   // At or below the limit nothing goes; the limit can be chosen.
   EXPECT_TRUE(RunLogsToDelete(std::vector<std::u16string>(logs.begin(), logs.begin() + 20)).empty());
-  EXPECT_EQ(RunLogsToDelete(folder, 28), std::vector<std::u16string>(logs.begin(), logs.begin() + 2));
+  EXPECT_EQ(Doomed(folder, 28), Set({logs.begin(), logs.begin() + 2}));
   EXPECT_EQ(RunLogsToDelete(folder, 0).size(), 30u);
 
   // Within one millisecond the count orders the runs, as a number: run 10 is newer than run 9 although it
@@ -85,8 +104,12 @@ TEST(RunLogFolder, TidyingKeepsTheNewestTwentyAndLeavesEverythingElseAlone) {
   std::vector<std::u16string> same;
   for (unsigned run = 1; run <= 12; ++run) same.push_back(RunLogName({2026, 12, 11, 9, 0, 0, 5}, 9999 - run, run));
   same.push_back(RunLogName({2026, 12, 11, 9, 0, 0, 4}, 1, 99));  // a millisecond earlier: oldest of all
-  const std::vector<std::u16string> oldestThree = RunLogsToDelete(same, 10);
-  EXPECT_EQ(oldestThree, (std::vector<std::u16string>{same[12], same[0], same[1]}));
+  EXPECT_EQ(Doomed(same, 10), Set({same[12], same[0], same[1]}));
+  // Two names of one age (".log" and ".LOG"): one of them goes, not both nor neither.
+  const std::u16string lower = RunLogName({2026, 12, 11, 9, 0, 0, 5}, 1, 1);
+  std::u16string upper = lower;
+  upper.replace(upper.size() - 3, 3, u"LOG");
+  EXPECT_EQ(RunLogsToDelete(std::vector<std::u16string>{lower, upper}, 1).size(), 1u);
 }
 
 }  // namespace

@@ -38,9 +38,13 @@ DWORD Start(const wchar_t* program, const std::wstring& args, HANDLE output, Uni
   return vantrel::runtime::Shell(launch, &process);
 }
 
-bool Ended(const UniqueKernelHandle& process) { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }
+bool Ended(const UniqueKernelHandle& process) {
+  return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+}
 
-std::string Text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string Text(const std::vector<std::uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
 
 std::set<std::wstring> FilesIn(const std::wstring& folder) {
   std::set<std::wstring> names;
@@ -187,8 +191,8 @@ TEST(RunLogLaunch, TheToolInheritsTheLogAndTheNullDeviceAndNoOtherHandleOfOurs) 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    ASSERT_TRUE(CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                               &started));
+    ASSERT_TRUE(
+        CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started));
     CloseHandle(started.hThread);
     UniqueKernelHandle process(started.hProcess);
     ASSERT_EQ(WaitForSingleObject(process.get(), 20000), WAIT_OBJECT_0);
@@ -222,8 +226,8 @@ TEST(RunLogLaunch, AConsoleToolGetsNoConsoleWindowAndWritesToTheLog) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    ASSERT_TRUE(CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
-                               nullptr, &startup, &started));
+    ASSERT_TRUE(CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
+                               &startup, &started));
     CloseHandle(started.hThread);
     UniqueKernelHandle process(started.hProcess);
     ASSERT_EQ(WaitForSingleObject(process.get(), 20000), WAIT_OBJECT_0);
@@ -317,26 +321,31 @@ TEST(RunLogFolderOnDisk, AMissingTempFolderGivesTheReasonAndTidyingKeepsTheNewes
     const RunLogResult made = CreateRunLog();
     EXPECT_FALSE(made.log);
     EXPECT_EQ(made.error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_NE(made.reason.find(base + L"\\missing\\Vantrel"), std::wstring::npos) << testing::PrintToString(made.reason);
+    EXPECT_NE(made.reason.find(base + L"\\missing\\Vantrel"), std::wstring::npos)
+        << testing::PrintToString(made.reason);
     EXPECT_NE(made.reason.find(vantrel::runtime::SystemErrorText(ERROR_PATH_NOT_FOUND)), std::wstring::npos);
   }
   // Made on first use, both levels.
   ASSERT_TRUE(CreateDirectoryW(base.c_str(), nullptr));
-  const std::wstring folder = base + L"\\Vantrel\\logs";
   {
     const TempFolderSetting fresh(base);
-    EXPECT_EQ(vantrel::runs::RunLogFolder(), folder);
+    EXPECT_EQ(vantrel::runs::RunLogFolder(), base + L"\\Vantrel\\logs");
     RunLogResult made = CreateRunLog();
     ASSERT_TRUE(made.log) << testing::PrintToString(made.reason);
-    EXPECT_EQ(made.log->Folder(), folder);
+    EXPECT_EQ(made.log->Folder(), base + L"\\Vantrel\\logs");
     made.log->Discard();
   }
 
-  // 25 logs and two files of other names: the five oldest logs go.
+  // A folder of earlier sessions: 25 logs, two files of other names and a log the program has open. Tidying
+  // keeps the newest twenty logs (the open one among them) and everything else.
+  const std::wstring used = base + L"\\used";
+  const std::wstring folder = used + L"\\Vantrel\\logs";
+  for (const std::wstring& level : {used, used + L"\\Vantrel", folder})
+    ASSERT_TRUE(CreateDirectoryW(level.c_str(), nullptr));
   std::vector<std::wstring> logs;
   for (unsigned i = 0; i < 25; ++i)
-    logs.push_back(vantrel::runtime::Wide(vantrel::runs::RunLogName({2026, 12, 11, 8, i, 0, 0}, 77, i + 1)));
-  std::set<std::wstring> expected(logs.begin() + 5, logs.end());
+    logs.push_back(vantrel::runtime::Wide(vantrel::runs::RunLogName({2000, 1, 11, 8, i, 0, 0}, 77, i + 1)));
+  std::set<std::wstring> expected(logs.begin() + 6, logs.end());
   for (const wchar_t* other : {L"notes.txt", L"00000000-000000-000-1-1.log.old"}) {
     logs.push_back(other);
     expected.insert(other);
@@ -346,14 +355,20 @@ TEST(RunLogFolderOnDisk, AMissingTempFolderGivesTheReasonAndTidyingKeepsTheNewes
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
   }
-  EXPECT_EQ(vantrel::runs::PruneRunLogs(folder), 5u);
-  EXPECT_EQ(FilesIn(folder), expected);
-  EXPECT_EQ(vantrel::runs::PruneRunLogs(folder), 0u);
+  {
+    const TempFolderSetting earlier(used);
+    RunLogResult open = CreateRunLog();
+    ASSERT_TRUE(open.log);
+    expected.insert(open.log->Path().substr(folder.size() + 1));
+    EXPECT_EQ(vantrel::runs::PruneRunLogs(folder), 6u);
+    EXPECT_EQ(FilesIn(folder), expected);
+    EXPECT_EQ(vantrel::runs::PruneRunLogs(folder), 0u);
+  }
 
   for (const std::wstring& name : FilesIn(folder)) DeleteFileW((folder + L"\\" + name).c_str());
-  RemoveDirectoryW(folder.c_str());
-  RemoveDirectoryW((base + L"\\Vantrel").c_str());
-  RemoveDirectoryW(base.c_str());
+  for (const std::wstring& level :
+       {folder, used + L"\\Vantrel", used, base + L"\\Vantrel\\logs", base + L"\\Vantrel", base})
+    RemoveDirectoryW(level.c_str());
 }
 
 class RunLogFromPanel : public vantrel::wintest::MainWindowFixture {
