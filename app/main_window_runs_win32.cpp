@@ -1,5 +1,8 @@
 // The runs the main window launched: watched until the tool ends, counted in the tray tip, reported in a balloon.
 #include "app/main_window_win32.h"
+
+#include <memory>
+
 #include "imaging/operation_report.h"
 #include "runtime/runtime.h"
 #include "tray/tray_icon_win32.h"
@@ -17,9 +20,12 @@ std::u16string MessageTableText(imaging::MessageTable table, std::uint32_t code)
 }  // namespace
 
 void MainWindow::Launched(imaging::Operation op, imaging::Tool tool, const std::u16string& line,
-                          runtime::UniqueKernelHandle process) {
+                          runtime::UniqueKernelHandle process, runs::RunLogResult log) {
   tray::APIStuff::SetCopyText(runtime::Wide(line));
-  processes_.Watch(std::move(process), [this, op, tool](runtime::ProcessEnd end) { RunEnded(op, tool, end); });
+  // The run's log stays with its watch until the run is reported (a watch's report must be copyable).
+  std::shared_ptr<runs::RunLogResult> runLog(new runs::RunLogResult(std::move(log)));
+  processes_.Watch(std::move(process),
+                   [this, op, tool, runLog](runtime::ProcessEnd end) { RunEnded(op, tool, end); });
   ShowRunsInTip();
 }
 

@@ -50,7 +50,7 @@ class MainWindow final : public runtime::Window<MainWindow>,
   // A launched run is watched until the tool ends; the tray tip counts the runs in flight and a balloon on the
   // tray icon tells how each one ended. The line launched last is what the tray menu's copy entry copies.
   void Launched(imaging::Operation op, imaging::Tool tool, const std::u16string& line,
-                runtime::UniqueKernelHandle process) override;
+                runtime::UniqueKernelHandle process, runs::RunLogResult log) override;
   std::optional<std::uint32_t> WimImageCount() override { return imageInfo_.MountImageCount(); }
   // How many launched runs have not ended yet.
   std::size_t RunsInFlight() const { return processes_.InFlight(); }

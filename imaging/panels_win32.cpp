@@ -54,8 +54,17 @@ void Apply(PanelHost& host, const Decision& decision) {
     runtime::MsgBox(host.Owner(), runtime::LoadResString(kMsgNeedsImagex));
     return;
   }
+  // The log is made before the launch; a run whose log cannot be made starts all the same, without one.
+  runs::RunLogResult log = runs::CreateRunLog();
   runtime::UniqueKernelHandle process;
-  if (StartTool(host.Owner(), *command, &process)) host.Launched(op, setup.tool, command->line, std::move(process));
+  const bool started = StartTool(host.Owner(), *command, &process, log.log ? log.log->WriteHandle() : nullptr);
+  if (!started) {
+    if (log.log) log.log->Discard();
+    return;
+  }
+  // The tool now holds the only write handle, so the file is closed for writing when the tool ends.
+  if (log.log) log.log->CloseWriteHandle();
+  host.Launched(op, setup.tool, command->line, std::move(process), std::move(log));
 }
 
 // The filter in the dialog's "a|b|c|d" form becomes the system's "a\0b\0c\0d\0\0".
@@ -102,10 +111,10 @@ ToolSetup CurrentTool() {
   return setup;
 }
 
-bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHandle* process) {
+bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHandle* process, HANDLE output) {
   // Every tool starts in the program folder, whatever folder a dialog last showed.
   const runtime::ProcessLaunch launch{Wide(command.application), Wide(command.line), command.show,
-                                      runtime::ProgramFolder()};
+                                      runtime::ProgramFolder(), output};
   if (const DWORD error = runtime::Shell(launch, process)) {
     runtime::MsgBox(owner, launch.application + L"\r\n\r\n" + runtime::SystemErrorText(error));
     return false;

@@ -10,6 +10,7 @@
 
 #include "imaging/imaging_commands.h"
 #include "imaging/tool_choice.h"
+#include "runs/run_log_win32.h"
 #include "runtime/control_host.h"
 #include "runtime/handles.h"
 
@@ -19,8 +20,10 @@ namespace vantrel::imaging {
 class PanelHost : public runtime::ControlHost {
  public:
   // A run of `op` by `tool` that Windows started with the command line `line`; `process` is its handle, to be
-  // watched until the tool ends.
-  virtual void Launched(Operation op, Tool tool, const std::u16string& line, runtime::UniqueKernelHandle process) = 0;
+  // watched until the tool ends. `log` is the run's log, which the tool writes its output to (to be read
+  // while it runs), or why the run has none.
+  virtual void Launched(Operation op, Tool tool, const std::u16string& line, runtime::UniqueKernelHandle process,
+                        runs::RunLogResult log) = 0;
   // How many images the mount panel's WIM file holds, when its list has been read; none otherwise.
   virtual std::optional<std::uint32_t> WimImageCount() { return std::nullopt; }
 
@@ -62,8 +65,10 @@ struct ToolSetup {
 ToolSetup CurrentTool();
 
 // Starts a composed command line in the program folder. When Windows refuses, a message box owned by `owner`
-// names the program tried and gives the system's own reason, and the result is false.
-bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHandle* process = nullptr);
+// names the program tried and gives the system's own reason, and the result is false. With `output` (a run
+// log's write handle) the tool's output goes there and it gets no console window.
+bool StartTool(HWND owner, const CommandLine& command, runtime::UniqueKernelHandle* process = nullptr,
+               HANDLE output = nullptr);
 
 // The tooltip text of the button that starts `op` when `setup` is what the machine has: the tool that will
 // run, or why none will.

@@ -68,6 +68,11 @@ struct ChangeNotificationTraits {
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
   static void close(HANDLE h) { FindCloseChangeNotification(h); }
 };
+// Folder listings: FindFirstFileExW says "none" with INVALID_HANDLE_VALUE, and FindClose ends them.
+struct FindTraits {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { FindClose(h); }
+};
 struct ModuleTraits {
   static HMODULE invalid() { return nullptr; }
   static void close(HMODULE h) { FreeLibrary(h); }
@@ -90,6 +95,7 @@ using UniqueIcon = UniqueHandle<HICON, IconTraits>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelTraits>;
 using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
 using UniqueChangeNotification = UniqueHandle<HANDLE, ChangeNotificationTraits>;
+using UniqueFindHandle = UniqueHandle<HANDLE, FindTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
 using UniqueIdList = UniqueHandle<PIDLIST_ABSOLUTE, IdListTraits>;
 using UniqueMemoryDc = UniqueHandle<HDC, DcTraits>;

@@ -68,20 +68,82 @@ std::wstring NtStatusText(DWORD code) {
   return result;
 }
 
+namespace {
+
+// GetLastError after a failed call, never 0.
+DWORD LastError() {
+  const DWORD error = GetLastError();
+  return error ? error : ERROR_GEN_FAILURE;
+}
+
+// The attribute list of an extended start-up record, naming the only handles a child may inherit. Without it,
+// bInheritHandles hands the child every inheritable handle of this process, such as another run's log that a
+// second thread has open at that moment.
+class InheritedHandles {
+ public:
+  InheritedHandles() = default;
+  ~InheritedHandles() {
+    if (ready_) DeleteProcThreadAttributeList(list());
+  }
+  InheritedHandles(const InheritedHandles&) = delete;
+  InheritedHandles& operator=(const InheritedHandles&) = delete;
+
+  // Names `handles` (which must outlive the list). Returns 0, or the system's error.
+  DWORD Set(HANDLE* handles, std::size_t count) {
+    SIZE_T size = sizeof buffer_;
+    if (!InitializeProcThreadAttributeList(list(), 1, 0, &size)) return LastError();
+    ready_ = true;
+    if (!UpdateProcThreadAttribute(list(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, count * sizeof(HANDLE),
+                                   nullptr, nullptr))
+      return LastError();
+    return 0;
+  }
+  LPPROC_THREAD_ATTRIBUTE_LIST list() { return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_); }
+
+ private:
+  alignas(8) unsigned char buffer_[128];  // a list of one attribute takes a few dozen bytes
+  bool ready_ = false;
+};
+
+}  // namespace
+
 DWORD Shell(const ProcessLaunch& launch, UniqueKernelHandle* process_out) {
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup.StartupInfo;
+  startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+  startup.StartupInfo.wShowWindow = static_cast<WORD>(launch.show);
+  DWORD flags = 0;
+  UniqueFile input;
+  HANDLE handles[] = {launch.output, nullptr};
+  InheritedHandles inherited;
+  if (launch.output) {
+    // The tool reads nothing from us: its input is the null device, so a question it asks ends at once instead
+    // of waiting for a console nobody sees.
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    input.reset(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                            0, nullptr));
+    if (!input) return LastError();
+    // Standard output and standard error are the same handle: the list names each handle once (a handle named
+    // twice makes the launch fail on some versions of Windows).
+    handles[1] = input.get();
+    if (const DWORD error = inherited.Set(handles, 2)) return error;
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input.get();
+    startup.StartupInfo.hStdOutput = launch.output;
+    startup.StartupInfo.hStdError = launch.output;
+    startup.lpAttributeList = inherited.list();
+    // A console tool would otherwise get a console window of its own, empty, since its output goes to the file.
+    flags = CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT;
+  }
   std::wstring line = launch.line;  // CreateProcessW may write into the command line buffer
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(launch.show);
   PROCESS_INFORMATION process{};
   // The application name is the program's full path, so Windows never searches for it and never starts
   // another program that an unquoted path with spaces would point at.
-  if (!CreateProcessW(launch.application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      launch.folder.empty() ? nullptr : launch.folder.c_str(), &startup, &process)) {
-    const DWORD error = GetLastError();
-    return error ? error : ERROR_GEN_FAILURE;
-  }
+  if (!CreateProcessW(launch.application.c_str(), line.data(), nullptr, nullptr, launch.output != nullptr, flags,
+                      nullptr, launch.folder.empty() ? nullptr : launch.folder.c_str(), &startup.StartupInfo,
+                      &process))
+    return LastError();
   // The tool runs on its own; nothing here waits for it. Its handle is kept only for the caller's watch.
   CloseHandle(process.hThread);
   if (process_out)

@@ -59,17 +59,22 @@ void MsgBox(HWND owner, const std::wstring& text);
 std::wstring ProgramFolder();
 
 // A program to start: its full path (never searched for), its whole command line, the ShowWindow style of its
-// first window and the folder it starts in (the caller's current folder when empty).
+// first window and the folder it starts in (the caller's current folder when empty). With `output` (an
+// inheritable handle, a file opened for writing) the program's standard output and standard error go there, its
+// standard input reads the null device, and it gets no console window; without it, it starts as it always did.
 struct ProcessLaunch {
   std::wstring application;
   std::wstring line;
   int show = SW_SHOWNORMAL;
   std::wstring folder;
+  HANDLE output = nullptr;
 };
 
 // Starts `launch` without waiting for it. Returns 0 when Windows started the process, else the system's error
 // (the program is missing, access denied): the caller decides what the user is told. With `process` given, the
-// started process's handle goes there (to be watched until it ends); otherwise it is closed at once.
+// started process's handle goes there (to be watched until it ends); otherwise it is closed at once. A launch
+// with an output handle hands the program that handle and its null-device input and nothing else of ours,
+// whatever else of this process is inheritable.
 DWORD Shell(const ProcessLaunch& launch, UniqueKernelHandle* process = nullptr);
 
 // Puts `text` on the clipboard as Unicode text, for `owner`. False when the clipboard could not be had.

@@ -1,9 +1,9 @@
 // The stand-in tool's log, read the same way by the Windows tests (in the test process) and the end-to-end
 // scenarios (on the Linux side), and the one way both wait for something to happen. Header only, portable.
 //
-// The stand-in writes, per run: "run", then "show N", "line <command line>", "arg <argument>" for each argument,
-// optionally "wimlib <argument>" lines and "exit N", then "end"; text values are UTF-8 with line breaks, tabs and
-// backslashes escaped by a backslash.
+// The stand-in writes, per run: "run", then "show N", "stdout T", "stdin T", "console 0|1",
+// "line <command line>", "arg <argument>" for each argument, optionally "setevent 0|1", "wimlib <argument>" lines
+// and "exit N", then "end"; text values are UTF-8 with line breaks, tabs and backslashes escaped by a backslash.
 #pragma once
 #include <chrono>
 #include <functional>
@@ -36,6 +36,9 @@ struct BasicToolRun {
   std::vector<Text> args;           // argv[1..] as the C runtime split it
   std::vector<Text> wimlib;         // what wimlib-imagex was given, when it ran
   std::optional<int> exitCode;      // its exit code, when it ran
+  int stdoutType = -1, stdinType = -1;  // GetFileType of its standard handles; -1 for none
+  int console = -1;                 // 1 when it had a console window
+  std::optional<bool> setEvent;     // whether standin:setevent could set the handle it named
 };
 
 // The runs of a whole log, each text value unescaped and turned into `Text` by `convert`.
@@ -63,6 +66,14 @@ std::vector<BasicToolRun<Text>> ParseToolLog(const std::string& content, Convert
       current.wimlib.push_back(value(7));
     } else if (line.rfind("exit ", 0) == 0) {
       current.exitCode = std::atoi(line.c_str() + 5);
+    } else if (line.rfind("stdout ", 0) == 0) {
+      current.stdoutType = std::atoi(line.c_str() + 7);
+    } else if (line.rfind("stdin ", 0) == 0) {
+      current.stdinType = std::atoi(line.c_str() + 6);
+    } else if (line.rfind("console ", 0) == 0) {
+      current.console = std::atoi(line.c_str() + 8);
+    } else if (line.rfind("setevent ", 0) == 0) {
+      current.setEvent = line == "setevent 1";
     }
   }
   return runs;
