@@ -112,6 +112,10 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
   const SIZE size = WindowSize();
   SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   ScaleToolTips();
+  if (stripTip_) {
+    SendMessageW(stripTip_.get(), TTM_SETMAXTIPWIDTH, 0, scale_.Px(kStripTipWidth));
+    MakeStripTip();  // the strip's place at the new scale
+  }
   imageInfo_.ScaleChanged(dpi);
   RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -279,6 +283,7 @@ LRESULT MainWindow::OnControlColour(UINT message, HDC dc, HWND control) {
 void MainWindow::PaintWindow() {
   const runtime::PaintDc paint(hwnd());
   runtime::DrawBitmap(paint.get(), windowPicture_.get(), 0, 0, scale_.Px(kWindowWidth), scale_.Px(kWindowHeight));
+  PaintStrip(paint.get());
 }
 
 }  // namespace vantrel::app

@@ -20,12 +20,15 @@ MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
 MainWindow::~MainWindow() {
   tray::APIStuff::SetOpenRunsHandler(nullptr);  // it calls this object
   // The window and its controls go first, while the fonts, brushes and pictures they use still exist.
+  runWindow_.reset();
   toolTips_.reset();
+  stripTip_.reset();
   DestroyWindowNow();
 }
 
 void MainWindow::OnWindowGone() {
   toolTips_.release();  // owned by the window, gone with it
+  stripTip_.release();
   controls_.fill(nullptr);
 }
 
@@ -50,6 +53,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showComma
   self->MakeIcons(/*atStartUp=*/true);
   if (!self->CreateControls()) return nullptr;
   self->imageInfo_.Attach();
+  self->taskbar_.reset(new runs::TaskbarProgressView(self->hwnd()));
 
   self->Form_Load();
   if (self->macWindow_) self->macWindow_->Show();  // shown with the window: lays out, centres the caption
@@ -81,7 +85,8 @@ void MainWindow::Form_Load() {
   // 7-8: the tray icon, whose popup is the menu of up_Menus, then its tip. From here on the window's
   // messages pass through the tray procedure first.
   tray::APIStuff::AddTrayIcon(window, tray::up_Menus().PopupMenus());
-  tray::APIStuff::SetTrayTip(runtime::LoadResString(40101));
+  tipShown_ = runtime::LoadResString(40101);
+  tray::APIStuff::SetTrayTip(tipShown_);
   ConnectRunWindow();
 }
 
@@ -118,6 +123,8 @@ void MainWindow::MacWindow_CloseWindow() {
   tray::APIStuff::RemoveTrayIcon();
   processes_.Forget();
   toolTips_.reset();
+  stripTip_.reset();
+  runWindow_.reset();
   DestroyWindowNow();
   runtime::EndProgram();
 }
@@ -153,11 +160,20 @@ void MainWindow::OnCommand(ControlId id, HWND control, int notification) {
   }
 }
 
-LRESULT MainWindow::OnNotify(NMHDR* header) { return OnToolTipText(header); }
+LRESULT MainWindow::OnNotify(NMHDR* header) {
+  if (stripTip_ && header->hwndFrom == stripTip_.get()) return OnStripTipText(header);
+  return OnToolTipText(header);
+}
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (imageInfo_.HandleMessage(message, wParam, lParam) || tools_.Handle(message)) return 0;
+  if (imageInfo_.HandleMessage(message, wParam, lParam) || tools_.Handle(message) ||
+      (taskbar_ && taskbar_->Handle(message)))
+    return 0;
   switch (message) {
+    case WM_TIMER:
+      if (wParam == kFollowTimer) OnFollowTimer();
+      if (wParam == kFailureTimer) OnFailureTimer();
+      return 0;
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
@@ -172,6 +188,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {
+      if (message == WM_LBUTTONDOWN && StripPressed(POINT{static_cast<short>(LOWORD(lParam)),
+                                                          static_cast<short>(HIWORD(lParam))}))
+        return 0;
       // Image1: the picture-less band under the title bar drags the window, with any mouse button.
       const ControlDef& image = Def(ControlId::Image1);
       const double x = scale_.Design(static_cast<short>(LOWORD(lParam)));

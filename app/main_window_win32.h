@@ -4,7 +4,8 @@
 //   main_window_win32.cpp           creation, Form_Load, captions, the message handler, command dispatch
 //   main_window_layout_win32.cpp    the control factory, artwork, fonts, icons, DPI relayout, painting
 //   main_window_focus_win32.cpp     focus, Tab order and the message loop's keyboard handling
-//   main_window_runs_win32.cpp      launched runs, their reports and the tray tip
+//   main_window_runs_win32.cpp      launched runs, their logs, their reports, the tray tip and the taskbar button
+//   main_window_progress_win32.cpp  the progress strip under the title bar
 //   main_window_tooltips_win32.cpp  the action buttons' tooltips
 //   main_window_run_window_win32.cpp  the run window and the ways to open it
 // The window drag is window_drag_win32.*, the panels are panel_win32.*.
@@ -15,11 +16,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/control_tree.h"
 #include "app/panel_win32.h"
 #include "imaging/panels_win32.h"
 #include "imaging/tool_lookout_win32.h"
+#include "runs/run_book.h"
+#include "runs/run_log_win32.h"
+#include "runs/run_window_win32.h"
+#include "runs/taskbar_progress_win32.h"
 #include "resources/dpi_scale.h"
 #include "runtime/handles.h"
 #include "runtime/process_watch.h"
@@ -49,6 +55,7 @@ class MainWindow final : public runtime::Window<MainWindow>,
   HWND Owner() const override { return hwnd(); }
   // A launched run is watched until the tool ends; the tray tip counts the runs in flight and a balloon on the
   // tray icon tells how each one ended. The line launched last is what the tray menu's copy entry copies.
+  // The run's output goes to `log`, followed while it runs.
   void Launched(imaging::Operation op, imaging::Tool tool, const std::u16string& line,
                 runtime::UniqueKernelHandle process, runs::RunLogResult log) override;
   std::optional<std::uint32_t> WimImageCount() override { return imageInfo_.MountImageCount(); }
@@ -70,7 +77,7 @@ class MainWindow final : public runtime::Window<MainWindow>,
   skin::MacWindowControl* TitleBar() const { return macWindow_.get(); }
 
   // The run window (main_window_run_window_win32.cpp): made the first time it is opened (the tray menu's entry, a
-  // click on a balloon), then kept, hidden when closed, and shown again.
+  // click on a balloon, the progress strip), then kept, hidden when closed, and shown again.
   void OpenRunWindow();
   runs::RunBook& Runs() { return runs_; }
   runs::RunWindow* RunWindowIfMade() const { return runWindow_.get(); }
@@ -135,9 +142,25 @@ class MainWindow final : public runtime::Window<MainWindow>,
   // The tray's way to the run window, set by Form_Load (main_window_run_window_win32.cpp).
   void ConnectRunWindow();
 
-  // Runs (main_window_runs_win32.cpp).
-  void RunEnded(imaging::Operation op, imaging::Tool tool, runtime::ProcessEnd end);
-  void ShowRunsInTip();
+  // Runs (main_window_runs_win32.cpp). While runs are in flight their logs are looked at every kFollowMs; each
+  // look reads only what the tools added.
+  void RunEnded(std::uint32_t id, imaging::Operation op, imaging::Tool tool, runtime::ProcessEnd end);
+  bool FollowLogs();
+  void OnFollowTimer();
+  // The runs moved on (launched, ended, a new percentage): the tray tip, the taskbar button, the strip and the
+  // run window follow.
+  void RunsMoved();
+  // The taskbar button shows the error state for kFailureShownMs after a failure.
+  void ShowFailureForAMoment();
+  void OnFailureTimer();
+
+  // The progress strip (main_window_progress_win32.cpp).
+  RECT StripRect() const;
+  void UpdateStrip();
+  void PaintStrip(HDC dc) const;
+  bool StripPressed(POINT at);
+  void MakeStripTip();
+  LRESULT OnStripTipText(NMHDR* header);
 
   // Tooltips (main_window_tooltips_win32.cpp). The action buttons' tooltips say which tool a click starts. The
   // tooltip window is made when the pointer first comes over one of them (`over`), so start-up makes none; a
@@ -173,6 +196,27 @@ class MainWindow final : public runtime::Window<MainWindow>,
   // over an action button on, never while the pointer hovers.
   static constexpr UINT kToolLookoutMessage = WM_APP + 18;
   imaging::ToolLookout tools_{kToolLookoutMessage};
+  // The logs of the runs in flight, and where their progress shows.
+  static constexpr UINT_PTR kFollowTimer = 0x5718, kFailureTimer = 0x5719;
+  static constexpr UINT kFollowMs = 250, kFailureShownMs = 3000;
+  static constexpr int kLooksAtEnd = 8;
+  struct FollowedLog {
+    std::uint32_t id;
+    runs::RunLog log;
+  };
+  std::vector<FollowedLog> logs_;
+  std::unique_ptr<runs::TaskbarProgressView> taskbar_;  // made with the window: it lets the button's message in
+  bool showingFailure_ = false;
+  std::wstring tipShown_;  // the runs' tip last sent to the tray
+  struct Strip {
+    bool visible = false;
+    std::optional<int> tenths;  // none: a piece moves along
+    int step = 0;
+  } strip_;
+  static constexpr UINT_PTR kStripToolId = 1;
+  static constexpr int kStripTipWidth = 400;
+  runtime::UniqueWindow stripTip_;
+  std::wstring stripTipText_;
   // The title-bar control; its window goes with the main window.
   std::unique_ptr<skin::MacWindowControl> macWindow_;
   // What the WIM files named in the panels hold, shown beside the index box and the append box.

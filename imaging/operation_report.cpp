@@ -142,7 +142,7 @@ std::u16string CleanSystemText(std::u16string_view text) {
 }
 
 Balloon DecideBalloon(Operation op, Tool tool, RunEnd end, const std::function<std::u16string(std::uint16_t)>& text,
-                      const MessageLookup& lookup) {
+                      const MessageLookup& lookup, std::u16string_view toolError) {
   Balloon balloon{FillIn(text(kTitleWithTool), {text(ReportTitleId(op)), ToolName(tool)}), {}, BalloonIcon::Info};
   if (end.known && end.value == 0) {
     balloon.text = text(kTextFinished);
@@ -156,18 +156,43 @@ Balloon DecideBalloon(Operation op, Tool tool, RunEnd end, const std::function<s
     return balloon;
   }
   balloon.text = FillIn(text(kTextFailed), {ExitCodeText(end.value, text(kTextCodeWithHex))});
-  for (const std::u16string& line :
-       {ExplanationId(end.value) ? text(*ExplanationId(end.value)) : std::u16string(), SystemTextFor(end.value, lookup)}) {
-    if (line.empty()) continue;
+  const auto addLine = [&](const std::u16string& line) {
+    if (line.empty()) return;
     balloon.text += u'\n';
     balloon.text += line;
-  }
+  };
+  addLine(ExplanationId(end.value) ? text(*ExplanationId(end.value)) : std::u16string());
+  const std::size_t used = balloon.text.size() + 1;
+  const std::u16string words = used < kBalloonTextUnits ? ToolWordsFor(toolError, kBalloonTextUnits - used) : u"";
+  addLine(words.empty() ? SystemTextFor(end.value, lookup) : words);
   return balloon;
 }
 
-std::u16string TrayTip(std::size_t running, const std::function<std::u16string(std::uint16_t)>& text) {
-  if (running == 0) return text(kTipIdle);
-  return FillIn(text(kTipRunning), {Decimal(static_cast<std::int64_t>(running))});
+std::u16string ToolWordsFor(std::u16string_view errorText, std::size_t room) {
+  std::u16string words;
+  std::size_t at = 0;
+  while (at < errorText.size()) {
+    std::size_t end = errorText.find(u'\n', at);
+    if (end == std::u16string_view::npos) end = errorText.size();
+    const std::u16string_view line = errorText.substr(at, end - at);
+    at = end + 1;
+    if (line.empty()) continue;
+    const std::size_t need = line.size() + (words.empty() ? 0 : 1);
+    if (words.size() + need <= room) {
+      if (!words.empty()) words += u'\n';
+      words += line;
+      continue;
+    }
+    if (words.empty() && room > 1) {
+      // Not even the first line fits: as much of it as does, cut where a character ends.
+      std::size_t keep = room - 1;
+      if (keep > 0 && line[keep - 1] >= 0xD800 && line[keep - 1] <= 0xDBFF) --keep;
+      words.assign(line.substr(0, keep));
+      words += u'…';
+    }
+    break;
+  }
+  return words;
 }
 
 }  // namespace vantrel::imaging

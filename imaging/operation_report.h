@@ -1,8 +1,7 @@
 // What the user is told when a launched run ends, decided from plain values: the balloon's title (the caption of
 // the button that started the run, or a title of its own for the variants of a button, and the tool that ran),
 // its text (finished; or failed with the exit code, a short explanation of the codes users meet most, and the
-// system's text for the code; or that the end could not be learnt), its icon, and the tray tip while runs are
-// in flight. The Win32 side looks the texts up, reads the exit code and makes the calls.
+// system's text for the code; or that the end could not be learnt), its icon. The Win32 side looks the texts up, reads the exit code and makes the calls.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +26,6 @@ inline constexpr std::uint16_t kTitleAppend = 50104;          // append to an ex
 inline constexpr std::uint16_t kTextFinished = 50105;         // the run ended with exit code 0
 inline constexpr std::uint16_t kTextFailed = 50106;           // "%1" = the exit code as ExitCodeText gives it
 inline constexpr std::uint16_t kTextCodeWithHex = 50107;      // "%1" decimal, "%2" hexadecimal
-inline constexpr std::uint16_t kTipRunning = 50108;           // "%1" = how many runs are in flight
 inline constexpr std::uint16_t kTitleWithTool = 50109;        // "%1" = the title, "%2" = the tool's name
 inline constexpr std::uint16_t kTextEndUnknown = 50110;       // "%1" = why the exit code could not be read
 // Explanations of the exit codes users meet most. 0xC1510111 is DISM's "You do not have permissions to mount and
@@ -36,7 +34,6 @@ inline constexpr std::uint16_t kExplainEnded = 50111, kExplainFileNotFound = 501
                                kExplainParameter = 50114, kExplainElevation = 50115, kExplainConsoleClosed = 50116,
                                kExplainFilesOpen = 50117, kExplainAlreadyMounted = 50118, kExplainRemovable = 50119,
                                kExplainReadOnlyImage = 50120;
-inline constexpr std::uint16_t kTipIdle = 40101;              // the tip while nothing runs
 
 // The captions of the buttons that start the runs.
 inline constexpr std::uint16_t kCaptionMount = 10109, kCaptionUnmount = 10110, kCaptionApply = 10111,
@@ -98,14 +95,20 @@ struct RunEnd {
   std::uint32_t value = 0;  // the exit code; when not known, the system's error code that says why
 };
 
+// The most text a balloon holds (NOTIFYICONDATAW's szInfo, less its NUL).
+inline constexpr std::size_t kBalloonTextUnits = 255;
+
+// The first lines of the tool's error text for a balloon: as many whole lines as fit into `room` units, the
+// last one cut with "…" when even the first does not fit; empty when the tool said nothing.
+std::u16string ToolWordsFor(std::u16string_view errorText, std::size_t room);
+
 // The report of a run of `op` by `tool` that ended as `end`. `text` looks up a string-table entry; `lookup`
 // finds the system's texts. The title names the run and the tool. A failure gives the code, then its
-// explanation and the system's text, each on a line of its own; an end that could not be learnt says so, with
-// the system's reason.
+// explanation, then the first lines of the tool's own error text (`toolError`) that fit, each on a line of its
+// own; without the tool's words, the system's text for the code takes their place. An end that could not be
+// learnt says so, with the system's reason.
 Balloon DecideBalloon(Operation op, Tool tool, RunEnd end, const std::function<std::u16string(std::uint16_t)>& text,
-                      const MessageLookup& lookup);
+                      const MessageLookup& lookup, std::u16string_view toolError = {});
 
-// The tray tip: the idle tip when nothing runs, otherwise the running pattern with the count filled in.
-std::u16string TrayTip(std::size_t running, const std::function<std::u16string(std::uint16_t)>& text);
 
 }  // namespace vantrel::imaging

@@ -150,39 +150,13 @@ std::u16string StripTip(const RunBook& book, const TextLookup& text) {
     if (!run->InFlight()) continue;
     const std::u16string phase = run->log ? run->log->phase() : std::u16string();
     const auto tenths = run->PercentTenths();
-    const std::u16string line =
-        FillIn(text(kStripLine), {run->caption, phase, tenths ? PercentText(*tenths, text) : text(kStateRunning)});
+    std::u16string line = run->caption;
+    for (const std::u16string& part : {phase, tenths ? PercentText(*tenths, text) : text(kStateRunning)})
+      if (!part.empty()) line = FillIn(text(kJoined), {line, part});
     if (!tip.empty()) tip += u'\n';
     tip += line;
   }
   return tip;
-}
-
-std::u16string ToolWordsFor(std::u16string_view errorText, std::size_t room) {
-  std::u16string words;
-  std::size_t at = 0;
-  while (at < errorText.size()) {
-    std::size_t end = errorText.find(u'\n', at);
-    if (end == std::u16string_view::npos) end = errorText.size();
-    const std::u16string_view line = errorText.substr(at, end - at);
-    at = end + 1;
-    if (line.empty()) continue;
-    const std::size_t need = line.size() + (words.empty() ? 0 : 1);
-    if (words.size() + need <= room) {
-      if (!words.empty()) words += u'\n';
-      words += line;
-      continue;
-    }
-    if (words.empty() && room > 1) {
-      // Not even the first line fits: as much of it as does, cut where a character ends.
-      std::size_t keep = room - 1;
-      if (keep > 0 && line[keep - 1] >= 0xD800 && line[keep - 1] <= 0xDBFF) --keep;
-      words.assign(line.substr(0, keep));
-      words += u'…';
-    }
-    break;
-  }
-  return words;
 }
 
 }  // namespace vantrel::runs

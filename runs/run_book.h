@@ -1,6 +1,6 @@
 // The runs of this session, as the program shows them: each launched run's caption, tool, command line, log,
 // times and state, with the reader of its log; and what the tray tip, the taskbar button, the progress strip and
-// a failure balloon say of them. Decided from plain values; the Win32 side reads the logs, the clock and the
+// say of them. Decided from plain values; the Win32 side reads the logs, the clock and the
 // exit codes, and makes the calls.
 #pragma once
 
@@ -32,7 +32,7 @@ inline constexpr std::uint16_t kStateFinished = 50127;
 inline constexpr std::uint16_t kStateFailed = 50128;       // "%1" the exit code as the balloon writes it
 inline constexpr std::uint16_t kStateEndUnknown = 50129;   // the exit code could not be read
 inline constexpr std::uint16_t kNoLog = 50130;             // "%1" why the run's output was not kept
-inline constexpr std::uint16_t kStripLine = 50131;         // "%1" caption, "%2" phase, "%3" percentage
+inline constexpr std::uint16_t kJoined = 50109;            // "%1 · %2"
 
 enum class RunState { Running, Finished, Failed, EndUnknown };
 
@@ -110,9 +110,5 @@ TaskbarProgress DecideTaskbar(const RunBook& book, bool showingFailure);
 // phase and percentage.
 std::optional<int> StripTenths(const RunBook& book);
 std::u16string StripTip(const RunBook& book, const TextLookup& text);
-
-// The first lines of the tool's error text for a balloon: as many whole lines as fit into `room` units, the
-// last one cut with "…" when even the first does not fit; empty when the tool said nothing.
-std::u16string ToolWordsFor(std::u16string_view errorText, std::size_t room);
 
 }  // namespace vantrel::runs

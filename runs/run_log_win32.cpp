@@ -65,6 +65,10 @@ RunLogResult CreateRunLog() {
   // handle of its own, with its own file position, that no child ever sees.
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   RunLog log;
+  // The folder keeps the newest logs of earlier sessions; it is tidied before this session's first log, never
+  // later, so that no log of a run of this session (which may still be running) is ever taken away. Not at
+  // start-up: the start does no file work that a click can do.
+  if (g_runs == 0) PruneRunLogs(folder);
   // The process id and this process's count make the name new: a file of that name would be a fault, and
   // CREATE_NEW reports it rather than writing over another run's log.
   log.path_ = folder + L'\\' + runtime::Wide(RunLogName(time, GetCurrentProcessId(), ++g_runs));

@@ -64,11 +64,12 @@ struct RunLogResult {
   std::wstring reason;  // and the path that could not be made, with the system's text for the error
 };
 
-// Makes the folder (as needed) and a new, empty log file in it for one run.
+// Makes the folder (as needed) and a new, empty log file in it for one run. Before the session's first, the
+// folder is tidied (PruneRunLogs).
 RunLogResult CreateRunLog();
 
 // Deletes the oldest run logs of the folder so that the newest kKeptRunLogs stay; files of other names stay
-// whatever they are. For the program's start, before the first run. Returns how many were deleted (a log still
+// whatever they are. Done before the session's first run log. Returns how many were deleted (a log still
 // open without sharing for deletion stays).
 std::size_t PruneRunLogs(const std::wstring& folder = RunLogFolder());
 

@@ -81,6 +81,11 @@ struct IdListTraits {
   static PIDLIST_ABSOLUTE invalid() { return nullptr; }
   static void close(PIDLIST_ABSOLUTE p) { CoTaskMemFree(p); }
 };
+template <class I>
+struct ComTraits {
+  static I* invalid() { return nullptr; }
+  static void close(I* p) { p->Release(); }
+};
 struct DcTraits {
   static HDC invalid() { return nullptr; }
   static void close(HDC h) { DeleteDC(h); }
@@ -99,6 +104,9 @@ using UniqueFindHandle = UniqueHandle<HANDLE, FindTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
 using UniqueIdList = UniqueHandle<PIDLIST_ABSOLUTE, IdListTraits>;
 using UniqueMemoryDc = UniqueHandle<HDC, DcTraits>;
+// One reference to a COM object, released once.
+template <class I>
+using UniqueCom = UniqueHandle<I*, ComTraits<I>>;
 
 // Selects a GDI object into a DC for the lifetime of this object and puts the old one back afterwards.
 class SelectObjectScope {

@@ -24,6 +24,9 @@ struct TestObservers {
   // Called after every balloon and every tip sent through the Unicode record, with the record as sent and the
   // call's result.
   void (*balloon)(const NOTIFYICONDATAW& record, BOOL result) = nullptr;
+  // Called after the taskbar object was asked to show a state (a TBPFLAG) and a value out of 1000 on the
+  // window's button, with the result of the state's call: Wine's object takes the calls but shows nothing.
+  void (*taskbarProgress)(HWND window, int state, int tenths, HRESULT result) = nullptr;
 };
 
 // The observers in force. A test sets the ones it needs and puts the whole set back when it is done.

@@ -321,16 +321,35 @@ TEST(OperationReport, EachOperationHasItsOwnTitleNamingTheToolAndTheOutcomeDecid
   EXPECT_EQ(CleanSystemText(u"  100%% sure, %n%1!s! and %12 \r\n"), u"100% sure, \n… and …");
 }
 
-TEST(OperationReport, TipCountsTheRunsAndFitsItsField) {
-  EXPECT_EQ(TrayTip(0, Table), u"Vantrel.");
-  EXPECT_EQ(TrayTip(1, Table), u"Vantrel：1 个操作正在进行。");
-  EXPECT_EQ(TrayTip(63, Table), u"Vantrel：63 个操作正在进行。");
-  // In the Chinese code page an ASCII character is one byte and a Chinese one two: the largest count still
-  // leaves the tip, whole, within the 63 bytes before the field's NUL.
-  const std::u16string largest = TrayTip(4294967295u, Table);
-  std::size_t bytes = 0;
-  for (char16_t c : largest) bytes += c < 0x80 ? 1 : 2;
-  EXPECT_LE(bytes, 63u) << testing::PrintToString(std::string(largest.begin(), largest.end()));
+TEST(OperationReport, AFailureQuotesTheToolsFirstLinesThatFitTheBalloon) {
+  const std::u16string dism =
+      u"Error: 0xc1420127\n\nThe specified image in the specified wim is already mounted for read/write access.\n"
+      u"Second line.";
+  // The code and its explanation stay; the tool's words take the system text's place.
+  const Balloon quoted = DecideBalloon(Operation::MountReadWrite, Tool::Dism, RunEnd{true, 0xC1420127}, Table, Lookup, dism);
+  EXPECT_EQ(quoted.text, u"操作失败，退出代码：-1052638937（0xC1420127）。\n" + Table(50118) + u"\n" +
+                             u"Error: 0xc1420127\nThe specified image in the specified wim is already mounted for "
+                             u"read/write access.\nSecond line.");
+  EXPECT_EQ(quoted.icon, BalloonIcon::Error);
+  // A long paragraph: whole lines while they fit, and the whole within the balloon's field.
+  std::u16string longText;
+  for (int i = 0; i < 40; ++i) longText += u"Line of the tool's own paragraph.\n";
+  const Balloon cut = DecideBalloon(Operation::Apply, Tool::Imagex, RunEnd{true, 2}, Table, Lookup, longText);
+  EXPECT_LE(cut.text.size(), kBalloonTextUnits);
+  EXPECT_EQ(cut.text.back(), u'.') << "only whole lines";
+  EXPECT_GT(cut.text.size(), kBalloonTextUnits - 40) << "as many lines as fit";
+  // Nothing from the tool: the system's text, as before; a success never quotes the tool.
+  EXPECT_EQ(DecideBalloon(Operation::Apply, Tool::Imagex, RunEnd{true, 5}, Table, Lookup, u"").text,
+            DecideBalloon(Operation::Apply, Tool::Imagex, RunEnd{true, 5}, Table, Lookup).text);
+  EXPECT_EQ(DecideBalloon(Operation::Apply, Tool::Imagex, RunEnd{true, 0}, Table, Lookup, dism).text, u"操作已完成。");
+
+  EXPECT_EQ(ToolWordsFor(dism, 110),
+            u"Error: 0xc1420127\nThe specified image in the specified wim is already mounted for read/write access.");
+  EXPECT_EQ(ToolWordsFor(dism, 17), u"Error: 0xc1420127");
+  EXPECT_EQ(ToolWordsFor(dism, 8), u"Error: …") << "a first line that does not fit is cut";
+  EXPECT_EQ(ToolWordsFor(u"ab\U0001F600cd", 4), u"ab…") << "never half a surrogate pair";
+  EXPECT_EQ(ToolWordsFor(u"\n\n", 100), u"");
+  EXPECT_EQ(ToolWordsFor(u"abc", 0), u"");
 
   EXPECT_EQ(FillIn(u"%2-%1-%3-%%-%", {u"a", u"b"}), u"b-a-%3-%%-%");
 }
