@@ -11,7 +11,7 @@ namespace vantrel::app {
 namespace {
 
 constexpr int kStripHeight = 3;                   // design pixels, at the bottom of the header band
-constexpr COLORREF kStripTrack = RGB(205, 205, 205);
+constexpr COLORREF kStripTrack = RGB(170, 170, 170);  // darker than the band's foot, so the rest shows
 constexpr COLORREF kStripBar = RGB(38, 160, 72);  // the taskbar's own progress green
 constexpr int kMovingPieceTenths = 250;           // an indeterminate strip: a quarter of it moves along
 

@@ -182,6 +182,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(static_cast<ControlId>(LOWORD(wParam)), reinterpret_cast<HWND>(lParam), HIWORD(wParam));
       return 0;
+    case WM_NOTIFY:  // the strip's tooltip asks the window itself for its text
+      return OnNotify(reinterpret_cast<NMHDR*>(lParam));
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return OnControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

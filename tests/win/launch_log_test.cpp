@@ -17,6 +17,7 @@
 #include "runs/run_log_win32.h"
 #include "runs/tool_log.h"
 #include "runtime/runtime.h"
+#include "runtime/test_seam.h"
 #include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
 
@@ -423,6 +424,92 @@ TEST_F(RunLogFromPanel, AClickGivesTheRunALogAndARunWithoutOneStartsAsBefore) {
   EXPECT_EQ(FilesIn(folder), beforeSecond);
   EXPECT_TRUE(WaitUntil([&] { return window_->RunsInFlight() == 0; }, std::chrono::seconds(10)));
   DeleteFileW(path.c_str());
+}
+
+// What the tray and the taskbar were told while the progress test ran.
+std::vector<std::wstring> g_progressTips, g_progressBalloons;
+struct TaskbarCall {
+  int state, tenths;
+};
+std::vector<TaskbarCall> g_taskbar;
+
+TEST_F(RunLogFromPanel, TheRunsProgressShowsInTheTipAndOnTheTaskbarAndAFailureQuotesTheTool) {
+  using vantrel::runtime::LoadResString;
+  g_progressTips.clear();
+  g_progressBalloons.clear();
+  g_taskbar.clear();
+  vantrel::runtime::TestSeam().balloon = [](const NOTIFYICONDATAW& record, BOOL) {
+    (record.uFlags & NIF_TIP ? g_progressTips : g_progressBalloons).emplace_back(record.uFlags & NIF_TIP ? record.szTip
+                                                                                                         : record.szInfo);
+  };
+  vantrel::runtime::TestSeam().trayNotify = [](DWORD message, const NOTIFYICONDATAA& record, BOOL) {
+    if (message != NIM_MODIFY || !(record.uFlags & NIF_TIP)) return;
+    wchar_t tip[64] = {};
+    MultiByteToWideChar(CP_ACP, 0, record.szTip, -1, tip, 64);
+    g_progressTips.emplace_back(tip);
+  };
+  vantrel::runtime::TestSeam().taskbarProgress = [](HWND, int state, int tenths, HRESULT) {
+    g_taskbar.push_back({state, tenths});
+  };
+  // Explorer says the button is there (Wine may never say it): from now on the taskbar object is asked.
+  SendMessageW(main_, RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
+  EXPECT_TRUE(g_taskbar.empty()) << "no run, nothing to show: the taskbar object is not even made";
+
+  SetWindowTextW(Ctl("MountPath"), L"C:\\mnt standin:progress=12,150");
+  SendMessageW(Ctl("unMountWim"), BM_CLICK, 0, 0);
+  // The tip names the run, then its percentage as the bars come; the percentages only rise.
+  std::wstring caption = LoadResString(10110);
+  const std::wstring tipAt = L"Vantrel\uFF1A" + caption + L" ";
+  ASSERT_TRUE(WaitUntil([&] { return !g_progressTips.empty() && g_progressTips.back().find(L"%") != std::wstring::npos; },
+                        std::chrono::seconds(10)));
+  EXPECT_EQ(g_progressTips.front(), L"Vantrel\uFF1A" + caption) << "before the first bar";
+  ASSERT_TRUE(WaitUntil([&] { return window_->RunsInFlight() == 0; }, std::chrono::seconds(15)));
+  int last = -1;
+  for (const std::wstring& tip : g_progressTips) {
+    if (tip.rfind(tipAt, 0) != 0) continue;
+    const int percent = _wtoi(tip.c_str() + tipAt.size());
+    EXPECT_GE(percent, last) << "the percentage went back";
+    last = percent;
+  }
+  EXPECT_GT(last, 0) << "no percentage in the tip";
+  EXPECT_EQ(g_progressTips.back(), LoadResString(40101));
+  // The taskbar: indeterminate until the first bar, then the bar's value rising, then nothing again.
+  ASSERT_GE(g_taskbar.size(), 3u);
+  EXPECT_EQ(g_taskbar.front().state, TBPF_INDETERMINATE);
+  EXPECT_EQ(g_taskbar.back().state, TBPF_NOPROGRESS);
+  int lastTenths = -1;
+  for (const TaskbarCall& call : g_taskbar) {
+    if (call.state != TBPF_NORMAL) continue;
+    EXPECT_GE(call.tenths, lastTenths);
+    lastTenths = call.tenths;
+  }
+  EXPECT_GT(lastTenths, 0) << "no value on the taskbar";
+  // The book has the whole output, and the run as finished.
+  const vantrel::runs::Run& done = *window_->Runs().runs().back();
+  EXPECT_EQ(done.state, vantrel::runs::RunState::Finished);
+  ASSERT_TRUE(done.log);
+  EXPECT_NE(done.log->text().find(u"The operation completed successfully."), std::u16string::npos);
+  EXPECT_EQ(done.log->percentTenths(), 1000);
+
+  // A failure: the balloon quotes DISM's own words after the code and its explanation (its "Error:" line says the
+  // code again and is left out), the taskbar shows the error for a moment and then nothing.
+  g_taskbar.clear();
+  SetWindowTextW(Ctl("MountPath"), L"C:\\mnt standin:dismerror=0xC1420127");
+  SendMessageW(Ctl("unMountWim"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitUntil([] { return !g_progressBalloons.empty() && g_progressBalloons.back().find(L"0xC1420127") !=
+                                                                       std::wstring::npos; },
+                        std::chrono::seconds(10)));
+  const std::wstring balloon = g_progressBalloons.back();
+  EXPECT_NE(balloon.find(LoadResString(50118) + L"\nThe specified image in the specified wim is already mounted for "
+                                                  L"read/write access."),
+            std::wstring::npos)
+      << balloon;
+  EXPECT_EQ(balloon.find(L"dism.log"), std::wstring::npos) << "DISM's closing line is not the tool's words";
+  ASSERT_FALSE(g_taskbar.empty());
+  EXPECT_EQ(g_taskbar.back().state, TBPF_ERROR);
+  EXPECT_TRUE(WaitUntil([] { return g_taskbar.back().state == TBPF_NOPROGRESS; }, std::chrono::seconds(6)))
+      << "the error state stayed";
+  EXPECT_EQ(window_->Runs().runs().back()->state, vantrel::runs::RunState::Failed);
 }
 
 }  // namespace
