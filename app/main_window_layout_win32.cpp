@@ -54,14 +54,9 @@ void MainWindow::MakeArtwork() {
   const ControlDef& panel = Def(ControlId::WIM_Mount);
   panelPicture_ = runtime::MakeBitmap(resources::PanelPicture(scale_.Extent(panel.left, panel.width),
                                                               scale_.Extent(panel.top, panel.height), scale_));
-  // The window's default font: SimSun 9 pt, GB2312, at the window's DPI. The controls using the font it
-  // replaces are given this one before that one goes.
-  LOGFONTW lf{};
-  lf.lfHeight = -MulDiv(9, scale_.Dpi(), 72);
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = GB2312_CHARSET;
-  lstrcpynW(lf.lfFaceName, L"宋体", LF_FACESIZE);
-  runtime::UniqueFont font(CreateFontIndirectW(&lf));
+  // The window's default font at the window's DPI. The controls using the font it replaces are given this one
+  // before that one goes.
+  runtime::UniqueFont font = runtime::ControlFont(scale_.Dpi());
   const HWND titleBar = macWindow_ ? macWindow_->hwnd() : nullptr;
   for (HWND control : controls_)
     if (control && control != titleBar)

@@ -82,13 +82,8 @@ RunWindow::~RunWindow() {
 void RunWindow::OnWindowGone() { list_ = output_ = savedFocus_ = nullptr; }
 
 void RunWindow::MakeFont() {
-  // The program's font, SimSun 9 pt, at the window's DPI; the controls get the new one before the old one goes.
-  LOGFONTW lf{};
-  lf.lfHeight = -MulDiv(9, scale_.Dpi(), 72);
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = GB2312_CHARSET;
-  lstrcpynW(lf.lfFaceName, L"宋体", LF_FACESIZE);
-  runtime::UniqueFont font(CreateFontIndirectW(&lf));
+  // The program's font at the window's DPI; the controls get the new one before the old one goes.
+  runtime::UniqueFont font = runtime::ControlFont(scale_.Dpi());
   if (!font) return;
   for (HWND child = GetWindow(hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);

@@ -17,4 +17,13 @@ std::wstring WindowText(HWND window) {
                     static_cast<DWORD>(length) + 1);
 }
 
+UniqueFont ControlFont(int dpi) {
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(9, dpi, 72);
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = GB2312_CHARSET;
+  lstrcpynW(lf.lfFaceName, L"宋体", LF_FACESIZE);
+  return UniqueFont(CreateFontIndirectW(&lf));
+}
+
 }  // namespace vantrel::runtime

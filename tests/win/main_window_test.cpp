@@ -90,19 +90,8 @@ class MainWindowTest : public vantrel::wintest::MainWindowFixture {
   // A key press as the program's message loop hands it to its keyboard navigation; with `shift` the
   // Shift key is held for it.
   bool PressKey(WPARAM key, bool shift = false) {
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    const BYTE shiftBefore = keys[VK_SHIFT];
-    keys[VK_SHIFT] = shift ? 0x80 : 0;
-    SetKeyboardState(keys);
-    MSG msg{};
-    msg.hwnd = GetFocus();
-    msg.message = WM_KEYDOWN;
-    msg.wParam = key;
-    msg.lParam = 1;
-    const bool handled = MainWindow::DialogMessage(main_, &msg);
-    keys[VK_SHIFT] = shiftBefore;
-    SetKeyboardState(keys);
+    const bool handled =
+        vantrel::wintest::PressKeyThrough([&](MSG* msg) { return MainWindow::DialogMessage(main_, msg); }, key, shift);
     PumpMessages();
     return handled;
   }

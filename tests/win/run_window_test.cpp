@@ -95,19 +95,7 @@ void ExpectAt(HWND control, const Box& box) {
 
 // A key press as the message loop would get it from the control with the focus.
 bool PressKey(WPARAM key, bool shift = false) {
-  BYTE keys[256] = {};
-  GetKeyboardState(keys);
-  keys[VK_SHIFT] = shift ? 0x80 : 0;
-  SetKeyboardState(keys);
-  MSG msg{};
-  msg.hwnd = GetFocus();
-  msg.message = WM_KEYDOWN;
-  msg.wParam = key;
-  msg.lParam = 1;
-  const bool taken = RunWindow::DialogMessage(&msg);
-  keys[VK_SHIFT] = 0;
-  SetKeyboardState(keys);
-  return taken;
+  return vantrel::wintest::PressKeyThrough(&RunWindow::DialogMessage, key, shift);
 }
 
 class RunWindowTest : public wintest::MainWindowFixture {

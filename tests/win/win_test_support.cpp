@@ -20,6 +20,23 @@ void PumpMessages() {
   }
 }
 
+bool PressKeyThrough(const std::function<bool(MSG*)>& navigate, WPARAM key, bool shift) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  const BYTE shiftBefore = keys[VK_SHIFT];
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  SetKeyboardState(keys);
+  MSG msg{};
+  msg.hwnd = GetFocus();
+  msg.message = WM_KEYDOWN;
+  msg.wParam = key;
+  msg.lParam = 1;
+  const bool taken = navigate(&msg);
+  keys[VK_SHIFT] = shiftBefore;
+  SetKeyboardState(keys);
+  return taken;
+}
+
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   PumpMessages();
   return testlog::WaitUntil(done, timeout, [] {

@@ -17,6 +17,10 @@ namespace vantrel::wintest {
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // Pumps this thread's messages until the queue is empty.
 void PumpMessages();
+// A key press as a message loop gets it from the control with the focus, handed to a window's keyboard
+// navigation (`navigate`), with Shift held for it when `shift`; the keyboard state is put back after. True when
+// the navigation took the key.
+bool PressKeyThrough(const std::function<bool(MSG*)>& navigate, WPARAM key, bool shift = false);
 
 // One run of the stand-in imagex.exe as recorded in its log.
 using ToolRun = testlog::BasicToolRun<std::wstring>;
