@@ -28,6 +28,9 @@ CodePage OemCodePage() {
 }
 
 bool ReadInto(RunLog& log, ToolLog& reader) {
+  // The reader keeps the last 1 MiB of text at most: output far beyond a look's share is passed over, and the
+  // look reads where the tool is now.
+  log.SkipToTail(kReadPerLook);
   std::vector<std::uint8_t> bytes;
   log.ReadNew(bytes);  // a failed read still hands on what came before it; the next look tries again
   if (bytes.empty()) return false;

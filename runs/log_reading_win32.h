@@ -13,8 +13,8 @@ namespace vantrel::runs {
 // Windows): decoded by the system, with its lead bytes where it has two-byte characters.
 CodePage OemCodePage();
 
-// Feeds `reader` what the tool has added to `log` since the last look (a bounded amount: see RunLog::ReadNew).
-// True when anything was read.
+// Feeds `reader` what the tool has added to `log` since the last look: at most its last kReadPerLook bytes (what
+// came before them is passed over). True when anything was read.
 bool ReadInto(RunLog& log, ToolLog& reader);
 
 }  // namespace vantrel::runs

@@ -117,6 +117,18 @@ DWORD RunLog::ReadNew(std::vector<std::uint8_t>& bytes, bool* more) {
   return 0;
 }
 
+bool RunLog::SkipToTail(std::uint64_t tail) {
+  LARGE_INTEGER size{};
+  if (!read_ || !GetFileSizeEx(read_.get(), &size)) return false;
+  const auto end = static_cast<std::uint64_t>(size.QuadPart);
+  if (end <= offset_ || end - offset_ <= tail) return false;
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(end - tail);
+  if (!SetFilePointerEx(read_.get(), to, nullptr, FILE_BEGIN)) return false;
+  offset_ = end - tail;
+  return true;
+}
+
 std::size_t PruneRunLogs(const std::wstring& folder) {
   if (folder.empty()) return 0;
   std::vector<std::u16string> names;

@@ -41,8 +41,12 @@ class RunLog {
   // `more` (when given) says whether there may be more already written: look again soon. Returns 0, or the
   // system's error of the read that failed (the bytes read before it are in `bytes`).
   DWORD ReadNew(std::vector<std::uint8_t>& bytes, bool* more = nullptr);
-  // How many bytes the looks have read so far.
+  // How many bytes the looks have read so far (or passed over).
   std::uint64_t Offset() const { return offset_; }
+  // Passes over what the tool has written beyond the last `tail` bytes not yet read, so that the next look reads
+  // the newest output: a tool that writes faster than the looks read is followed where it is now, and its last
+  // words (its error text) are read at its end. True when anything was passed over.
+  bool SkipToTail(std::uint64_t tail);
 
   // The log's full path, and its folder (for "open the log folder").
   const std::wstring& Path() const { return path_; }

@@ -171,6 +171,14 @@ TEST(RunLogLaunch, ALookReadsAtMostOneMebibyteAndSaysThatMoreIsWaiting) {
   ASSERT_EQ(log.ReadNew(bytes, &more), 0u);
   EXPECT_EQ(Text(bytes), "tail");
   EXPECT_FALSE(more);
+  // A tool far ahead of the looks: what lies beyond the last share is passed over, and the look reads the newest.
+  ASSERT_TRUE(WriteFile(log.WriteHandle(), written.data(), static_cast<DWORD>(written.size()), &count, nullptr));
+  EXPECT_FALSE(log.SkipToTail(written.size())) << "nothing to pass over";
+  EXPECT_TRUE(log.SkipToTail(1000));
+  ASSERT_EQ(log.ReadNew(bytes, &more), 0u);
+  EXPECT_EQ(Text(bytes), written.substr(written.size() - 1000));
+  EXPECT_EQ(log.Offset(), 2 * written.size() + 4);
+  EXPECT_FALSE(log.SkipToTail(0)) << "nothing left to pass over";
   const std::wstring path = log.Path();
   log.Discard();
   EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "a discarded log stayed";
