@@ -225,6 +225,8 @@ std::u16string Table(std::uint16_t id) {
     case 50118: return u"<mounted>";
     case 50119: return u"<removable>";
     case 50120: return u"<read-only image>";
+    case 7118: return u"重新装载";
+    case 7119: return u"清理失效的挂载";
   }
   return u"<missing>";
 }
@@ -257,7 +259,8 @@ TEST(OperationReport, EachOperationHasItsOwnTitleNamingTheToolAndTheOutcomeDecid
       {Operation::MountReadOnly, u"挂载 WIM 镜像"}, {Operation::MountReadWrite, u"挂载 WIM 镜像（可修改）"},
       {Operation::UnmountDiscard, u"卸载 WIM 镜像"}, {Operation::UnmountCommit, u"卸载 WIM 镜像（提交更改）"},
       {Operation::Apply, u"解开 WIM 镜像"},          {Operation::Capture, u"制作镜像"},
-      {Operation::CaptureBoot, u"制作镜像（Boot）"}, {Operation::Append, u"制作镜像（以追加方式）"}};
+      {Operation::CaptureBoot, u"制作镜像（Boot）"}, {Operation::Append, u"制作镜像（以追加方式）"},
+      {Operation::Remount, u"重新装载"},             {Operation::Cleanup, u"清理失效的挂载"}};
   for (const auto& [op, title] : titles) {
     EXPECT_EQ(Report(op, 0, Tool::Imagex).title, title + u" · imagex");
     EXPECT_EQ(Report(op, 1).title, title + u" · DISM") << "the title does not depend on the outcome";
