@@ -72,6 +72,7 @@ TEST(StringTable, EveryEntryHasItsExactText) {
       {7113, L"重新装载 %1"},
       {7114, L"清理失效的挂载"},
       {7116, L"Vantrel：%1 个映像以可写方式挂载"},
+      {7122, L"%1 中没有挂载任何映像。（在挂载目录框中按 F4 可从已挂载的映像中选择。）"},
   };
   for (const Entry& e : expected) EXPECT_EQ(vantrel::runtime::LoadResString(e.id), e.text) << "id " << e.id;
 }
