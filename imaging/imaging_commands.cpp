@@ -34,6 +34,10 @@ std::u16string_view Prefix(Operation op) {
       return u"imagex /capture /boot /compress maximum ";
     case Operation::Append:
       return u"imagex /append ";
+    case Operation::Remount:
+      return u"imagex /remount ";
+    case Operation::Cleanup:
+      return u"imagex /cleanup ";
   }
   return u"imagex ";  // not reached: every operation is listed above
 }
@@ -102,7 +106,9 @@ CommandLine Compose(std::u16string_view programFolder, Operation op,
   result.line.push_back(u'\\');
   result.line.append(kToolName);
   if (quoteTool) result.line.push_back(u'"');
-  result.line.append(Prefix(op).substr(kToolName.size()));
+  std::u16string_view switches = Prefix(op).substr(kToolName.size());
+  if (args.empty()) switches.remove_suffix(1);  // "imagex /cleanup" ends without a blank
+  result.line.append(switches);
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (i > 0) result.line.push_back(u' ');

@@ -1,4 +1,4 @@
-// Image operations, the parts that depend on plain values only: the eight imagex command forms,
+// Image operations, the parts that depend on plain values only: the imagex command forms,
 // the quoting of a field so that it reaches the tool as one argument, and the composition of the
 // whole command line together with the full path of the tool. The Win32 adapter
 // (panels_win32.*) reads the fields, hands the result to CreateProcessW and reports a refused
@@ -23,6 +23,8 @@ enum class Operation {
   Capture,
   CaptureBoot,
   Append,
+  Remount,  // brings back a mount left by a restart: the mount folder
+  Cleanup,  // removes what is left of mounts that cannot be brought back: no field
 };
 
 // The tool's file name in the program folder, and the name it goes by on the command line.
@@ -34,7 +36,7 @@ inline constexpr int kShowNormal = 1;     // SW_SHOWNORMAL
 inline constexpr int kShowMinimized = 2;  // SW_SHOWMINIMIZED
 
 // The literal that begins each command form after the program folder: the tool's name, the
-// switches, and one trailing space ("imagex /mount ").
+// switches, and one trailing space ("imagex /mount "), which a form without fields leaves off.
 std::u16string_view Prefix(Operation op);
 
 // kShowNormal for the plain capture (the one run the user watches), kShowMinimized otherwise.

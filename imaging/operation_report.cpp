@@ -20,6 +20,10 @@ std::uint16_t ReportTitleId(Operation op) {
       return kTitleCaptureBoot;
     case Operation::Append:
       return kTitleAppend;
+    case Operation::Remount:
+      return kTitleRemount;
+    case Operation::Cleanup:
+      return kTitleCleanup;
   }
   return kCaptionCapture;
 }

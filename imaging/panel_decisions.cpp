@@ -1,11 +1,14 @@
 #include "imaging/panel_decisions.h"
 
+#include "mounts/mount_state.h"
+
 namespace vantrel::imaging {
 namespace {
 
-Decision Message(std::uint16_t id) {
+Decision Message(std::uint16_t id, std::vector<std::u16string> values = {}) {
   Decision d;
   d.message = id;
+  d.messageValues = std::move(values);
   return d;
 }
 
@@ -30,8 +33,33 @@ std::u16string IndexToPass(const MountFields& f, std::u16string_view index) {
   return resources::Decimal(*ImageIndexOf(index));
 }
 
-}  // namespace
+// The list of what is mounted, when it was read.
+const std::vector<mounts::MountedImage>* MountedList(const MountFields& f) {
+  return f.mounted && *f.mounted ? &**f.mounted : nullptr;
+}
 
+// A mount the list says cannot work: into a folder that holds a mount already, or read-write of an image that is
+// mounted read-write elsewhere. Only a match is acted on (mount_state.h): paths the list cannot be matched with
+// pass to the tool.
+std::optional<Decision> MountRefused(const MountFields& f, std::u16string_view index) {
+  const std::vector<mounts::MountedImage>* list = MountedList(f);
+  if (!list) return std::nullopt;
+  if (const mounts::MountedImage* there = mounts::MountAt(*f.mounted, f.mountPath))
+    return Message(kMsgFolderHoldsMount, {there->wimPath, resources::Decimal(there->index)});
+  if (!IsTicked(f.readWriteCheck)) return std::nullopt;
+  const std::optional<std::uint32_t> image = ImageIndexOf(index);
+  if (!image) return std::nullopt;
+  for (const mounts::MountedImage& mount : *list) {
+    const mounts::MountMeaning meaning = mounts::MeaningOf(mount.flags);
+    // An invalid mount holds the image no longer; the list offers its cleanup.
+    if (!meaning.readWrite || meaning.state == mounts::MountState::Invalid || mount.index != *image) continue;
+    if (mounts::SamePath(mount.wimPath, mounts::FieldPath(f.wimPath)))
+      return Message(kMsgImageMountedReadWrite, {mount.wimPath, resources::Decimal(mount.index), mount.mountPath});
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 Decision DecideMount(const MountFields& f) {
   if (f.wimPath.empty()) return Message(kMsgMountNoWim);
@@ -43,11 +71,16 @@ Decision DecideMount(const MountFields& f) {
   }
   if (NoSuchImage(f, f.index)) return Message(kMsgNoSuchImage);
   if (f.mountPath.empty()) return Message(kMsgMountNoFolder);
+  if (std::optional<Decision> refused = MountRefused(f, f.index)) return std::move(*refused);
   const Operation op = IsTicked(f.readWriteCheck) ? Operation::MountReadWrite : Operation::MountReadOnly;
   return Run(op, {f.wimPath, IndexToPass(f, f.index), f.mountPath});
 }
 
 Decision DecideUnmount(const MountFields& f) {
+  if (MountedList(f)) {
+    if (f.mountPath.empty()) return Message(kMsgMountNoFolder);
+    if (!mounts::MountAt(*f.mounted, f.mountPath)) return Message(kMsgNothingMountedThere, {f.mountPath});
+  }
   const Operation op = IsTicked(f.readWriteCheck) ? Operation::UnmountCommit : Operation::UnmountDiscard;
   return Run(op, {f.mountPath});
 }
@@ -60,6 +93,25 @@ Decision DecideApply(const MountFields& f) {
   Decision d = Run(Operation::Apply, {f.wimPath, IndexToPass(f, index), f.mountPath});
   d.setIndexToOne = noIndex;
   return d;
+}
+
+Decision DecideRemount(std::u16string_view mountFolder) {
+  return Run(Operation::Remount, {std::u16string(mountFolder)});
+}
+
+Decision DecideCleanup() { return Run(Operation::Cleanup, {}); }
+
+std::optional<std::u16string> ReadWriteMountFolder(const Launch& launch) {
+  if (launch.op != Operation::MountReadWrite || launch.args.size() < 3) return std::nullopt;
+  return launch.args[2];
+}
+
+std::u16string MessageText(const Decision& d, const std::function<std::u16string(std::uint16_t)>& text) {
+  if (!d.message) return {};
+  const std::vector<std::u16string>& v = d.messageValues;
+  auto value = [&v](std::size_t i) { return i < v.size() ? std::u16string_view(v[i]) : std::u16string_view(); };
+  // No message has more than three values; FillIn leaves a pattern without places as it is.
+  return resources::FillIn(text(*d.message), {value(0), value(1), value(2)});
 }
 
 Decision DecideCapture(const CaptureFields& f) {

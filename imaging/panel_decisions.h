@@ -11,7 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include <functional>
+
 #include "imaging/imaging_commands.h"
+#include "mounts/mounted_image.h"
 #include "resources/text.h"
 
 namespace vantrel::imaging {
@@ -27,6 +30,10 @@ inline constexpr std::uint16_t kTitleMountFolder = 20107;      // browser title 
 inline constexpr std::uint16_t kMsgMountNoWim = 20108;         // mount without a WIM file
 inline constexpr std::uint16_t kMsgMountNoFolder = 20109;      // mount without a mount folder
 inline constexpr std::uint16_t kMsgNoSuchImage = 20113;        // an index the WIM file has no image for
+// Refusals against the mounted-image list.
+inline constexpr std::uint16_t kMsgFolderHoldsMount = 7120;     // "%1" = the WIM file mounted there, "%2" = its index
+inline constexpr std::uint16_t kMsgImageMountedReadWrite = 7121;  // "%1" WIM file, "%2" index, "%3" its mount folder
+inline constexpr std::uint16_t kMsgNothingMountedThere = 7122;  // "%1" = the mount folder
 
 // Text written into an empty index box.
 inline constexpr std::u16string_view kDefaultIndex = u"1";
@@ -43,6 +50,7 @@ struct Launch {
 
 struct Decision {
   std::optional<std::uint16_t> message;  // string id of the message box to show, or none
+  std::vector<std::u16string> messageValues;  // what fills the message's "%1", "%2", ... (MessageText)
   bool setIndexToOne = false;            // write kDefaultIndex into the WIMindex box
   std::optional<Launch> launch;          // what to launch, or none
 };
@@ -55,6 +63,9 @@ struct MountFields {
   int readWriteCheck = 0;
   // How many images the WIM file holds, when its list was read; none when it was not (or could not be).
   std::optional<std::uint32_t> imageCount = std::nullopt;
+  // What Windows' imaging library says is mounted: null, or a list with no value, when it was not read (then
+  // nothing is refused on its account). Not owned; it lives as long as the click.
+  const mounts::MountList* mounted = nullptr;
 };
 
 // The capture panel: mk_WIMPath, WIMSavePath, WIM_Info, WIM_add_c and WimBoot.
@@ -75,11 +86,27 @@ using resources::ImageIndexOf;
 // an index the file has no image for (when its list was read) -> 20113;
 // no mount folder -> 20109; else mount read-write when WIMR_Check is ticked, read-only otherwise. An index
 // checked against the list is passed as the number checked ("2" for " 2 "); unchecked, as typed.
+// When the mounted-image list was read, and only then: a folder that already holds a mount -> 7120, naming the
+// WIM file and image mounted there; a read-write mount of an image already mounted read-write in another folder
+// -> 7121 (the tool would fail with 0xC1420127), naming that folder.
 Decision DecideMount(const MountFields& fields);
 
-// unMountWim_Click: checks nothing; unmount MountPath as it stands, committing when WIMR_Check is
-// ticked at the time of this click.
+// unMountWim_Click: unmount MountPath as it stands, committing when WIMR_Check is ticked at the time of this
+// click. Without the mounted-image list it checks nothing; with it, an empty folder -> 20109 and a folder where
+// nothing is mounted -> 7122.
 Decision DecideUnmount(const MountFields& fields);
+
+// The two repairs the mounted-image list offers: remount the mount in `mountFolder` (as the list gives it), and
+// clean up every mount that cannot be remounted.
+Decision DecideRemount(std::u16string_view mountFolder);
+Decision DecideCleanup();
+
+// The folder a launch mounts read-write into (for the tray tip's reminder, mounts::SessionMounts); none for any
+// other launch.
+std::optional<std::u16string> ReadWriteMountFolder(const Launch& launch);
+
+// The text of the decision's message box: the string-table entry with its values filled in.
+std::u16string MessageText(const Decision& decision, const std::function<std::u16string(std::uint16_t)>& text);
 
 // ExtWIM_Click: no WIM file -> 20102; empty index -> "1" written and applied in the same click; an index
 // the file has no image for (when its list was read) -> 20113, the box left as it is;

@@ -45,7 +45,8 @@ bool CanRun(Tool tool, Operation op) {
       return true;
     case Tool::DismWindows7:
       return op == Operation::MountReadOnly || op == Operation::MountReadWrite ||
-             op == Operation::UnmountDiscard || op == Operation::UnmountCommit;
+             op == Operation::UnmountDiscard || op == Operation::UnmountCommit || op == Operation::Remount ||
+             op == Operation::Cleanup;
     case Tool::None:
       return false;
   }
@@ -81,6 +82,12 @@ std::optional<std::u16string> DismArguments(Tool tool, Operation op, const std::
       break;
     case Operation::Append:
       words = {{u"/Append-Image"}, {u"/ImageFile:", 1}, {u"/CaptureDir:", 0}, {u"/Name:", 2}};
+      break;
+    case Operation::Remount:
+      words = {{old ? u"/Remount-Wim" : u"/Remount-Image"}, {u"/MountDir:", 0}};
+      break;
+    case Operation::Cleanup:
+      words = {{old ? u"/Cleanup-Wim" : u"/Cleanup-Mountpoints"}};
       break;
   }
   std::u16string out;

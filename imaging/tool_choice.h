@@ -5,7 +5,7 @@
 // the operations go to Windows' own DISM, started by its full path in the system folder and never found by a
 // search. A 32-bit program on 64-bit Windows starts it through "Sysnative": the file-system redirector would
 // otherwise hand it the 32-bit DISM of SysWOW64, and DISM must match the system's architecture. DISM before
-// Windows 8 knows only the older mount and unmount forms and cannot apply, capture or append.
+// Windows 8 knows only the older mount, unmount, remount and cleanup forms and cannot apply, capture or append.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@ namespace vantrel::imaging {
 enum class Tool {
   Imagex,       // imagex.exe in the program folder
   Dism,         // DISM of Windows 8 and later: all eight operations
-  DismWindows7, // DISM of Windows 7: mount and unmount only, in their older forms
+  DismWindows7, // DISM of Windows 7: mount, unmount, remount and cleanup only, in their older forms
   None,         // neither tool is there
 };
 
@@ -57,7 +57,7 @@ std::u16string_view ToolName(Tool tool);
 // The arguments after the program in DISM's words: each field after its switch's colon, quoted by
 // QuoteArgument so that it reaches DISM as part of one argument. Nothing when DISM of that kind lacks `op`.
 // Fields come in the order the panels give them: (file, index, folder) for mount and apply, (folder) for
-// unmount, (source folder, save path, comment) for capture and append.
+// unmount and remount, (source folder, save path, comment) for capture and append, none for cleanup.
 std::optional<std::u16string> DismArguments(Tool tool, Operation op, const std::vector<std::u16string>& args);
 
 // The launch of `op` by DISM: application `places.launch`, the line `shown` (quoted when it holds whitespace),

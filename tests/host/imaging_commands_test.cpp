@@ -170,6 +170,49 @@ TEST(ComposeTest, ToolReceivesEachFieldWhole) {
                                          u"E:\\x y.wim", u" 注释 \U0001F600 "}));
 }
 
+// The repairs of the mounted-image list: a remount of one folder and the cleanup of every stale mount, in each
+// tool's words, quoted as every field is.
+TEST(ComposeTest, RemountAndCleanupInEachToolsWords) {
+  const CommandLine remount = Compose(u"D:\\Tools", Operation::Remount, {u"C:\\mnt"});
+  EXPECT_EQ(remount.application, u"D:\\Tools\\imagex.exe");
+  EXPECT_EQ(remount.line, u"D:\\Tools\\imagex /remount C:\\mnt");
+  EXPECT_EQ(remount.show, kShowMinimized);
+  const CommandLine cleanup = Compose(u"D:\\Tools", Operation::Cleanup, {});
+  EXPECT_EQ(cleanup.line, u"D:\\Tools\\imagex /cleanup") << "no field, no blank after the switch";
+  EXPECT_EQ(cleanup.show, kShowMinimized);
+  EXPECT_EQ(Compose(u"C:\\", Operation::Cleanup, {}).line, u"C:\\\\imagex /cleanup");
+
+  // A folder with spaces, on both sides of the line.
+  const CommandLine spaced = Compose(u"C:\\Program Files\\V", Operation::Remount, {u"D:\\我的 挂载\\"});
+  EXPECT_EQ(spaced.line, u"\"C:\\Program Files\\V\\imagex\" /remount \"D:\\我的 挂载\\\\\"");
+  EXPECT_EQ(SplitCommandLine(spaced.line),
+            (std::vector<std::u16string>{u"C:\\Program Files\\V\\imagex", u"/remount", u"D:\\我的 挂载\\"}));
+  EXPECT_EQ(SplitCommandLine(Compose(u"C:\\Program Files\\V", Operation::Cleanup, {}).line),
+            (std::vector<std::u16string>{u"C:\\Program Files\\V\\imagex", u"/cleanup"}));
+
+  const DismPaths places = DismPlaces(u"C:\\Windows", true);
+  for (const Tool tool : {Tool::Dism, Tool::DismWindows7}) {
+    SCOPED_TRACE(static_cast<int>(tool));
+    const std::u16string verb = tool == Tool::Dism ? u"/Remount-Image" : u"/Remount-Wim";
+    const std::optional<CommandLine> dism = ComposeDism(places, tool, Operation::Remount, {u"D:\\我的 挂载\\"});
+    ASSERT_TRUE(dism);
+    EXPECT_EQ(dism->application, u"C:\\Windows\\Sysnative\\Dism.exe");
+    EXPECT_EQ(dism->line, u"C:\\Windows\\System32\\Dism.exe " + verb + u" /MountDir:\"D:\\我的 挂载\\\\\"");
+    EXPECT_EQ(SplitCommandLine(dism->line),
+              (std::vector<std::u16string>{places.shown, verb, u"/MountDir:D:\\我的 挂载\\"}));
+    const std::optional<CommandLine> clean = ComposeDism(places, tool, Operation::Cleanup, {});
+    ASSERT_TRUE(clean);
+    EXPECT_EQ(SplitCommandLine(clean->line).size(), 2u);
+    EXPECT_EQ(clean->show, kShowMinimized);
+  }
+  // Every tool there is can carry both out; without one, nothing runs.
+  for (const Operation op : {Operation::Remount, Operation::Cleanup}) {
+    for (const Tool tool : {Tool::Imagex, Tool::Dism, Tool::DismWindows7}) EXPECT_TRUE(CanRun(tool, op));
+    EXPECT_FALSE(CanRun(Tool::None, op));
+    EXPECT_FALSE(DismArguments(Tool::Imagex, op, {u"C:\\mnt"}));
+  }
+}
+
 // Which tool runs: imagex beside the program always; else DISM of the system, in its newer or older words.
 TEST(ToolChoiceTest, ImagexFirstThenDismByVersionThenNone) {
   struct Row {
@@ -213,6 +256,8 @@ TEST(ToolChoiceTest, EveryFormInDismsWords) {
   const DismPaths places{u"C:\\Windows\\Sysnative\\Dism.exe", u"C:\\Windows\\System32\\Dism.exe"};
   const std::vector<std::u16string> mount = {u"E:\\a.wim", u"2", u"C:\\mnt"};
   const std::vector<std::u16string> capture = {u"D:\\src", u"E:\\b.wim", u"Name"};
+  const std::vector<std::u16string> folder = {u"C:\\mnt"};
+  const std::vector<std::u16string> none;
   struct Row {
     Tool tool;
     Operation op;
@@ -234,6 +279,10 @@ TEST(ToolChoiceTest, EveryFormInDismsWords) {
       {Tool::DismWindows7, Operation::MountReadWrite, &mount, u"/Mount-Wim /WimFile:E:\\a.wim /Index:2 /MountDir:C:\\mnt"},
       {Tool::DismWindows7, Operation::UnmountDiscard, &mount, u"/Unmount-Wim /MountDir:E:\\a.wim /Discard"},
       {Tool::DismWindows7, Operation::UnmountCommit, &mount, u"/Unmount-Wim /MountDir:E:\\a.wim /Commit"},
+      {Tool::Dism, Operation::Remount, &folder, u"/Remount-Image /MountDir:C:\\mnt"},
+      {Tool::Dism, Operation::Cleanup, &none, u"/Cleanup-Mountpoints"},
+      {Tool::DismWindows7, Operation::Remount, &folder, u"/Remount-Wim /MountDir:C:\\mnt"},
+      {Tool::DismWindows7, Operation::Cleanup, &none, u"/Cleanup-Wim"},
   };
   for (const Row& row : rows) {
     const std::optional<CommandLine> cl = ComposeDism(places, row.tool, row.op, *row.fields);

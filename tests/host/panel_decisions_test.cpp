@@ -1,5 +1,6 @@
 #include "imaging/panel_decisions.h"
 #include "imaging/operation_report.h"
+#include "mounts/mount_state.h"
 
 #include <gtest/gtest.h>
 
@@ -196,6 +197,102 @@ TEST(PanelDecisionsTest, ClickSequences) {
 }
 
 
+// When the mounted-image list was read, and only then, mount and unmount refuse what it says cannot work.
+TEST(PanelDecisionsTest, MountedImagesRefuseWhatCannotWork) {
+  using mounts::MountedImage;
+  const mounts::MountList list = std::vector<MountedImage>{
+      {u"E:\\a.wim", u"C:\\mnt", 2, mounts::kFlagMounted | mounts::kFlagReadWrite},
+      {u"E:\\b.wim", u"D:\\old mount", 1, mounts::kFlagRemountable},
+      {u"F:\\gone.wim", u"C:\\dead", 1, mounts::kFlagInvalid | mounts::kFlagNoWim | mounts::kFlagReadWrite},
+  };
+  auto text = [](std::uint16_t id) -> std::u16string {
+    if (id == kMsgFolderHoldsMount) return u"这个目录中已经挂载了 %1 中的映像 %2。";
+    if (id == kMsgImageMountedReadWrite) return u"%1 中的映像 %2 已经以可写方式挂载在 %3 中。";
+    if (id == kMsgNothingMountedThere) return u"%1 中没有挂载任何映像。";
+    return u"<" + resources::Decimal(id) + u">";
+  };
+
+  // Into a folder that holds a mount, whatever its state and however the folder is written: refused, naming the
+  // WIM file and image mounted there.
+  for (const char16_t* folder :
+       {u"C:\\mnt", u"c:\\MNT\\", u"\"C:\\mnt\"", u"\\\\?\\C:\\mnt", u"D:\\old mount\\", u"C:\\dead"}) {
+    MountFields f{u"E:\\z.wim", u"1", folder, 1};
+    f.mounted = &list;
+    const Decision d = DecideMount(f);
+    ExpectOutcome(d, Shows(kMsgFolderHoldsMount));
+    if (std::u16string_view(folder) == u"c:\\MNT\\") {
+      EXPECT_EQ(d.messageValues, (Args{u"E:\\a.wim", u"2"}));
+      EXPECT_EQ(MessageText(d, text), u"这个目录中已经挂载了 E:\\a.wim 中的映像 2。");
+    }
+  }
+
+  // Read-write, of an image mounted read-write in another folder: refused, naming that folder.
+  MountFields rw{u"e:\\A.WIM", u"2", u"C:\\new", 1};
+  rw.mounted = &list;
+  Decision d = DecideMount(rw);
+  ExpectOutcome(d, Shows(kMsgImageMountedReadWrite));
+  EXPECT_EQ(MessageText(d, text), u"E:\\a.wim 中的映像 2 已经以可写方式挂载在 C:\\mnt 中。");
+  rw.index = u" 02 ";
+  ExpectOutcome(DecideMount(rw), Shows(kMsgImageMountedReadWrite));
+  // Read-only, another image, a WIM file whose read-write mount is invalid, an image mounted read-only: all pass.
+  rw.readWriteCheck = 0;
+  ExpectOutcome(DecideMount(rw), Runs(Operation::MountReadOnly, {u"e:\\A.WIM", u" 02 ", u"C:\\new"}));
+  rw.readWriteCheck = 1;
+  rw.index = u"3";
+  ExpectOutcome(DecideMount(rw), Runs(Operation::MountReadWrite, {u"e:\\A.WIM", u"3", u"C:\\new"}));
+  for (const char16_t* wim : {u"F:\\gone.wim", u"E:\\b.wim"}) {
+    MountFields other{wim, u"1", u"C:\\new", 1};
+    other.mounted = &list;
+    ExpectOutcome(DecideMount(other), Runs(Operation::MountReadWrite, {wim, u"1", u"C:\\new"}));
+  }
+  // The field checks come first.
+  MountFields empty{kWim, u"2", u"", 1};
+  empty.mounted = &list;
+  ExpectOutcome(DecideMount(empty), Shows(kMsgMountNoFolder));
+
+  // Unmount: a folder with a mount goes to the tool as typed; one with none, or none at all, is refused.
+  MountFields un{u"", u"", u"c:\\MNT\\", 1};
+  un.mounted = &list;
+  ExpectOutcome(DecideUnmount(un), Runs(Operation::UnmountCommit, {u"c:\\MNT\\"}));
+  un.mountPath = u"D:\\old mount";
+  ExpectOutcome(DecideUnmount(un), Runs(Operation::UnmountCommit, {u"D:\\old mount"}));
+  un.mountPath = u"C:\\mnt\\sub";
+  d = DecideUnmount(un);
+  ExpectOutcome(d, Shows(kMsgNothingMountedThere));
+  EXPECT_EQ(MessageText(d, text), u"C:\\mnt\\sub 中没有挂载任何映像。");
+  un.mountPath = u"";
+  ExpectOutcome(DecideUnmount(un), Shows(kMsgMountNoFolder));
+  const mounts::MountList nothing = std::vector<MountedImage>{};
+  un.mounted = &nothing;
+  un.mountPath = u"C:\\mnt";
+  ExpectOutcome(DecideUnmount(un), Shows(kMsgNothingMountedThere));
+
+  // The list not read (no library, or it failed): nothing is refused on its account.
+  const mounts::MountList unknown = std::nullopt;
+  for (const mounts::MountList* mounted : {static_cast<const mounts::MountList*>(nullptr), &unknown}) {
+    MountFields f{u"E:\\a.wim", u"2", u"C:\\mnt", 1};
+    f.mounted = mounted;
+    ExpectOutcome(DecideMount(f), Runs(Operation::MountReadWrite, {u"E:\\a.wim", u"2", u"C:\\mnt"}));
+    f.mountPath = u"C:\\elsewhere";
+    ExpectOutcome(DecideUnmount(f), Runs(Operation::UnmountCommit, {u"C:\\elsewhere"}));
+    f.mountPath = u"";
+    ExpectOutcome(DecideUnmount(f), Runs(Operation::UnmountCommit, {u""}));
+  }
+}
+
+// The repairs the list offers, and what the tray tip learns of a launch.
+TEST(PanelDecisionsTest, RepairsAndTheReadWriteFolder) {
+  ExpectOutcome(DecideRemount(u"D:\\old mount"), Runs(Operation::Remount, {u"D:\\old mount"}));
+  ExpectOutcome(DecideCleanup(), Runs(Operation::Cleanup, {}));
+  EXPECT_EQ(ReadWriteMountFolder({Operation::MountReadWrite, {kWim, u"1", u"C:\\rw"}}), u"C:\\rw");
+  EXPECT_EQ(ReadWriteMountFolder({Operation::MountReadOnly, {kWim, u"1", u"C:\\ro"}}), std::nullopt);
+  EXPECT_EQ(ReadWriteMountFolder({Operation::Remount, {u"C:\\rw"}}), std::nullopt);
+  // A message without values reads as the table has it.
+  const Decision plain = DecideMount(MountFields{u"", u"", u"", 0});
+  EXPECT_EQ(MessageText(plain, [](std::uint16_t) { return std::u16string(u"100%% 完成 %1"); }), u"100%% 完成 ");
+  EXPECT_EQ(MessageText(DecideCleanup(), [](std::uint16_t) { return std::u16string(u"x"); }), u"");
+}
+
 // What the tray says when a launched run ends, with the program's own texts.
 namespace report {
 
@@ -225,6 +322,8 @@ std::u16string Table(std::uint16_t id) {
     case 50118: return u"<mounted>";
     case 50119: return u"<removable>";
     case 50120: return u"<read-only image>";
+    case 7118: return u"重新装载";
+    case 7119: return u"清理失效的挂载";
   }
   return u"<missing>";
 }
@@ -257,7 +356,8 @@ TEST(OperationReport, EachOperationHasItsOwnTitleNamingTheToolAndTheOutcomeDecid
       {Operation::MountReadOnly, u"挂载 WIM 镜像"}, {Operation::MountReadWrite, u"挂载 WIM 镜像（可修改）"},
       {Operation::UnmountDiscard, u"卸载 WIM 镜像"}, {Operation::UnmountCommit, u"卸载 WIM 镜像（提交更改）"},
       {Operation::Apply, u"解开 WIM 镜像"},          {Operation::Capture, u"制作镜像"},
-      {Operation::CaptureBoot, u"制作镜像（Boot）"}, {Operation::Append, u"制作镜像（以追加方式）"}};
+      {Operation::CaptureBoot, u"制作镜像（Boot）"}, {Operation::Append, u"制作镜像（以追加方式）"},
+      {Operation::Remount, u"重新装载"},             {Operation::Cleanup, u"清理失效的挂载"}};
   for (const auto& [op, title] : titles) {
     EXPECT_EQ(Report(op, 0, Tool::Imagex).title, title + u" · imagex");
     EXPECT_EQ(Report(op, 1).title, title + u" · DISM") << "the title does not depend on the outcome";

@@ -66,6 +66,13 @@ TEST(StringTable, EveryEntryHasItsExactText) {
               L"请清除该文件的只读属性，或以只读方式挂载（不勾选“可修改”）。"},
       // The picker's note on the images it leaves out.
       {60105, L"还有 %1 个映像未列出：请在 ID 框中直接输入其 ID"},
+      // The mounted images: the line, the repairs, the tray's reminder, a refusal.
+      {7101, L"已挂载 %1 个映像"},
+      {7102, L"已挂载 %1 个映像，%2 个需要修复"},
+      {7113, L"重新装载 %1"},
+      {7114, L"清理失效的挂载"},
+      {7116, L"Vantrel：%1 个映像以可写方式挂载"},
+      {7122, L"%1 中没有挂载任何映像。（在挂载目录框中按 F4 可从已挂载的映像中选择。）"},
   };
   for (const Entry& e : expected) EXPECT_EQ(vantrel::runtime::LoadResString(e.id), e.text) << "id " << e.id;
 }
