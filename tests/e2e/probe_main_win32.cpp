@@ -321,6 +321,9 @@ int wmain(int argc, wchar_t** argv) {
     Write(RunWindow());
     return 0;
   }
-  Write("usage: vantrel_probe dialog CAPTION | windows CLASS | labels CLASS | tooltips | accessible | runwindow\n");
-  return TimingProbe(argc, argv);
+  // The timing commands' output is read by scripts/bench line by line: the usage only when none of them applies.
+  const int result = TimingProbe(argc, argv);
+  if (result == 2)
+    Write("usage: vantrel_probe dialog CAPTION | windows CLASS | labels CLASS | tooltips | accessible | runwindow\n");
+  return result;
 }
