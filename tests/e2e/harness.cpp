@@ -868,6 +868,29 @@ std::vector<std::string> App::AccessibleItems() {
   return items;
 }
 
+std::optional<App::RunWindow> App::RunWindowShown() {
+  Session& session = Session::Get();
+  CommandResult probe =
+      RunCommand({session.loader(), session.winBin() + "/vantrel_probe.exe", "runwindow"}, 60s, session.WineEnv());
+  std::optional<RunWindow> found;
+  for (const std::string& line : Lines(probe.out)) {
+    if (line.rfind("runwindow ", 0) == 0) {
+      std::istringstream fields(line.substr(10));
+      int visible = 0;
+      found.emplace();
+      fields >> visible >> found->rect.x >> found->rect.y >> found->rect.width >> found->rect.height;
+      std::getline(fields >> std::ws, found->title);
+      found->visible = visible != 0;
+      found->title = Unescape(found->title);
+    } else if (found && line.rfind("row ", 0) == 0) {
+      found->rows.push_back(Unescape(line.substr(4)));
+    } else if (found && line.rfind("output ", 0) == 0) {
+      found->output = Unescape(line.substr(7));
+    }
+  }
+  return found;
+}
+
 std::optional<std::string> App::WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout) {
   std::optional<std::string> found;
   WaitUntil(

@@ -260,6 +260,16 @@ class App {
   // Waits until a visible tooltip's text starts with `prefix`; returns its whole text.
   static std::optional<std::string> WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout = 20s);
   std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;
+  // The run window 「运行记录」 (read by the probe), once the program has made it: whether it is shown, where, its
+  // title, the rows of its list (the columns' texts joined with '|') and its output box's text.
+  struct RunWindow {
+    bool visible = false;
+    Rect rect;  // on the screen
+    std::string title;
+    std::vector<std::string> rows;
+    std::string output;
+  };
+  static std::optional<RunWindow> RunWindowShown();
   // True once no message box is left: none in the program's windows and no X window of one on the screen
   // (Wine takes the X window down a moment after the dialog ends, and until then it takes the clicks).
   bool WaitForNoMessageBox(std::chrono::milliseconds timeout = 15s) const;

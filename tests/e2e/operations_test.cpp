@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
+#include "resources/bmp.h"
 #include "tests/e2e/harness.h"
 
 namespace vantrel::e2e {
@@ -139,6 +141,147 @@ TEST_F(Operations, ABalloonOnTheTrayIconSaysWhetherTheRunFinishedOrFailed) {
   EXPECT_NE(failed->find("。\n"), std::string::npos) << *failed;
   EXPECT_GT(failed->size(), std::string("操作失败，退出代码：-2147024891（0x80070005）。\n").size()) << *failed;
   EXPECT_TRUE(app_.Running());
+}
+
+// The progress strip along the bottom edge of the header band: rows 65-67 of the window at 96 dpi, the band's
+// whole width.
+constexpr int kStripLeft = 1, kStripTop = 65, kStripWidth = 404, kStripHeight = 3;
+constexpr std::uint32_t kStripGreen = resources::Rgb(38, 160, 72), kStripTrack = resources::Rgb(205, 205, 205);
+
+resources::Image StripPixels(const App& app) {
+  return resources::Crop(app.WindowShot(), kStripLeft, kStripTop, kStripWidth, kStripHeight);
+}
+
+// The percentage at the end of a tip ("Vantrel：制作镜像 45%"), or -1.
+int PercentAtEnd(const std::string& tip) {
+  const std::size_t space = tip.rfind(' ');
+  if (space == std::string::npos || !tip.ends_with('%')) return -1;
+  return std::atoi(tip.c_str() + space + 1);
+}
+
+// A run followed as the user sees it: the strip under the header band while it runs and never otherwise, the tray
+// tip with a rising percentage, the strip's own tip, the run window a click on it opens; the tool's own words in
+// a failure's balloon; and a tool that goes on to the end of its log after the program has gone.
+TEST_F(Operations, ARunIsFollowedOnTheStripTheTrayAndTheRunWindowAndOutlivesTheProgram) {
+  namespace fs = std::filesystem;
+  const resources::Image before = StripPixels(app_);
+  for (int y = 0; y < kStripHeight; ++y)
+    for (int x = 0; x < kStripWidth; ++x) ASSERT_NE(before.at(x, y), kStripGreen) << "a strip before any run";
+
+  // A capture whose tool draws 240 bars, 100 ms apart (the stand-in writes them before it captures).
+  fs::create_directories(app_.folder() + "/源 文件夹");
+  std::ofstream(app_.folder() + "/源 文件夹/a.txt") << "12345";
+  app_.Click("Option2");
+  app_.SetField("mk_WIMPath", App::WindowsPath(app_.folder() + "/源 文件夹"));
+  app_.SetField("WIMSavePath", App::WindowsPath(app_.folder() + "/out.wim"));
+  app_.SetField("WIM_Info", "backup standin:progress=240,100");
+  app_.Click("MakeWimImage");
+
+  // The strip: green from its left end, the grey track to the right of it.
+  resources::Image strip;
+  const auto drawnPart = [&] {
+    strip = StripPixels(app_);
+    int green = 0;
+    for (int x = 0; x < kStripWidth && strip.at(x, 1) == kStripGreen; ++x) ++green;
+    for (int y = 0; y < kStripHeight; ++y)
+      if (strip.at(0, y) != kStripGreen || strip.at(kStripWidth - 1, y) != kStripTrack) return 0;
+    return green;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return drawnPart() > 0; }, 15s, 100ms))
+      << "no strip while the run goes on: left end " << DescribePixel(strip.at(0, 1)) << ", right end "
+      << DescribePixel(strip.at(kStripWidth - 1, 1));
+
+  // The tray tip, shown while the pointer rests on the icon: the operation and a percentage that rises.
+  std::optional<Rect> tray;
+  ASSERT_TRUE(WaitUntil([&] { return (tray = WineTrayWindow()).has_value(); }, 20s)) << "no tray icon";
+  int hover = 0;
+  const auto trayPercent = [&] {
+    MouseMove(1010, 750);
+    std::this_thread::sleep_for(300ms);
+    MouseMove(tray->x + 8 + hover++ % 5, tray->y + tray->height / 2);
+    auto tip = App::WaitForTooltip("Vantrel：制作镜像 ", 5s);
+    return tip ? PercentAtEnd(*tip) : -1;
+  };
+  const int first = trayPercent();
+  EXPECT_GT(first, 0) << "tooltips: " << testing::PrintToString(App::Tooltips());
+  int later = first;
+  WaitUntil([&] { return (later = trayPercent()) > first; }, 20s, 500ms);
+  EXPECT_GT(later, first) << "the tray tip's percentage did not rise";
+  EXPECT_LT(later, 100);
+
+  // The strip's own tip: the operation, the step the tool is at and its percentage.
+  const int stripX = app_.ScreenX(kStripLeft + kStripWidth / 2), stripY = app_.ScreenY(kStripTop + 1);
+  MouseMove(1010, 750);
+  MouseMove(stripX, stripY);
+  auto stripTip = App::WaitForTooltip("制作镜像 · Mounting image · ", 10s);
+  ASSERT_TRUE(stripTip.has_value()) << testing::PrintToString(App::Tooltips());
+  EXPECT_GT(PercentAtEnd(*stripTip), 0) << *stripTip;
+
+  // A click on it opens the run window, which lists the run with its state.
+  FocusWindow(app_.window());
+  ClickAt(stripX, stripY);
+  std::optional<App::RunWindow> runs;
+  ASSERT_TRUE(WaitUntil([&] { return (runs = App::RunWindowShown()) && runs->visible; }, 15s, 200ms))
+      << "the click on the strip opened no run window";
+  EXPECT_EQ(runs->title, "运行记录");
+  ASSERT_EQ(runs->rows.size(), 1u) << testing::PrintToString(runs->rows);
+  EXPECT_EQ(runs->rows[0].rfind("制作镜像|imagex|", 0), 0u) << runs->rows[0];
+  EXPECT_NE(runs->rows[0].find("|正在进行 "), std::string::npos) << runs->rows[0];
+  EXPECT_NE(runs->output.find("Mounting image"), std::string::npos) << runs->output;
+  // Esc hides it (the largest window of the program besides the main window is the run window).
+  std::string runWindow;
+  long largest = 0;
+  for (const std::string& w : VisibleWindowsOf(app_.pid()))
+    if (auto g = WindowGeometry(w); w != app_.window() && g && long{g->width} * g->height > largest)
+      largest = long{g->width} * g->height, runWindow = w;
+  FocusWindow(runWindow);
+  Keys({"Escape"});
+  EXPECT_TRUE(WaitUntil([&] { return (runs = App::RunWindowShown()) && !runs->visible; }, 10s, 200ms));
+
+  // The run ends: reported, and the strip is gone, the band's own picture back.
+  MouseMove(1010, 750);
+  ASSERT_TRUE(app_.WaitForRuns(1, 60s));
+  EXPECT_TRUE(App::WaitForTooltip("操作已完成。", 20s).has_value()) << testing::PrintToString(App::Tooltips());
+  EXPECT_TRUE(WaitUntil([&] { return resources::CountDifferingPixels(StripPixels(app_), before) == 0; }, 5s, 200ms))
+      << "the strip stays after the run";
+
+  // A failure quotes the tool's own words after the code and its explanation (OEM code page 437: English); its
+  // "Error: 0xc1420127" line is left out, as the code is the balloon's first line.
+  app_.Click("Option1");
+  app_.SetField("MountPath", R"(C:\mnt standin:dismerror=0xC1420127)");
+  Launch("unMountWim", 2);
+  auto failed = App::WaitForTooltip("操作失败，退出代码：-1052638937（0xC1420127）。");
+  ASSERT_TRUE(failed.has_value()) << testing::PrintToString(App::Tooltips());
+  EXPECT_NE(failed->find("以前的一次挂载没有卸载"), std::string::npos) << *failed;
+  EXPECT_NE(failed->find("没有卸载。请先卸载或清理那次挂载后再试。\nThe specified image in the specified wim is already mounted for read/write access."),
+            std::string::npos)
+      << *failed;
+
+  // The program ends while a tool runs: the tool goes on, and its log is whole afterwards.
+  app_.SetField("MountPath", R"(C:\mnt standin:progress=80,100)");
+  app_.Click("unMountWim");
+  ASSERT_TRUE(WaitUntil([&] { return drawnPart() > 0; }, 15s, 100ms)) << "the run did not start";
+  const Rect bar = App::ControlRect("MacWindow");
+  FocusWindow(app_.window());
+  ClickAt(app_.ScreenX(bar.x + 8), app_.ScreenY(bar.y + 9));  // the close button
+  ASSERT_TRUE(app_.WaitExit(15s)) << "the program did not end";
+  EXPECT_EQ(app_.Runs().size(), 2u) << "the tool ended with the program";
+  ASSERT_TRUE(app_.WaitForRuns(3, 30s)) << "the tool did not finish after the program ended";
+  fs::path newest;
+  const fs::path users = Session::Get().prefix() + "/drive_c/users";
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(users, ec); it != fs::recursive_directory_iterator(); it.increment(ec))
+    if (it->path().extension() == ".log" && it->path().parent_path().filename() == "logs" &&
+        it->path().parent_path().parent_path().filename() == "Vantrel" &&
+        (newest.empty() || fs::last_write_time(it->path()) > fs::last_write_time(newest)))
+      newest = it->path();
+  ASSERT_FALSE(newest.empty()) << "no run log under " << users;
+  std::stringstream log;
+  log << std::ifstream(newest, std::ios::binary).rdbuf();
+  EXPECT_TRUE(log.str().ends_with("=]\r\nThe operation completed successfully.\r\n") &&
+              log.str().find("100.0%") != std::string::npos)
+      << newest << ":\n"
+      << log.str().substr(log.str().size() > 300 ? log.str().size() - 300 : 0);
 }
 
 // Paths pasted as Explorer's "Copy as path" gives them, in double quotes and ending in a backslash: each

@@ -15,10 +15,15 @@
 //                                  Accessibility, across the process boundary): "window <name>", then the
 //                                  title bar ("bar <role> <name>", "child <id> <role> <state> <x> <y> <width>
 //                                  <height> <name>|<default action>") and its text boxes ("field <name>")
+//   vantrel_probe runwindow        the run window of Vantrel, when one exists: "runwindow <visible 0/1> <x> <y>
+//                                  <width> <height> <title>", then each row of its list ("row <text>|<text>|...",
+//                                  one text per column) and its output box ("output <text>")
 #include <windows.h>
+#include <commctrl.h>
 #include <oleacc.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -218,6 +223,59 @@ std::string Accessible() {
   return out;
 }
 
+// The rows of a list view of another process. Its item texts are asked for through memory of that process,
+// as the list view cannot write into ours.
+std::vector<std::string> ListRows(HWND list) {
+  std::vector<std::string> rows;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(list, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return rows;
+  constexpr int kTextUnits = 1024;
+  const SIZE_T size = sizeof(LVITEMW) + kTextUnits * sizeof(wchar_t);
+  auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+  if (remote) {
+    const int columns = static_cast<int>(SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)),
+                                                      HDM_GETITEMCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+      std::string line;
+      for (int column = 0; column < columns; ++column) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        item.cchTextMax = kTextUnits;
+        wchar_t text[kTextUnits] = {};
+        if (WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
+            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote)) >= 0)
+          ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t), nullptr);
+        line += (column ? "|" : "") + OneLine(text);
+      }
+      rows.push_back(line);
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return rows;
+}
+
+std::string RunWindow() {
+  HWND window = FindWindowW(L"VantrelRunWindow", nullptr);
+  if (!window) return {};
+  RECT r{};
+  GetWindowRect(window, &r);
+  std::string out = "runwindow " + std::to_string(IsWindowVisible(window) ? 1 : 0) + " " + std::to_string(r.left) +
+                    " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
+                    std::to_string(r.bottom - r.top) + " " + OneLine(TextOf(window)) + "\n";
+  for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (lstrcmpiW(ClassOf(c).c_str(), WC_LISTVIEWW) == 0)
+      for (const std::string& row : ListRows(c)) out += "row " + row + "\n";
+    else if (lstrcmpiW(ClassOf(c).c_str(), L"Edit") == 0)
+      out += "output " + OneLine(TextOf(c)) + "\n";
+  }
+  return out;
+}
+
 void Write(const std::string& text) {
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -259,6 +317,13 @@ int wmain(int argc, wchar_t** argv) {
     CoUninitialize();
     return 0;
   }
-  Write("usage: vantrel_probe dialog CAPTION | windows CLASS | labels CLASS | tooltips | accessible\n");
-  return TimingProbe(argc, argv);
+  if (argc == 2 && std::wstring(argv[1]) == L"runwindow") {
+    Write(RunWindow());
+    return 0;
+  }
+  // The timing commands' output is read by scripts/bench line by line: the usage only when none of them applies.
+  const int result = TimingProbe(argc, argv);
+  if (result == 2)
+    Write("usage: vantrel_probe dialog CAPTION | windows CLASS | labels CLASS | tooltips | accessible | runwindow\n");
+  return result;
 }

@@ -19,6 +19,9 @@
 //       beside the index box is empty, then puts PATH into the box (as a paste would) and measures the time until
 //       that line shows text (the file's list read in the background and shown; the pause the program leaves
 //       for typing included). Prints one line per run and "median listing <ms> fastest <ms> PATH" per path.
+//   vantrel_probe unmount SECONDS TEXT
+//       Waits for Vantrel's main window, puts TEXT into the mount panel's folder box (as a paste would) and presses
+//       the unmount button (BM_CLICK), so that one run starts with TEXT in its command line. Prints "pressed".
 //   vantrel_probe loaded SECONDS DLL
 //       Waits for Vantrel's main window and prints "DLL loaded yes" or "DLL loaded no": whether that DLL is
 //       among the modules of Vantrel's process.
@@ -30,6 +33,8 @@
 #include <cwchar>
 #include <string>
 #include <vector>
+
+#include "resources/control_ids.h"
 
 namespace {
 
@@ -356,12 +361,48 @@ int Listing(double seconds, int runs, const std::vector<std::wstring>& paths) {
   return 0;
 }
 
+struct ControlSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK FindControlWithId(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<ControlSearch*>(lParam);
+  if (GetDlgCtrlID(hwnd) != search->id) return TRUE;
+  search->found = hwnd;
+  return FALSE;
+}
+
+// The main window's control with `id`, at any depth.
+HWND ControlOf(HWND main, vantrel::ControlId id) {
+  ControlSearch search{static_cast<int>(id), nullptr};
+  EnumChildWindows(main, FindControlWithId, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int Unmount(double seconds, const std::wstring& text) {
+  HWND main = WaitForMainWindow(seconds);
+  HWND folder = main ? ControlOf(main, vantrel::ControlId::MountPath) : nullptr;
+  HWND button = main ? ControlOf(main, vantrel::ControlId::unMountWim) : nullptr;
+  if (!folder || !button) {
+    std::fwprintf(stderr, L"vantrel_probe: no mount folder box or unmount button\n");
+    return 1;
+  }
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutW(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 5000, &ignored) ||
+      !SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &ignored))
+    return 1;
+  std::wprintf(L"pressed\n");
+  return 0;
+}
+
 int Usage() {
   std::fwprintf(stderr,
                 L"usage: vantrel_probe startup RUNS LABEL EXE CLASS [LABEL EXE CLASS]...\n"
                 L"       vantrel_probe bar SECONDS\n"
                 L"       vantrel_probe close SECONDS\n"
                 L"       vantrel_probe listing SECONDS RUNS PATH...\n"
+                L"       vantrel_probe unmount SECONDS TEXT\n"
                 L"       vantrel_probe loaded SECONDS DLL\n");
   return 2;
 }
@@ -384,6 +425,7 @@ int TimingProbe(int argc, wchar_t** argv) {
     std::vector<std::wstring> paths(argv + 4, argv + argc);
     return Listing(_wtof(argv[2]), _wtoi(argv[3]), paths);
   }
+  if (command == L"unmount" && argc == 4) return Unmount(_wtof(argv[2]), argv[3]);
   if (command == L"loaded" && argc == 4) return Loaded(_wtof(argv[2]), argv[3]);
   return Usage();
 }
