@@ -179,8 +179,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       PaintWindow();
       return 0;
-    case WM_NOTIFY:  // the progress strip's tooltip asks the window itself for its text
-      return OnNotify(reinterpret_cast<NMHDR*>(lParam));
     case WM_COMMAND:
       OnCommand(static_cast<ControlId>(LOWORD(wParam)), reinterpret_cast<HWND>(lParam), HIWORD(wParam));
       return 0;
