@@ -55,11 +55,13 @@ MountList ReadMountedImages(GetMountedImageInfoFunction get) {
   // The size first: with no buffer the library says how many bytes the list takes (or, with nothing mounted,
   // succeeds at once).
   DWORD count = 0, needed = 0;
-  if (get(kMountedImageInfoLevel1, &count, nullptr, 0, &needed)) return count == 0 ? MountList(std::in_place) : std::nullopt;
+  if (get(kMountedImageInfoLevel1, &count, nullptr, 0, &needed))
+    return count == 0 ? MountList(std::in_place) : std::nullopt;
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
   std::vector<MountInfoLevel1> records;
   for (int attempt = 0; attempt < kMountListAttempts; ++attempt) {
-    const std::size_t capacity = (static_cast<std::size_t>(needed) + sizeof(MountInfoLevel1) - 1) / sizeof(MountInfoLevel1);
+    const std::size_t capacity =
+        (static_cast<std::size_t>(needed) + sizeof(MountInfoLevel1) - 1) / sizeof(MountInfoLevel1);
     if (capacity == 0 || capacity > kMaxMounts) return std::nullopt;
     records.assign(capacity, MountInfoLevel1{});
     const DWORD bytes = static_cast<DWORD>(capacity * sizeof(MountInfoLevel1));

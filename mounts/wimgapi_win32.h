@@ -48,7 +48,9 @@ GetMountedImageInfoFunction BoundGetMountedImageInfo();
 // thread): the size asked first, then the list into a buffer of that size, asked again at most kMountListAttempts
 // times while the size grows between the calls. Any failure, or a null function: nothing known.
 MountList ReadMountedImages(GetMountedImageInfoFunction get);
-inline MountList ReadMountedImages() { return ReadMountedImages(BoundGetMountedImageInfo()); }
+inline MountList ReadMountedImages() {
+  return ReadMountedImages(BoundGetMountedImageInfo());
+}
 
 // The first `count` level-1 records of a buffer of `capacity` records as plain values; nothing known when the
 // count does not fit the buffer. A path without its NUL ends at the field's end.
