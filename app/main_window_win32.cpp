@@ -27,6 +27,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::OnWindowGone() {
+  mounts_.Stop();  // a read in flight posts nothing to the window gone
   toolTips_.release();  // owned by the window, gone with it
   stripTip_.release();
   controls_.fill(nullptr);
@@ -166,7 +167,7 @@ LRESULT MainWindow::OnNotify(NMHDR* header) {
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (imageInfo_.HandleMessage(message, wParam, lParam) || tools_.Handle(message) ||
+  if (imageInfo_.HandleMessage(message, wParam, lParam) || tools_.Handle(message) || mounts_.Handle(message) ||
       (taskbar_ && taskbar_->Handle(message)))
     return 0;
   switch (message) {
@@ -207,6 +208,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ACTIVATE:
     case WM_SIZE:
+      // Back from another program, which may have mounted or unmounted images: the list is read again.
+      if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) mounts_.Refresh(hwnd());
       KeepFocusOnDeactivation(message, wParam);
       break;  // activated and not minimised: the default focuses the window, and WM_SETFOCUS goes on
     case WM_SETFOCUS:

@@ -22,6 +22,7 @@
 #include "app/panel_win32.h"
 #include "imaging/panels_win32.h"
 #include "imaging/tool_lookout_win32.h"
+#include "mounts/mount_list_win32.h"
 #include "runs/run_book.h"
 #include "runs/run_log_win32.h"
 #include "runs/run_window_win32.h"
@@ -61,6 +62,9 @@ class MainWindow final : public runtime::Window<MainWindow>,
   std::optional<std::uint32_t> WimImageCount() override { return imageInfo_.MountImageCount(); }
   // How many launched runs have not ended yet.
   std::size_t RunsInFlight() const { return processes_.InFlight(); }
+  // Windows' list of mounted images as last read (read again whenever the window is activated); none before the
+  // first read has come, or when the imaging library cannot say.
+  const mounts::MountList& Mounts() const { return mounts_.Known(); }
 
   // Handlers of the main window, named after their widget and event.
   void Form_Load();
@@ -196,6 +200,9 @@ class MainWindow final : public runtime::Window<MainWindow>,
   // over an action button on, never while the pointer hovers.
   static constexpr UINT kToolLookoutMessage = WM_APP + 18;
   imaging::ToolLookout tools_{kToolLookoutMessage};
+  // The mounted images, read off this thread; the message says a read has come.
+  static constexpr UINT kMountListMessage = WM_APP + 19;
+  mounts::MountListReader mounts_{kMountListMessage};
   // The logs of the runs in flight, and where their progress shows.
   static constexpr UINT_PTR kFollowTimer = 0x5718, kFailureTimer = 0x5719;
   static constexpr UINT kFollowMs = 250, kFailureShownMs = 3000;

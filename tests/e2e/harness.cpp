@@ -324,9 +324,10 @@ Session::Session() {
   prefix_ = Getenv("VANTREL_E2E_WINEPREFIX");
   if (prefix_.empty()) prefix_ = VANTREL_E2E_WINEPREFIX_DEFAULT;
 
-  // The prefix is made once, by the same steps as every other Wine prefix of the project.
-  CommandResult ready = RunCommand({"bash", "-c", "source \"$1\" && vantrel_prefix_ready \"$2\"", "bash",
-                                    std::string(VANTREL_SOURCE_DIR) + "/tests/wine-env.sh", loader_},
+  // The prefix is made once, by the same steps as every other Wine prefix of the project, and gets the stand-in
+  // wimgapi.dll of the programs' folder.
+  CommandResult ready = RunCommand({"bash", "-c", "source \"$1\" && vantrel_prefix_ready \"$2\" \"$3\"", "bash",
+                                    std::string(VANTREL_SOURCE_DIR) + "/tests/wine-env.sh", loader_, winBin_},
                                    600s, {"VANTREL_WINEPREFIX=" + prefix_, "DISPLAY"});
   if (ready.status != 0) throw std::runtime_error("cannot make the Wine prefix " + prefix_);
 
@@ -355,7 +356,10 @@ Session::~Session() {
 EnvChanges Session::WineEnv() const {
   std::string debug = Getenv("VANTREL_E2E_WINEDEBUG");
   return {"DISPLAY=" + display_, "WINEPREFIX=" + prefix_, "WINEDEBUG=" + (debug.empty() ? "-all" : debug),
-          "WINEDLLOVERRIDES=mscoree,mshtml=", "LC_ALL=C.UTF-8", "VANTREL_IMAGEX_LOG"};
+          // wimgapi: the stand-in of the prefix's system folders, never Wine's own (whose mounted-image list ends
+          // the process). Its description file is a scenario's own (VANTREL_MOUNTS_FILE, unset here: nothing
+          // mounted), never one of the caller's environment.
+          "WINEDLLOVERRIDES=mscoree,mshtml=;wimgapi=n", "LC_ALL=C.UTF-8", "VANTREL_IMAGEX_LOG", "VANTREL_MOUNTS_FILE"};
 }
 
 void Session::StopWine() {
