@@ -36,6 +36,8 @@ constexpr std::array kTree{
     ControlDef{ControlId::Label3, "Label3", Kind::Label, "WIM_Mount", 16, 58, 0, 0, u"10105", 10105, 7, none, kBlack},
     // The image the index names, in the file the path names (filled in as they are typed; empty at first).
     ControlDef{ControlId::WimInfo, "WimInfo", Kind::Label, "WIM_Mount", 221, 58, 161, 14, u"", 0, -1, none, kBlack},
+    // What Windows says is mounted, beside the mount folder's label (empty while nothing is mounted).
+    ControlDef{ControlId::MountsInfo, "MountsInfo", Kind::Label, "WIM_Mount", 190, 82, 192, 14, u"", 0, -1, none, kBlack},
     ControlDef{ControlId::Image3, "Image3", Kind::Image, "WIM_Mount", 0, 0, 400, 300, u"", 0, -1, none, none},
 
     ControlDef{ControlId::mk_WimB02, "mk_WimB02", Kind::CommandButton, "WIM_Makes", 325, 80, 57, 18, u"10108", 10108, 27, none, none},

@@ -93,13 +93,27 @@ void MainWindow::RunEnded(std::uint32_t id, imaging::Operation op, imaging::Tool
   tray::APIStuff::ShowBalloon(runtime::Wide(balloon.title), runtime::Wide(balloon.text), failed);
   RunsMoved();
   if (runs_.InFlight() == 0) KillTimer(hwnd(), kFollowTimer);
-  // The run may have written the files the panels name: their lists are read again.
+  // The run may have written the files the panels name: their lists are read again; one that mounts, unmounts or
+  // repairs has changed what is mounted.
   imageInfo_.RunEnded();
+  switch (op) {
+    case imaging::Operation::MountReadOnly:
+    case imaging::Operation::MountReadWrite:
+    case imaging::Operation::UnmountDiscard:
+    case imaging::Operation::UnmountCommit:
+    case imaging::Operation::Remount:
+    case imaging::Operation::Cleanup:
+      mounts_.Refresh(hwnd());
+      break;
+    default:
+      break;
+  }
 }
 
 void MainWindow::RunsMoved() {
   // The tip is sent to the shell only when it says something new, not at every look at the logs.
-  std::wstring tip = runtime::Wide(runs::RunsTip(runs_, TableText));
+  std::wstring tip = runtime::Wide(mounts::TipWithMounts(runs::RunsTip(runs_, TableText), runs_.InFlight() > 0,
+                                                          sessionMounts_.ReadWriteMounted(mounts_.Known()), TableText));
   if (tray::APIStuff::TrayIconInstalled() && tip != tipShown_) {
     tray::APIStuff::SetTrayTip(tip);
     tipShown_ = std::move(tip);

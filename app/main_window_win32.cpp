@@ -54,6 +54,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, int showComma
   self->MakeIcons(/*atStartUp=*/true);
   if (!self->CreateControls()) return nullptr;
   self->imageInfo_.Attach();
+  self->AttachMountsLine();
   self->taskbar_.reset(new runs::TaskbarProgressView(self->hwnd()));
 
   self->Form_Load();
@@ -145,6 +146,7 @@ void MainWindow::OnCommand(ControlId id, HWND control, int notification) {
   // Only a control of ours, by its id and its window both: another window's message carries no command.
   if (!control || IdOf(control) != id) return;
   imageInfo_.Command(id, notification);  // the WIM file's list follows the path, index and append boxes
+  if (id == ControlId::MountsInfo && notification == STN_CLICKED) return ShowMountsList();
   if (notification != BN_CLICKED) return;
   switch (id) {
     case ControlId::Option1: return Option1_Click();
@@ -167,9 +169,13 @@ LRESULT MainWindow::OnNotify(NMHDR* header) {
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (imageInfo_.HandleMessage(message, wParam, lParam) || tools_.Handle(message) || mounts_.Handle(message) ||
+  if (imageInfo_.HandleMessage(message, wParam, lParam) || tools_.Handle(message) ||
       (taskbar_ && taskbar_->Handle(message)))
     return 0;
+  if (mounts_.Handle(message)) {
+    MountsRead();
+    return 0;
+  }
   switch (message) {
     case WM_TIMER:
       if (wParam == kFollowTimer) OnFollowTimer();

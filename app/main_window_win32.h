@@ -6,6 +6,7 @@
 //   main_window_focus_win32.cpp     focus, Tab order and the message loop's keyboard handling
 //   main_window_runs_win32.cpp      launched runs, their logs, their reports, the tray tip and the taskbar button
 //   main_window_progress_win32.cpp  the progress strip under the title bar
+//   main_window_mounts_win32.cpp    the mounted images: the line, the list, picks and repairs
 //   main_window_tooltips_win32.cpp  the action buttons' tooltips
 //   main_window_run_window_win32.cpp  the run window and the ways to open it
 // The window drag is window_drag_win32.*, the panels are panel_win32.*.
@@ -22,6 +23,7 @@
 #include "app/panel_win32.h"
 #include "imaging/panels_win32.h"
 #include "imaging/tool_lookout_win32.h"
+#include "mounts/mount_choice.h"
 #include "mounts/mount_list_win32.h"
 #include "runs/run_book.h"
 #include "runs/run_log_win32.h"
@@ -65,6 +67,8 @@ class MainWindow final : public runtime::Window<MainWindow>,
   // Windows' list of mounted images as last read (read again whenever the window is activated); none before the
   // first read has come, or when the imaging library cannot say.
   const mounts::MountList& Mounts() const { return mounts_.Known(); }
+  const mounts::MountList* MountedImages() override { return &mounts_.Known(); }
+  void MountingReadWrite(std::u16string_view folder) override;
 
   // Handlers of the main window, named after their widget and event.
   void Form_Load();
@@ -158,6 +162,15 @@ class MainWindow final : public runtime::Window<MainWindow>,
   void ShowFailureForAMoment();
   void OnFailureTimer();
 
+  // The mounted images (main_window_mounts_win32.cpp). The line beside the mount folder says what is mounted
+  // once a read has come; the list opens from it, or with F4 / Alt+Down in the mount folder box.
+  void AttachMountsLine();
+  void MountsRead();
+  void ShowMountsList();
+  void PickMount(const mounts::MountEntry& entry);
+  static LRESULT CALLBACK MountFolderBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR self);
+
   // The progress strip (main_window_progress_win32.cpp).
   RECT StripRect() const;
   void UpdateStrip();
@@ -203,6 +216,8 @@ class MainWindow final : public runtime::Window<MainWindow>,
   // The mounted images, read off this thread; the message says a read has come.
   static constexpr UINT kMountListMessage = WM_APP + 19;
   mounts::MountListReader mounts_{kMountListMessage};
+  // The folders this session mounted read-write into, for the tray tip's reminder.
+  mounts::SessionMounts sessionMounts_;
   // The logs of the runs in flight, and where their progress shows.
   static constexpr UINT_PTR kFollowTimer = 0x5718, kFailureTimer = 0x5719;
   static constexpr UINT kFollowMs = 250, kFailureShownMs = 3000;

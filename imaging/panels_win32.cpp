@@ -26,17 +26,19 @@ MountFields ReadMountFields(PanelHost& host) {
   f.mountPath = Utf16(WindowText(host.Control(ControlId::MountPath)));
   f.readWriteCheck = CheckState(host.Control(ControlId::WIMR_Check));
   f.imageCount = host.WimImageCount();
+  f.mounted = host.MountedImages();
   return f;
 }
 
 // Carries a decision out: the message, or the index box refilled, then the launch.
 void Apply(PanelHost& host, const Decision& decision) {
   if (decision.message) {
-    runtime::MsgBox(host.Owner(), runtime::LoadResString(*decision.message));
+    runtime::MsgBox(host.Owner(), Wide(MessageText(decision, [](std::uint16_t id) { return Utf16(runtime::LoadResString(id)); })));
     return;
   }
   if (decision.setIndexToOne) SetWindowTextW(host.Control(ControlId::WIMindex), Wide(kDefaultIndex).c_str());
   if (!decision.launch) return;
+  if (const auto folder = ReadWriteMountFolder(*decision.launch)) host.MountingReadWrite(*folder);
   const Operation op = decision.launch->op;
   const ToolSetup setup = CurrentTool();
   if (setup.tool == Tool::None) {
@@ -126,6 +128,9 @@ std::wstring ToolTipFor(Operation op, const ToolSetup& setup) {
   return Wide(ToolDescription(setup.tool, op, setup.Application(),
                               [](std::uint16_t id) { return Utf16(runtime::LoadResString(id)); }));
 }
+
+void Remount_Click(PanelHost& host, std::u16string_view folder) { Apply(host, DecideRemount(folder)); }
+void Cleanup_Click(PanelHost& host) { Apply(host, DecideCleanup()); }
 
 void MountWim_Click(PanelHost& host) { Apply(host, DecideMount(ReadMountFields(host))); }
 void unMountWim_Click(PanelHost& host) { Apply(host, DecideUnmount(ReadMountFields(host))); }

@@ -10,6 +10,7 @@
 
 #include "imaging/imaging_commands.h"
 #include "imaging/tool_choice.h"
+#include "mounts/mounted_image.h"
 #include "runs/run_log_win32.h"
 #include "runtime/control_host.h"
 #include "runtime/handles.h"
@@ -26,6 +27,11 @@ class PanelHost : public runtime::ControlHost {
                         runs::RunLogResult log) = 0;
   // How many images the mount panel's WIM file holds, when its list has been read; none otherwise.
   virtual std::optional<std::uint32_t> WimImageCount() { return std::nullopt; }
+  // What Windows says is mounted, as last read: null (or a list with no value) when it is not known; then nothing
+  // is refused on it.
+  virtual const mounts::MountList* MountedImages() { return nullptr; }
+  // A read-write mount into `folder` is being started (the tray tip reminds of it while it stays mounted).
+  virtual void MountingReadWrite(std::u16string_view /*folder*/) {}
 
  protected:
   ~PanelHost() = default;
@@ -82,5 +88,8 @@ void WimB_Click(PanelHost& host, FilesDialog& dialog);
 void MountB_Click(PanelHost& host);
 void mk_WimB01_Click(PanelHost& host);
 void mk_WimB02_Click(PanelHost& host, FilesDialog& dialog);
+// The repairs the mounted-image list offers: remount the mount in `folder`, clean up every mount that cannot be.
+void Remount_Click(PanelHost& host, std::u16string_view folder);
+void Cleanup_Click(PanelHost& host);
 
 }  // namespace vantrel::imaging

@@ -29,6 +29,7 @@ enum class ControlId : int {
   Label2,
   Label3,
   WimInfo,
+  MountsInfo,
   Image3,
   // The capture panel's.
   mk_WimB02,

@@ -78,12 +78,13 @@ class PanelImageInfo {
   void RunEnded();
   // The list to pick from, under the index box; the index box gets the number picked.
   void ShowPicker();
+  // Shows `text` in one of the panels' info lines `label` (these and the mounted images' line), with the whole
+  // text in a tooltip when the label cuts it; `again` works out the tooltip even when the text is the same.
+  void SetLine(HWND label, const std::wstring& text, bool again = false);
 
  private:
   void ShowMountLine();
   void ShowCaptureLine();
-  // Shows `text` in `label`; `again` works out the tooltip even when the text is the same.
-  void SetLine(HWND label, const std::wstring& text, bool again = false);
   static LRESULT CALLBACK IndexBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
   runtime::ControlHost& host_;

@@ -105,7 +105,7 @@ TEST(ControlTree, ChildrenComeInTabOrderWithWindowlessOnesLast) {
   ForEachChildInTabOrder("WIM_Mount", [&](const ControlDef& def) { names.push_back(def.name); });
   EXPECT_EQ(names, (std::vector<std::string_view>{"WIMindex", "WimB", "WIMPath", "MountPath", "MountB", "Label3",
                                                   "Label2", "Label1", "MountWim", "unMountWim", "WIMR_Check",
-                                                  "ExtWIM", "WimInfo", "Image3"}));
+                                                  "ExtWIM", "WimInfo", "MountsInfo", "Image3"}));
   names.clear();
   ForEachChildInTabOrder("", [&](const ControlDef& def) { names.push_back(def.name); });
   EXPECT_EQ(names, (std::vector<std::string_view>{"WIM_Mount", "WIM_Makes", "Option1", "Option2", "FilesDialog",
