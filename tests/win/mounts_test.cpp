@@ -12,7 +12,10 @@
 #include "mounts/mount_list_win32.h"
 #include "mounts/wimgapi_win32.h"
 #include "runtime/handles.h"
+#include "runtime/controls.h"
 #include "runtime/late_binding.h"
+#include "runtime/runtime.h"
+#include "runtime/test_seam.h"
 #include "tests/win/main_window_fixture.h"
 #include "tests/win/win_test_support.h"
 
@@ -300,6 +303,48 @@ TEST_F(MainWindowMounts, TheWindowClosedWhileAReadIsInFlightLeaksNothingAndPosts
   ASSERT_TRUE(NoReadInFlight()) << "the read's work is freed when it ends";
   MSG msg;
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_APP, 0xBFFF, PM_REMOVE)) << "posted " << msg.message;
+}
+
+// The tips the tray was given while a test ran, through either record.
+std::vector<std::wstring> g_tips;
+
+// What the panel shows of the list, and the tray tip's reminder of this session's read-write mounts: the mount
+// the session starts read-write is read again when its run ends, and the tip says it stays mounted.
+TEST_F(MainWindowMounts, TheLineSaysWhatIsMountedAndTheTipRemindsOfTheSessionsReadWriteMounts) {
+  using runtime::LoadResString;
+  ASSERT_TRUE(WaitUntil([&] { return window_->Mounts().has_value(); }, 10s));
+  EXPECT_EQ(runtime::WindowText(Ctl("MountsInfo")), L"已挂载 3 个映像，2 个需要修复");
+  g_tips.clear();
+  runtime::TestSeam().balloon = [](const NOTIFYICONDATAW& record, BOOL) {
+    if (record.uFlags & NIF_TIP) g_tips.emplace_back(record.szTip);
+  };
+  runtime::TestSeam().trayNotify = [](DWORD message, const NOTIFYICONDATAA& record, BOOL) {
+    if (message != NIM_MODIFY || !(record.uFlags & NIF_TIP)) return;
+    wchar_t tip[64] = {};
+    MultiByteToWideChar(CP_ACP, 0, record.szTip, -1, tip, 64);
+    g_tips.emplace_back(tip);
+  };
+  // Nothing mounted: the line goes, and a read-write mount into C:\mnt\rw is not refused.
+  file_.Write(Describe({}));
+  SendMessageW(main_, WM_ACTIVATE, WA_ACTIVE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return window_->Mounts() && window_->Mounts()->empty(); }, 10s));
+  EXPECT_EQ(runtime::WindowText(Ctl("MountsInfo")), L"");
+  SetWindowTextW(Ctl("WIMPath"), L"C:\\images\\install.wim");
+  SetWindowTextW(Ctl("MountPath"), L"C:\\mnt\\rw standin:sleep=300");
+  SendMessageW(Ctl("WIMR_Check"), BM_SETCHECK, BST_CHECKED, 0);
+  // The tool mounts it: when its run ends, the list is read again and has it.
+  file_.Write(Describe({{u"C:\\images\\install.wim", u"C:\\mnt\\rw standin:sleep=300", 1, kMounted | kReadWrite}}));
+  SendMessageW(Ctl("MountWim"), BM_CLICK, 0, 0);
+  ASSERT_EQ(window_->RunsInFlight(), 1u) << "a mount into a free folder is refused";
+  ASSERT_TRUE(WaitUntil([&] { return window_->RunsInFlight() == 0 && window_->Mounts() && window_->Mounts()->size() == 1; },
+                        10s));
+  ASSERT_TRUE(WaitUntil([&] { return !g_tips.empty() && g_tips.back() == L"Vantrel：1 个映像以可写方式挂载"; }, 5s))
+      << (g_tips.empty() ? std::string("no tip") : Utf8(runtime::Utf16(g_tips.back())));
+  EXPECT_EQ(runtime::WindowText(Ctl("MountsInfo")), L"已挂载 1 个映像");
+  // Unmounted elsewhere: the reminder goes with the next read.
+  file_.Write(Describe({}));
+  SendMessageW(main_, WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !g_tips.empty() && g_tips.back() == LoadResString(40101); }, 10s));
 }
 
 }  // namespace
