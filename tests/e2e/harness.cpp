@@ -357,9 +357,10 @@ EnvChanges Session::WineEnv() const {
   std::string debug = Getenv("VANTREL_E2E_WINEDEBUG");
   return {"DISPLAY=" + display_, "WINEPREFIX=" + prefix_, "WINEDEBUG=" + (debug.empty() ? "-all" : debug),
           // wimgapi: the stand-in of the prefix's system folders, never Wine's own (whose mounted-image list ends
-          // the process). Its description file is a scenario's own (VANTREL_MOUNTS_FILE, unset here: nothing
-          // mounted), never one of the caller's environment.
-          "WINEDLLOVERRIDES=mscoree,mshtml=;wimgapi=n", "LC_ALL=C.UTF-8", "VANTREL_IMAGEX_LOG", "VANTREL_MOUNTS_FILE"};
+          // the process). Its description file is a scenario's own; by default the one that says the library
+          // cannot tell (nothing refused on the list), never one of the caller's environment.
+          "WINEDLLOVERRIDES=mscoree,mshtml=;wimgapi=n", "LC_ALL=C.UTF-8", "VANTREL_IMAGEX_LOG",
+          "VANTREL_MOUNTS_FILE=" + App::WindowsPath(std::string(VANTREL_SOURCE_DIR) + "/tests/fixtures/mounts_unknown.txt")};
 }
 
 void Session::StopWine() {
