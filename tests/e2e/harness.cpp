@@ -357,10 +357,9 @@ EnvChanges Session::WineEnv() const {
   std::string debug = Getenv("VANTREL_E2E_WINEDEBUG");
   return {"DISPLAY=" + display_, "WINEPREFIX=" + prefix_, "WINEDEBUG=" + (debug.empty() ? "-all" : debug),
           // wimgapi: the stand-in of the prefix's system folders, never Wine's own (whose mounted-image list ends
-          // the process). Its description file is a scenario's own; by default the one that says the library
-          // cannot tell (nothing refused on the list), never one of the caller's environment.
-          "WINEDLLOVERRIDES=mscoree,mshtml=;wimgapi=n", "LC_ALL=C.UTF-8", "VANTREL_IMAGEX_LOG",
-          "VANTREL_MOUNTS_FILE=" + App::WindowsPath(std::string(VANTREL_SOURCE_DIR) + "/tests/fixtures/mounts_unknown.txt")};
+          // the process). Its description file is a scenario's own (VANTREL_MOUNTS_FILE, unset here, App names one in
+          // its folder), never one of the caller's environment.
+          "WINEDLLOVERRIDES=mscoree,mshtml=;wimgapi=n", "LC_ALL=C.UTF-8", "VANTREL_IMAGEX_LOG", "VANTREL_MOUNTS_FILE"};
 }
 
 void Session::StopWine() {
@@ -637,6 +636,12 @@ App::App(Tool tool) : tool_(tool) {
     for (std::string& change : env)
       if (change == "VANTREL_IMAGEX_LOG") change += "=" + WindowsPath(folder_ + "/imagex.log");
   }
+  // The stand-in wimgapi.dll answers from the scenario's own description file. Until a scenario about the mounted
+  // images writes its own, it says the library cannot tell: nothing is refused on the list, so that unmounts of
+  // folders where nothing was mounted still start the tool.
+  fs::copy_file(std::string(VANTREL_SOURCE_DIR) + "/tests/fixtures/mounts_unknown.txt", mountsFile());
+  for (std::string& change : env)
+    if (change == "VANTREL_MOUNTS_FILE") change += "=" + WindowsPath(mountsFile());
   process_ = Child({session.loader(), folder_ + "/Vantrel.exe"}, env, folder_ + "/wine-output.txt", folder_);
   bool shown = WaitUntil(
       [&] {

@@ -195,6 +195,9 @@ class App {
   const std::string& folder() const { return folder_; }    // Linux path
   std::string WindowsFolder() const;                       // the same folder as Windows sees it (Z:\...)
   static std::string WindowsPath(const std::string& linuxPath);
+  // The stand-in wimgapi.dll's description file (Linux path, in the folder): what Windows has mounted, read afresh
+  // at every call of the library. At first it says the library cannot tell; absent, nothing is mounted.
+  std::string mountsFile() const { return folder_ + "/mounts.txt"; }
   const std::string& window() const { return window_; }    // X window id of the main window
   pid_t pid() const { return process_.pid(); }
   bool Running() { return process_.Running(); }

@@ -457,5 +457,108 @@ TEST_F(Operations, TheImagesOfTheWimFileAreShownPickedAndChecked) {
   EXPECT_EQ(asTyped.args, (Args{"/mount", other, "7", R"(C:\mnt)"}));
 }
 
+// ---- The mounted images: the line beside the mount folder, the list, its repairs, and the refusals ----------
+
+// What Windows' imaging library says is mounted (the stand-in wimgapi.dll's description file): an image mounted
+// read-write, one left by a restart that needs a remount, and one whose WIM file is gone.
+const std::string kFineWim = R"(C:\镜像\install.wim)";
+const std::string kFineFolder = R"(C:\挂载 目录\win10)";
+const std::string kStaleFolder = R"(C:\mnt\boot)";
+const std::string kMountsFile = "mounted|readwrite\t1\t" + kFineWim + "\t" + kFineFolder + "\n" +
+                                "remountable|readwrite\t2\t" + R"(C:\镜像\boot.wim)" + "\t" + kStaleFolder + "\n" +
+                                "invalid|nowim\t1\t" + R"(C:\镜像\gone.wim)" + "\t" + R"(C:\mnt\gone)" + "\n";
+
+TEST_F(Operations, TheMountedImagesAreListedRepairedAndGuardTheMountPanel) {
+  namespace fs = std::filesystem;
+  const auto mountsLine = [] {
+    for (const std::string& text : App::Labels())
+      if (text.rfind("已挂载", 0) == 0) return text;
+    return std::string();
+  };
+  // Opens the list from the mount folder box by the keyboard and picks its n-th entry (separators are skipped).
+  const auto pickByKeyboard = [&](int entry) {
+    app_.Click("MountPath");
+    Keys({"F4"});
+    std::this_thread::sleep_for(500ms);
+    std::vector<std::string> keys(static_cast<std::size_t>(entry), "Down");
+    keys.push_back("Return");
+    Keys(keys);
+  };
+  // A click that must be refused: its message box, answered, and no run started.
+  const auto refusal = [&](std::string_view button) {
+    const std::size_t runs = app_.Runs().size();
+    app_.Click(button);
+    auto box = app_.WaitForMessageBox();
+    Keys({"Return"});
+    EXPECT_TRUE(app_.WaitForNoMessageBox());
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(app_.Runs().size(), runs) << button << " started the tool";
+    return box ? box->text : "(no message box after " + std::string(button) + ")";
+  };
+
+  // The library is asked again when the list opens: F4 before anything is known opens nothing, and the line comes.
+  std::ofstream(app_.mountsFile(), std::ios::binary) << kMountsFile;
+  app_.Click("MountPath");
+  Keys({"F4"});
+  std::string line;
+  EXPECT_TRUE(WaitUntil([&] { return !(line = mountsLine()).empty(); }, 20s, 200ms))
+      << "labels: " << testing::PrintToString(App::Labels());
+  EXPECT_EQ(line, "已挂载 3 个映像，2 个需要修复");
+  Keys({"Escape"});  // in case the window's own read came first and the list did open
+
+  // A click on the line opens the list under the mount folder box; a click on its first entry fills the folder,
+  // the WIM file and the index, and leaves 可修改 as it was (ticked here: the unmount then commits).
+  app_.Click("WIMR_Check");
+  app_.Click("MountsInfo");
+  std::this_thread::sleep_for(500ms);
+  const Rect folderBox = App::ControlRect("MountPath");
+  ClickAt(app_.ScreenX(folderBox.x + 40), app_.ScreenY(folderBox.y + folderBox.height + 10));
+  EXPECT_EQ(app_.Field("MountPath"), kFineFolder);
+  EXPECT_EQ(app_.Field("WIMPath"), kFineWim);
+  EXPECT_EQ(app_.Field("WIMindex"), "1");
+  EXPECT_EQ(Launch("unMountWim", 1).args, (Args{"/unmount", "/commit", kFineFolder}));
+
+  // The repairs at the end of the list, after the three mounts: the remount of the stale one, then the cleanup.
+  pickByKeyboard(4);
+  ASSERT_TRUE(app_.WaitForRuns(2)) << "重新装载 started nothing";
+  EXPECT_EQ(app_.Runs()[1].args, (Args{"/remount", kStaleFolder}));
+  pickByKeyboard(5);
+  ASSERT_TRUE(app_.WaitForRuns(3)) << "清理失效的挂载 started nothing";
+  EXPECT_EQ(app_.Runs()[2].args, (Args{"/cleanup"}));
+
+  // Mounting into a folder that holds a mount: the message names the WIM file mounted there.
+  app_.Click("WIMR_Check");  // read-only from here on
+  app_.SetField("WIMPath", R"(C:\镜像\other.wim)");
+  app_.SetField("MountPath", kFineFolder);
+  const std::string holds = refusal("MountWim");
+  EXPECT_NE(holds.find("已经挂载了 " + kFineWim + " 中的映像 1"), std::string::npos) << holds;
+
+  // Mounting read-write, into another folder, the image that is mounted read-write.
+  app_.SetField("WIMPath", kFineWim);
+  app_.SetField("MountPath", R"(C:\mnt\second)");
+  app_.Click("WIMR_Check");
+  const std::string twice = refusal("MountWim");
+  EXPECT_NE(twice.find("已经以可写方式挂载在 " + kFineFolder + " 中"), std::string::npos) << twice;
+
+  // Unmounting a folder where nothing is mounted.
+  app_.SetField("MountPath", R"(C:\mnt\empty)");
+  const std::string nothing = refusal("unMountWim");
+  EXPECT_NE(nothing.find(R"(C:\mnt\empty 中没有挂载任何映像)"), std::string::npos) << nothing;
+
+  // With no description file nothing is mounted: read again when the list opens (still the old list, closed
+  // unpicked), the line goes, and a mount into the folder refused before starts the tool.
+  fs::remove(app_.mountsFile());
+  app_.Click("MountPath");
+  Keys({"F4"});
+  std::this_thread::sleep_for(500ms);
+  Keys({"Escape"});
+  EXPECT_TRUE(WaitUntil([&] { return mountsLine().empty(); }, 20s, 200ms))
+      << "labels: " << testing::PrintToString(App::Labels());
+  app_.Click("WIMR_Check");
+  app_.SetField("WIMPath", R"(C:\镜像\other.wim)");
+  app_.SetField("MountPath", kFineFolder);
+  EXPECT_EQ(Launch("MountWim", 4).args, (Args{"/mount", R"(C:\镜像\other.wim)", "1", kFineFolder}));
+}
+
 }  // namespace
 }  // namespace vantrel::e2e
