@@ -11,24 +11,32 @@ struct MountListReader::Slot {
   SRWLOCK lock = SRWLOCK_INIT;
   HWND window = nullptr;  // null once the window is going: nothing is posted then
   UINT message = 0;
-  bool inFlight = false;  // a read runs now
+  bool inFlight = false;  // a read is asked for or runs now
   bool again = false;     // asked for while it ran: it reads once more before it posts
   bool arrived = false;   // `list` holds a read the window has not taken yet
   MountList list;
+  runtime::UniqueKernelHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // a read is asked for
+  runtime::UniqueKernelHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};   // the reader is gone
 };
 
 namespace {
 
 volatile LONG g_inFlight = 0;
 
-// Work for a thread-pool thread: read the list until no read was asked for meanwhile, leave it in the slot and
-// nudge the window. The post is made under the lock, so Stop never returns while a post to its window is still to
-// come. Any program of the same integrity level can post the message too: it carries nothing the window would take.
-void CALLBACK ReadInBackground(PTP_CALLBACK_INSTANCE, void* context) {
-  {
-    const std::unique_ptr<std::shared_ptr<MountListReader::Slot>> owned(
-        static_cast<std::shared_ptr<MountListReader::Slot>*>(context));
-    MountListReader::Slot& slot = **owned;
+// How long the reader's end waits for a read stuck in the library.
+constexpr DWORD kStopWaitMs = 2000;
+
+// The reading thread: one for the reader's life, asleep in the kernel until a read is asked for. (A thread-pool
+// work item at each activation made the pool's threads come and go, and the resident set grew with them.) It
+// reads the list until no read was asked for meanwhile, leaves it in the slot and nudges the window. The post is
+// made under the lock, so Stop never returns while a post to its window is still to come. Any program of the same
+// integrity level can post the message too: it carries nothing the window would take.
+DWORD WINAPI ReadWhenAsked(void* context) {
+  const std::unique_ptr<std::shared_ptr<MountListReader::Slot>> owned(
+      static_cast<std::shared_ptr<MountListReader::Slot>*>(context));
+  MountListReader::Slot& slot = **owned;
+  const HANDLE waits[] = {slot.stop.get(), slot.wake.get()};
+  while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
     for (;;) {
       MountList list = ReadMountedImages();
       const runtime::ExclusiveLock lock(slot.lock);
@@ -46,8 +54,9 @@ void CALLBACK ReadInBackground(PTP_CALLBACK_INSTANCE, void* context) {
       PostMessageW(slot.window, slot.message, 0, 0);
       break;
     }
+    InterlockedDecrement(&g_inFlight);
   }
-  InterlockedDecrement(&g_inFlight);
+  return 0;
 }
 
 }  // namespace
@@ -59,6 +68,9 @@ MountListReader::MountListReader(UINT message) : message_(message), slot_(new Sl
 
 MountListReader::~MountListReader() {
   Stop();
+  if (!thread_) return;
+  SetEvent(slot_->stop.get());
+  WaitForSingleObject(thread_.get(), kStopWaitMs);
 }
 
 long MountListReader::ReadsInFlight() {
@@ -80,17 +92,21 @@ void MountListReader::Refresh(HWND window) {
       slot_->again = true;
       return;
     }
+  }
+  if (!thread_ && slot_->wake && slot_->stop) {
+    // Made at the first read, never at start-up; its stack is small, since all it does is call the library.
+    auto context = std::make_unique<std::shared_ptr<Slot>>(slot_);
+    thread_.reset(CreateThread(nullptr, 64 * 1024, &ReadWhenAsked, context.get(), STACK_SIZE_PARAM_IS_A_RESERVATION,
+                               nullptr));
+    if (thread_) context.release();
+  }
+  if (!thread_) return;
+  {
+    const runtime::ExclusiveLock lock(slot_->lock);
     slot_->inFlight = true;
   }
-  auto context = std::make_unique<std::shared_ptr<Slot>>(slot_);
   InterlockedIncrement(&g_inFlight);
-  if (TrySubmitThreadpoolCallback(&ReadInBackground, context.get(), nullptr)) {
-    context.release();
-    return;
-  }
-  InterlockedDecrement(&g_inFlight);
-  const runtime::ExclusiveLock lock(slot_->lock);
-  slot_->inFlight = false;
+  SetEvent(slot_->wake.get());
 }
 
 bool MountListReader::Handle(UINT message) {

@@ -1,5 +1,5 @@
 // The mounted-image list read off the user-interface thread. The library may take its time (it looks at every
-// mount folder), so the read runs on a thread-pool thread; the outcome waits in a locked slot and a posted message,
+// mount folder), so the read runs on a thread of the reader's own, asleep until a read is asked for; the outcome waits in a locked slot and a posted message,
 // which carries nothing, tells the window that it has come. The window asks for a read when it is activated, when
 // a run that mounts, unmounts, remounts or cleans up ends, and when the list is opened.
 #pragma once
@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "mounts/mounted_image.h"
+#include "runtime/handles.h"
 
 namespace vantrel::mounts {
 
@@ -15,7 +16,8 @@ class MountListReader {
  public:
   // `message` is posted to the window given to Refresh when a read has come.
   explicit MountListReader(UINT message);
-  // A read in flight is forgotten: it posts nothing, and frees what it holds when it ends.
+  // A read in flight is forgotten: it posts nothing, and frees what it holds when it ends; the thread ends after it
+  // (waited for a moment only: a read stuck in the library does not hold up the program's end).
   ~MountListReader();
   MountListReader(const MountListReader&) = delete;
   MountListReader& operator=(const MountListReader&) = delete;
@@ -39,6 +41,7 @@ class MountListReader {
  private:
   UINT message_;
   std::shared_ptr<Slot> slot_;
+  runtime::UniqueKernelHandle thread_;  // the reading thread, made at the first read
   MountList known_;
 };
 

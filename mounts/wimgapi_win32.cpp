@@ -10,7 +10,7 @@
 namespace vantrel::mounts {
 namespace {
 
-// The library, once loaded, stays for the program's life: a read in flight on a thread-pool thread may be inside
+// The library, once loaded, stays for the program's life: a read in flight on the reading thread may be inside
 // it while the program ends, so it is never freed.
 struct Library {
   runtime::UniqueModule module;

@@ -146,7 +146,7 @@ TEST_F(Operations, ABalloonOnTheTrayIconSaysWhetherTheRunFinishedOrFailed) {
 // The progress strip along the bottom edge of the header band: rows 65-67 of the window at 96 dpi, the band's
 // whole width.
 constexpr int kStripLeft = 1, kStripTop = 65, kStripWidth = 404, kStripHeight = 3;
-constexpr std::uint32_t kStripGreen = resources::Rgb(38, 160, 72), kStripTrack = resources::Rgb(205, 205, 205);
+constexpr std::uint32_t kStripGreen = resources::Rgb(38, 160, 72), kStripTrack = resources::Rgb(170, 170, 170);
 
 resources::Image StripPixels(const App& app) {
   return resources::Crop(app.WindowShot(), kStripLeft, kStripTop, kStripWidth, kStripHeight);
