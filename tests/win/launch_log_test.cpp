@@ -28,6 +28,7 @@ using vantrel::runs::RunLog;
 using vantrel::runs::RunLogResult;
 using vantrel::runtime::UniqueKernelHandle;
 using vantrel::wintest::BinDir;
+using vantrel::wintest::g_tray;
 using vantrel::wintest::ToolLog;
 using vantrel::wintest::WaitUntil;
 
@@ -434,8 +435,7 @@ TEST_F(RunLogFromPanel, AClickGivesTheRunALogAndARunWithoutOneStartsAsBefore) {
   DeleteFileW(path.c_str());
 }
 
-// What the tray and the taskbar were told while the progress test ran.
-std::vector<std::wstring> g_progressTips, g_progressBalloons;
+// What the taskbar was told while the progress test ran.
 struct TaskbarCall {
   int state, tenths;
 };
@@ -443,19 +443,8 @@ std::vector<TaskbarCall> g_taskbar;
 
 TEST_F(RunLogFromPanel, TheRunsProgressShowsInTheTipAndOnTheTaskbarAndAFailureQuotesTheTool) {
   using vantrel::runtime::LoadResString;
-  g_progressTips.clear();
-  g_progressBalloons.clear();
   g_taskbar.clear();
-  vantrel::runtime::TestSeam().balloon = [](const NOTIFYICONDATAW& record, BOOL) {
-    (record.uFlags & NIF_TIP ? g_progressTips : g_progressBalloons).emplace_back(record.uFlags & NIF_TIP ? record.szTip
-                                                                                                         : record.szInfo);
-  };
-  vantrel::runtime::TestSeam().trayNotify = [](DWORD message, const NOTIFYICONDATAA& record, BOOL) {
-    if (message != NIM_MODIFY || !(record.uFlags & NIF_TIP)) return;
-    wchar_t tip[64] = {};
-    MultiByteToWideChar(CP_ACP, 0, record.szTip, -1, tip, 64);
-    g_progressTips.emplace_back(tip);
-  };
+  g_tray.Start();
   vantrel::runtime::TestSeam().taskbarProgress = [](HWND, int state, int tenths, HRESULT) {
     g_taskbar.push_back({state, tenths});
   };
@@ -468,19 +457,19 @@ TEST_F(RunLogFromPanel, TheRunsProgressShowsInTheTipAndOnTheTaskbarAndAFailureQu
   // The tip names the run, then its percentage as the bars come; the percentages only rise.
   std::wstring caption = LoadResString(10110);
   const std::wstring tipAt = L"Vantrel\uFF1A" + caption + L" ";
-  ASSERT_TRUE(WaitUntil([&] { return !g_progressTips.empty() && g_progressTips.back().find(L"%") != std::wstring::npos; },
+  ASSERT_TRUE(WaitUntil([&] { return !g_tray.tips.empty() && g_tray.tips.back().find(L"%") != std::wstring::npos; },
                         std::chrono::seconds(10)));
-  EXPECT_EQ(g_progressTips.front(), L"Vantrel\uFF1A" + caption) << "before the first bar";
+  EXPECT_EQ(g_tray.tips.front(), L"Vantrel\uFF1A" + caption) << "before the first bar";
   ASSERT_TRUE(WaitUntil([&] { return window_->RunsInFlight() == 0; }, std::chrono::seconds(15)));
   int last = -1;
-  for (const std::wstring& tip : g_progressTips) {
+  for (const std::wstring& tip : g_tray.tips) {
     if (tip.rfind(tipAt, 0) != 0) continue;
     const int percent = _wtoi(tip.c_str() + tipAt.size());
     EXPECT_GE(percent, last) << "the percentage went back";
     last = percent;
   }
   EXPECT_GT(last, 0) << "no percentage in the tip";
-  EXPECT_EQ(g_progressTips.back(), LoadResString(40101));
+  EXPECT_EQ(g_tray.tips.back(), LoadResString(40101));
   // The taskbar: indeterminate until the first bar, then the bar's value rising, then nothing again.
   ASSERT_GE(g_taskbar.size(), 3u);
   EXPECT_EQ(g_taskbar.front().state, TBPF_INDETERMINATE);
@@ -504,12 +493,12 @@ TEST_F(RunLogFromPanel, TheRunsProgressShowsInTheTipAndOnTheTaskbarAndAFailureQu
   g_taskbar.clear();
   SetWindowTextW(Ctl("MountPath"), L"C:\\mnt standin:dismerror=0xC1420127");
   SendMessageW(Ctl("unMountWim"), BM_CLICK, 0, 0);
-  ASSERT_TRUE(WaitUntil([] { return !g_progressBalloons.empty() && g_progressBalloons.back().find(L"0xC1420127") !=
-                                                                       std::wstring::npos; },
-                        std::chrono::seconds(10)));
-  const std::wstring balloon = g_progressBalloons.back();
+  ASSERT_TRUE(WaitUntil(
+      [] { return !g_tray.balloons.empty() && g_tray.balloons.back().find(L"0xC1420127") != std::wstring::npos; },
+      std::chrono::seconds(10)));
+  const std::wstring balloon = g_tray.balloons.back();
   EXPECT_NE(balloon.find(LoadResString(50118) + L"\nThe specified image in the specified wim is already mounted for "
-                                                  L"read/write access."),
+                                                L"read/write access."),
             std::wstring::npos)
       << balloon;
   EXPECT_EQ(balloon.find(L"dism.log"), std::wstring::npos) << "DISM's closing line is not the tool's words";

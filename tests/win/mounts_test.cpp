@@ -11,8 +11,8 @@
 
 #include "mounts/mount_list_win32.h"
 #include "mounts/wimgapi_win32.h"
-#include "runtime/handles.h"
 #include "runtime/controls.h"
+#include "runtime/handles.h"
 #include "runtime/late_binding.h"
 #include "runtime/runtime.h"
 #include "runtime/test_seam.h"
@@ -305,25 +305,13 @@ TEST_F(MainWindowMounts, TheWindowClosedWhileAReadIsInFlightLeaksNothingAndPosts
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_APP, 0xBFFF, PM_REMOVE)) << "posted " << msg.message;
 }
 
-// The tips the tray was given while a test ran, through either record.
-std::vector<std::wstring> g_tips;
-
 // What the panel shows of the list, and the tray tip's reminder of this session's read-write mounts: the mount
 // the session starts read-write is read again when its run ends, and the tip says it stays mounted.
 TEST_F(MainWindowMounts, TheLineSaysWhatIsMountedAndTheTipRemindsOfTheSessionsReadWriteMounts) {
   using runtime::LoadResString;
   ASSERT_TRUE(WaitUntil([&] { return window_->Mounts().has_value(); }, 10s));
   EXPECT_EQ(runtime::WindowText(Ctl("MountsInfo")), L"已挂载 3 个映像，2 个需要修复");
-  g_tips.clear();
-  runtime::TestSeam().balloon = [](const NOTIFYICONDATAW& record, BOOL) {
-    if (record.uFlags & NIF_TIP) g_tips.emplace_back(record.szTip);
-  };
-  runtime::TestSeam().trayNotify = [](DWORD message, const NOTIFYICONDATAA& record, BOOL) {
-    if (message != NIM_MODIFY || !(record.uFlags & NIF_TIP)) return;
-    wchar_t tip[64] = {};
-    MultiByteToWideChar(CP_ACP, 0, record.szTip, -1, tip, 64);
-    g_tips.emplace_back(tip);
-  };
+  g_tray.Start();
   // Nothing mounted: the line goes, and a read-write mount into C:\mnt\rw is not refused.
   file_.Write(Describe({}));
   SendMessageW(main_, WM_ACTIVATE, WA_ACTIVE, 0);
@@ -336,15 +324,16 @@ TEST_F(MainWindowMounts, TheLineSaysWhatIsMountedAndTheTipRemindsOfTheSessionsRe
   file_.Write(Describe({{u"C:\\images\\install.wim", u"C:\\mnt\\rw standin:sleep=300", 1, kMounted | kReadWrite}}));
   SendMessageW(Ctl("MountWim"), BM_CLICK, 0, 0);
   ASSERT_EQ(window_->RunsInFlight(), 1u) << "a mount into a free folder is refused";
-  ASSERT_TRUE(WaitUntil([&] { return window_->RunsInFlight() == 0 && window_->Mounts() && window_->Mounts()->size() == 1; },
-                        10s));
-  ASSERT_TRUE(WaitUntil([&] { return !g_tips.empty() && g_tips.back() == L"Vantrel：1 个映像以可写方式挂载"; }, 5s))
-      << (g_tips.empty() ? std::string("no tip") : Utf8(runtime::Utf16(g_tips.back())));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return window_->RunsInFlight() == 0 && window_->Mounts() && window_->Mounts()->size() == 1; }, 10s));
+  ASSERT_TRUE(
+      WaitUntil([&] { return !g_tray.tips.empty() && g_tray.tips.back() == L"Vantrel：1 个映像以可写方式挂载"; }, 5s))
+      << (g_tray.tips.empty() ? std::string("no tip") : Utf8(runtime::Utf16(g_tray.tips.back())));
   EXPECT_EQ(runtime::WindowText(Ctl("MountsInfo")), L"已挂载 1 个映像");
   // Unmounted elsewhere: the reminder goes with the next read.
   file_.Write(Describe({}));
   SendMessageW(main_, WM_ACTIVATE, WA_ACTIVE, 0);
-  EXPECT_TRUE(WaitUntil([&] { return !g_tips.empty() && g_tips.back() == LoadResString(40101); }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return !g_tray.tips.empty() && g_tray.tips.back() == LoadResString(40101); }, 10s));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "runtime/process_watch.h"
+#include "runtime/test_seam.h"
 
 namespace vantrel::wintest {
 
@@ -18,6 +19,23 @@ void PumpMessages() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+}
+
+void TrayRecord::Start() {
+  tips.clear();
+  balloons.clear();
+  runtime::TestSeam().balloon = [](const NOTIFYICONDATAW& record, BOOL) {
+    if (record.uFlags & NIF_TIP)
+      g_tray.tips.emplace_back(record.szTip);
+    else
+      g_tray.balloons.emplace_back(record.szInfo);
+  };
+  runtime::TestSeam().trayNotify = [](DWORD message, const NOTIFYICONDATAA& record, BOOL) {
+    if (message != NIM_MODIFY || !(record.uFlags & NIF_TIP)) return;
+    wchar_t tip[64] = {};
+    MultiByteToWideChar(CP_ACP, 0, record.szTip, -1, tip, 64);
+    g_tray.tips.emplace_back(tip);
+  };
 }
 
 bool PressKeyThrough(const std::function<bool(MSG*)>& navigate, WPARAM key, bool shift) {

@@ -17,6 +17,13 @@ namespace vantrel::wintest {
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // Pumps this thread's messages until the queue is empty.
 void PumpMessages();
+// What the tray was told while a test ran: the tips (through either record) and the balloons' texts, in order.
+// Start() empties both and installs the seam's tray observers (the fixture puts the seam back after the test).
+struct TrayRecord {
+  std::vector<std::wstring> tips, balloons;
+  void Start();
+};
+inline TrayRecord g_tray;
 // A key press as a message loop gets it from the control with the focus, handed to a window's keyboard
 // navigation (`navigate`), with Shift held for it when `shift`; the keyboard state is put back after. True when
 // the navigation took the key.
