@@ -163,6 +163,15 @@ void MainWindow::OnCommand(ControlId id, HWND control, int notification) {
   }
 }
 
+void MainWindow::ListCommandPicked(wim::ListCommand command) {
+  switch (command) {
+    case wim::ListCommand::Export: return imaging::ExportImage_Click(*this, exportDialog_);
+    case wim::ListCommand::Split: return imaging::SplitImage_Click(*this, splitDialog_);
+    case wim::ListCommand::Delete: return imaging::DeleteImage_Click(*this);
+    case wim::ListCommand::None: return;
+  }
+}
+
 LRESULT MainWindow::OnNotify(NMHDR* header) {
   if (stripTip_ && header->hwndFrom == stripTip_.get()) return OnStripTipText(header);
   return OnToolTipText(header);

@@ -43,6 +43,7 @@ namespace vantrel::app {
 class MainWindow final : public runtime::Window<MainWindow>,
                          public imaging::PanelHost,
                          private PanelOwner,
+                         private wim::ListCommandSink,
                          private skin::MacWindowEvents {
  public:
   static constexpr wchar_t kClassName[] = L"VantrelMainWindow";
@@ -61,7 +62,8 @@ class MainWindow final : public runtime::Window<MainWindow>,
   // The run's output goes to `log`, followed while it runs.
   void Launched(imaging::Operation op, imaging::Tool tool, const std::u16string& line,
                 runtime::UniqueKernelHandle process, runs::RunLogResult log) override;
-  std::optional<std::uint32_t> WimImageCount() override { return imageInfo_.MountImageCount(); }
+  std::optional<wim::FileFacts> MountFileFacts() override { return imageInfo_.MountFacts(); }
+  std::optional<wim::FileFacts> CaptureFileFacts() override { return imageInfo_.CaptureFacts(); }
   // How many launched runs have not ended yet.
   std::size_t RunsInFlight() const { return processes_.InFlight(); }
   // Windows' list of mounted images as last read (read again whenever the window is activated); none before the
@@ -167,6 +169,8 @@ class MainWindow final : public runtime::Window<MainWindow>,
   void AttachMountsLine();
   void MountsRead();
   void ShowMountsList();
+  // wim::ListCommandSink: a command picked below the image list.
+  void ListCommandPicked(wim::ListCommand command) override;
   void PickMount(const mounts::MountEntry& entry);
   static LRESULT CALLBACK MountFolderBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                              DWORD_PTR self);
@@ -204,6 +208,8 @@ class MainWindow final : public runtime::Window<MainWindow>,
   // record names it), the others are replaced when the DPI changes.
   runtime::UniqueIcon trayIcon_, bigIcon_, smallIcon_;
   imaging::FilesDialog filesDialog_;
+  // The image list's export and split ask for their destinations in dialogs of their own, which keep their filters.
+  imaging::FilesDialog exportDialog_, splitDialog_;
   HWND savedFocus_ = nullptr;
   // The launched runs not yet reported; their handles close when reported or when the window object goes.
   runtime::ProcessWatch processes_;
@@ -242,7 +248,7 @@ class MainWindow final : public runtime::Window<MainWindow>,
   // The title-bar control; its window goes with the main window.
   std::unique_ptr<skin::MacWindowControl> macWindow_;
   // What the WIM files named in the panels hold, shown beside the index box and the append box.
-  wim::PanelImageInfo imageInfo_{*this};
+  wim::PanelImageInfo imageInfo_{*this, *this};
   // The runs of this session, and the window that shows them (which goes first: it refers to the book).
   runs::RunBook runs_;
   std::unique_ptr<runs::RunWindow> runWindow_;

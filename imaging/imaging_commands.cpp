@@ -38,6 +38,12 @@ std::u16string_view Prefix(Operation op) {
       return u"imagex /remount ";
     case Operation::Cleanup:
       return u"imagex /cleanup ";
+    case Operation::Export:
+      return u"imagex /export ";
+    case Operation::Split:
+      return u"imagex /split ";
+    case Operation::Delete:
+      return u"imagex /delete ";
   }
   return u"imagex ";  // not reached: every operation is listed above
 }
@@ -87,6 +93,53 @@ std::u16string QuoteArgument(std::u16string_view field) {
   return quoted;
 }
 
+std::u16string ExactArgument(std::u16string_view text) {
+  if (!text.empty() && !ContainsWhitespace(text) && text.find(u'"') == std::u16string_view::npos)
+    return std::u16string(text);
+  std::u16string quoted(1, u'"');
+  std::size_t backslashes = 0;
+  for (char16_t c : text) {
+    if (c == u'\\') {
+      ++backslashes;
+    } else {
+      // Backslashes before a quote are doubled and the quote escaped; elsewhere they are literal.
+      if (c == u'"') quoted.append(backslashes + 1, u'\\');
+      backslashes = 0;
+    }
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes, u'\\');
+  quoted.push_back(u'"');
+  return quoted;
+}
+
+namespace {
+
+// The fields of `op` that are always on the line, in order; the rest are the optional ones after their switches.
+std::size_t FixedFields(Operation op, std::size_t given) {
+  switch (op) {
+    case Operation::Apply:
+      return given < 3 ? given : 3;
+    case Operation::Export:
+      return given < 4 ? given : 4;
+    default:
+      return given;
+  }
+}
+
+struct Optional {
+  std::u16string_view switchText;
+  std::size_t field;
+};
+
+std::vector<Optional> OptionalFields(Operation op) {
+  if (op == Operation::Apply) return {{u"/ref", 3}};
+  if (op == Operation::Export) return {{u"/compress", 4}, {u"/ref", 5}};
+  return {};
+}
+
+}  // namespace
+
 CommandLine Compose(std::u16string_view programFolder, Operation op,
                     const std::vector<std::u16string>& args) {
   CommandLine result;
@@ -110,9 +163,18 @@ CommandLine Compose(std::u16string_view programFolder, Operation op,
   if (args.empty()) switches.remove_suffix(1);  // "imagex /cleanup" ends without a blank
   result.line.append(switches);
 
-  for (std::size_t i = 0; i < args.size(); ++i) {
+  const std::size_t fixed = FixedFields(op, args.size());
+  for (std::size_t i = 0; i < fixed; ++i) {
     if (i > 0) result.line.push_back(u' ');
-    result.line.append(QuoteArgument(args[i]));
+    // The name an export gives is the source image's, read from its file, not typed.
+    result.line.append(op == Operation::Export && i == 3 ? ExactArgument(args[i]) : QuoteArgument(args[i]));
+  }
+  for (const Optional& o : OptionalFields(op)) {
+    if (o.field >= args.size() || args[o.field].empty()) continue;
+    result.line.push_back(u' ');
+    result.line.append(o.switchText);
+    result.line.push_back(u' ');
+    result.line.append(QuoteArgument(args[o.field]));
   }
 
   result.show = ShowStyle(op);

@@ -25,7 +25,20 @@ enum class Operation {
   Append,
   Remount,  // brings back a mount left by a restart: the mount folder
   Cleanup,  // removes what is left of mounts that cannot be brought back: no field
+  // One image into another file: source, index, destination, the image's name, the compression of a new file
+  // (kCompressMaximum, kCompressRecovery, or empty: the destination's own) and, for a split set, its parts'
+  // pattern (else empty).
+  Export,
+  Split,   // a file into parts: the file, the first part, the largest part in MB
+  Delete,  // one image out of its file: the file, the index
 };
+// Apply takes a fourth field as well: the parts' pattern of a split set, or nothing for a whole file.
+
+// The compression of a new file an export writes: LZX at its strongest (.wim), or the solid LZMS of an ESD.
+inline constexpr std::u16string_view kCompressMaximum = u"maximum";
+inline constexpr std::u16string_view kCompressRecovery = u"recovery";
+// The largest part of a split for a FAT32 stick, in MB (FAT32 holds files of up to 4 GiB less one byte).
+inline constexpr std::u16string_view kFat32PartMb = u"4000";
 
 // The tool's file name in the program folder, and the name it goes by on the command line.
 inline constexpr std::u16string_view kToolFileName = u"imagex.exe";
@@ -53,6 +66,11 @@ int ShowStyle(Operation op);
 //    so that the Windows C runtime hands the tool exactly the field as one argument.
 std::u16string QuoteArgument(std::u16string_view field);
 
+// Text that is not typed but read from a file (an image's name) as one argument, exactly, whatever it holds:
+// wrapped in double quotes when it is empty or holds whitespace or a quote, each quote escaped and the
+// backslashes before a quote (or the closing one) doubled, as the Windows C runtime reads them back.
+std::u16string ExactArgument(std::u16string_view text);
+
 struct CommandLine {
   // Full path of the tool for CreateProcessW's lpApplicationName: the folder and "\imagex.exe"
   // (no second backslash when the folder already ends in one). Naming the file outright means
@@ -65,7 +83,10 @@ struct CommandLine {
 };
 
 // Composes the launch of op from the program folder (unquoted, as the system reports it) and the
-// field texts in order, each passed through QuoteArgument and joined by single spaces.
+// field texts in order, each passed through QuoteArgument and joined by single spaces. The fields of the newer
+// forms that may be left out follow their switches when given: apply's parts ("/ref P"), export's compression
+// ("/compress maximum") and parts; export's image name is passed by ExactArgument. imagex cannot write an ESD:
+// see CanRun in tool_choice.h.
 CommandLine Compose(std::u16string_view programFolder, Operation op,
                     const std::vector<std::u16string>& args);
 

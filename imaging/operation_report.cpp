@@ -24,6 +24,12 @@ std::uint16_t ReportTitleId(Operation op) {
       return kTitleRemount;
     case Operation::Cleanup:
       return kTitleCleanup;
+    case Operation::Export:
+      return kTitleExport;
+    case Operation::Split:
+      return kTitleSplit;
+    case Operation::Delete:
+      return kTitleDelete;
   }
   return kCaptionCapture;
 }

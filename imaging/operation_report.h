@@ -30,6 +30,7 @@ inline constexpr std::uint16_t kTitleWithTool = 50109;        // "%1" = the titl
 inline constexpr std::uint16_t kTextEndUnknown = 50110;       // "%1" = why the exit code could not be read
 inline constexpr std::uint16_t kTitleRemount = 7118;         // remount of a mount left by a restart
 inline constexpr std::uint16_t kTitleCleanup = 7119;         // cleanup of the mounts that cannot be remounted
+inline constexpr std::uint16_t kTitleExport = 8113, kTitleSplit = 8114, kTitleDelete = 8115;
 // Explanations of the exit codes users meet most. 0xC1510111 is DISM's "You do not have permissions to mount and
 // modify this image": in practice a read-only WIM file. No other form of that code is explained the same way.
 inline constexpr std::uint16_t kExplainEnded = 50111, kExplainFileNotFound = 50112, kExplainPathNotFound = 50113,

@@ -1,6 +1,7 @@
 #include "imaging/panel_decisions.h"
 
 #include "mounts/mount_state.h"
+#include "wim/list_path.h"
 
 namespace vantrel::imaging {
 namespace {
@@ -63,6 +64,7 @@ std::optional<Decision> MountRefused(const MountFields& f, std::u16string_view i
 
 Decision DecideMount(const MountFields& f) {
   if (f.wimPath.empty()) return Message(kMsgMountNoWim);
+  if (f.parts > 1) return Message(kMsgSplitSetCannot, {f.wimPath, resources::Decimal(f.parts)});
   if (f.index.empty()) {
     // The box gets "1"; the user sees it and clicks again to mount.
     Decision d;
@@ -90,8 +92,77 @@ Decision DecideApply(const MountFields& f) {
   const bool noIndex = f.index.empty();
   const std::u16string_view index = noIndex ? kDefaultIndex : std::u16string_view(f.index);
   if (NoSuchImage(f, index)) return Message(kMsgNoSuchImage);
-  Decision d = Run(Operation::Apply, {f.wimPath, IndexToPass(f, index), f.mountPath});
+  if (f.missingPart) return Message(kMsgPartMissing, {*f.missingPart});
+  std::vector<std::u16string> args = {f.wimPath, IndexToPass(f, index), f.mountPath};
+  // The other parts of a split set, named after the first as the user gave it.
+  if (f.parts > 1) args.push_back(wim::SplitPartsPattern(wim::PathToRead(f.wimPath).value_or(f.wimPath)));
+  Decision d = Run(Operation::Apply, std::move(args));
   d.setIndexToOne = noIndex;
+  return d;
+}
+
+namespace {
+
+// The image the index box names, checked against the list: its number; none when the list has no such image.
+std::optional<std::uint32_t> NamedImage(const FileCommandFields& f) {
+  const std::optional<std::uint32_t> n = ImageIndexOf(f.index);
+  if (!n || *n < 1 || (f.facts && *n > f.facts->imageCount)) return std::nullopt;
+  return n;
+}
+
+std::uint16_t PartsOf(const FileCommandFields& f) { return f.facts ? f.facts->parts : 1; }
+
+// The destination is the source file, as far as the paths tell (the tool would write what it reads).
+bool IsSource(const FileCommandFields& f) {
+  const std::u16string source = wim::ResolvedPath(f.programFolder, wim::PathToRead(f.wimPath).value_or(f.wimPath));
+  return mounts::SamePath(source, f.destination);
+}
+
+bool EndsWithIgnoringCase(std::u16string_view text, std::u16string_view end) {
+  if (text.size() < end.size()) return false;
+  for (std::size_t i = 0; i < end.size(); ++i) {
+    char16_t c = text[text.size() - end.size() + i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    if (c != end[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Decision DecideExport(const FileCommandFields& f) {
+  const std::optional<std::uint32_t> image = NamedImage(f);
+  if (!image) return Message(kMsgNoSuchImage);
+  if (f.destination.empty()) return Decision();
+  if (IsSource(f)) return Message(kMsgSameFile);
+  std::u16string compress;
+  if (!f.destinationExists)
+    compress = EndsWithIgnoringCase(f.destination, u".esd") ? kCompressRecovery : kCompressMaximum;
+  std::u16string name;
+  if (f.facts && *image <= f.facts->names.size()) name = f.facts->names[*image - 1];
+  const std::uint16_t parts = PartsOf(f);
+  std::u16string pattern = parts > 1 ? wim::SplitPartsPattern(wim::PathToRead(f.wimPath).value_or(f.wimPath)) : u"";
+  return Run(Operation::Export, {f.wimPath, resources::Decimal(*image), f.destination, std::move(name),
+                                 std::move(compress), std::move(pattern)});
+}
+
+Decision DecideSplit(const FileCommandFields& f) {
+  if (PartsOf(f) > 1) return Message(kMsgSplitSetCannot, {f.wimPath, resources::Decimal(PartsOf(f))});
+  if (f.destination.empty()) return Decision();
+  if (IsSource(f)) return Message(kMsgSameFile);
+  return Run(Operation::Split, {f.wimPath, f.destination, std::u16string(kFat32PartMb)});
+}
+
+Decision DecideDelete(const FileCommandFields& f) {
+  const std::optional<std::uint32_t> image = NamedImage(f);
+  if (!image) return Message(kMsgNoSuchImage);
+  if (PartsOf(f) > 1) return Message(kMsgSplitSetCannot, {f.wimPath, resources::Decimal(PartsOf(f))});
+  if (f.facts && f.facts->solid) return Message(kMsgSolidCannot, {f.wimPath});
+  std::u16string name;
+  if (f.facts && *image <= f.facts->names.size()) name = f.facts->names[*image - 1];
+  Decision d = Run(Operation::Delete, {f.wimPath, resources::Decimal(*image)});
+  d.question = kAskDelete;
+  d.messageValues = {f.wimPath, resources::Decimal(*image), std::move(name)};
   return d;
 }
 
@@ -107,11 +178,12 @@ std::optional<std::u16string> ReadWriteMountFolder(const Launch& launch) {
 }
 
 std::u16string MessageText(const Decision& d, const std::function<std::u16string(std::uint16_t)>& text) {
-  if (!d.message) return {};
+  const std::optional<std::uint16_t> id = d.message ? d.message : d.question;
+  if (!id) return {};
   const std::vector<std::u16string>& v = d.messageValues;
   auto value = [&v](std::size_t i) { return i < v.size() ? std::u16string_view(v[i]) : std::u16string_view(); };
   // No message has more than three values; FillIn leaves a pattern without places as it is.
-  return resources::FillIn(text(*d.message), {value(0), value(1), value(2)});
+  return resources::FillIn(text(*id), {value(0), value(1), value(2)});
 }
 
 Decision DecideCapture(const CaptureFields& f) {
@@ -120,6 +192,8 @@ Decision DecideCapture(const CaptureFields& f) {
   if (f.comment.empty()) return Message(kMsgCaptureNoComment);
   Operation op = Operation::Capture;
   if (IsTicked(f.appendCheck)) {
+    if (f.saveParts > 1) return Message(kMsgSplitSetCannot, {f.savePath, resources::Decimal(f.saveParts)});
+    if (f.saveSolid) return Message(kMsgSolidCannot, {f.savePath});
     op = Operation::Append;
   } else if (IsTicked(f.bootCheck)) {
     op = Operation::CaptureBoot;

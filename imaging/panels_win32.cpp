@@ -10,6 +10,7 @@
 #include "runtime/file_dialogs.h"
 #include "runtime/handles.h"
 #include "runtime/runtime.h"
+#include "wim/list_path.h"
 
 namespace vantrel::imaging {
 namespace {
@@ -19,23 +20,41 @@ using runtime::Utf16;
 using runtime::Wide;
 using runtime::WindowText;
 
+std::u16string TableText(std::uint16_t id) { return Utf16(runtime::LoadResString(id)); }
+
 MountFields ReadMountFields(PanelHost& host) {
   MountFields f;
   f.wimPath = Utf16(WindowText(host.Control(ControlId::WIMPath)));
   f.index = Utf16(WindowText(host.Control(ControlId::WIMindex)));
   f.mountPath = Utf16(WindowText(host.Control(ControlId::MountPath)));
   f.readWriteCheck = CheckState(host.Control(ControlId::WIMR_Check));
-  f.imageCount = host.WimImageCount();
+  if (const std::optional<wim::FileFacts> facts = host.MountFileFacts()) {
+    f.imageCount = facts->imageCount;
+    f.parts = facts->parts;
+  }
   f.mounted = host.MountedImages();
   return f;
 }
 
-// Carries a decision out: the message, or the index box refilled, then the launch.
-void Apply(PanelHost& host, const Decision& decision) {
+// The first of a split set's other parts that is not in its folder, as the tool would look for it.
+std::optional<std::u16string> MissingPart(const MountFields& f) {
+  const std::u16string first =
+      wim::ResolvedPath(Utf16(runtime::ProgramFolder()), wim::PathToRead(f.wimPath).value_or(f.wimPath));
+  for (unsigned part = 2; part <= f.parts; ++part) {
+    std::u16string name = wim::SplitPartName(first, part);
+    if (!runtime::IsFile(Wide(name))) return name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void CarryOut(PanelHost& host, const Decision& decision) {
   if (decision.message) {
-    runtime::MsgBox(host.Owner(), Wide(MessageText(decision, [](std::uint16_t id) { return Utf16(runtime::LoadResString(id)); })));
+    runtime::MsgBox(host.Owner(), Wide(MessageText(decision, TableText)));
     return;
   }
+  if (decision.question && runtime::AskYesNo(host.Owner(), Wide(MessageText(decision, TableText))) != IDYES) return;
   if (decision.setIndexToOne) SetWindowTextW(host.Control(ControlId::WIMindex), Wide(kDefaultIndex).c_str());
   if (!decision.launch) return;
   if (const auto folder = ReadWriteMountFolder(*decision.launch)) host.MountingReadWrite(*folder);
@@ -47,15 +66,16 @@ void Apply(PanelHost& host, const Decision& decision) {
                                       runtime::SystemErrorText(ERROR_FILE_NOT_FOUND));
     return;
   }
+  if (const std::optional<std::uint16_t> refusal = ToolRefusal(setup.tool, op, decision.launch->args)) {
+    runtime::MsgBox(host.Owner(), runtime::LoadResString(*refusal));
+    return;
+  }
   std::optional<CommandLine> command;
   if (setup.tool == Tool::Imagex)
     command = Compose(Utf16(runtime::ProgramFolder()), op, decision.launch->args);
   else
     command = ComposeDism(setup.dism, setup.tool, op, decision.launch->args);
-  if (!command) {
-    runtime::MsgBox(host.Owner(), runtime::LoadResString(kMsgNeedsImagex));
-    return;
-  }
+  if (!command) return;  // not reached: ToolRefusal said the tool can
   // The log is made before the launch; a run whose log cannot be made starts all the same, without one.
   runs::RunLogResult log = runs::CreateRunLog();
   runtime::UniqueKernelHandle process;
@@ -68,6 +88,8 @@ void Apply(PanelHost& host, const Decision& decision) {
   if (log.log) log.log->CloseWriteHandle();
   host.Launched(op, setup.tool, command->line, std::move(process), std::move(log));
 }
+
+namespace {
 
 // The filter in the dialog's "a|b|c|d" form becomes the system's "a\0b\0c\0d\0\0".
 std::wstring SystemFilter(const std::wstring& filter) {
@@ -129,12 +151,16 @@ std::wstring ToolTipFor(Operation op, const ToolSetup& setup) {
                               [](std::uint16_t id) { return Utf16(runtime::LoadResString(id)); }));
 }
 
-void Remount_Click(PanelHost& host, std::u16string_view folder) { Apply(host, DecideRemount(folder)); }
-void Cleanup_Click(PanelHost& host) { Apply(host, DecideCleanup()); }
+void Remount_Click(PanelHost& host, std::u16string_view folder) { CarryOut(host, DecideRemount(folder)); }
+void Cleanup_Click(PanelHost& host) { CarryOut(host, DecideCleanup()); }
 
-void MountWim_Click(PanelHost& host) { Apply(host, DecideMount(ReadMountFields(host))); }
-void unMountWim_Click(PanelHost& host) { Apply(host, DecideUnmount(ReadMountFields(host))); }
-void ExtWIM_Click(PanelHost& host) { Apply(host, DecideApply(ReadMountFields(host))); }
+void MountWim_Click(PanelHost& host) { CarryOut(host, DecideMount(ReadMountFields(host))); }
+void unMountWim_Click(PanelHost& host) { CarryOut(host, DecideUnmount(ReadMountFields(host))); }
+void ExtWIM_Click(PanelHost& host) {
+  MountFields f = ReadMountFields(host);
+  if (f.parts > 1) f.missingPart = MissingPart(f);
+  CarryOut(host, DecideApply(f));
+}
 
 void MakeWimImage_Click(PanelHost& host) {
   CaptureFields f;
@@ -143,7 +169,13 @@ void MakeWimImage_Click(PanelHost& host) {
   f.comment = Utf16(WindowText(host.Control(ControlId::WIM_Info)));
   f.appendCheck = CheckState(host.Control(ControlId::WIM_add_c));
   f.bootCheck = CheckState(host.Control(ControlId::WimBoot));
-  Apply(host, DecideCapture(f));
+  if (IsTicked(f.appendCheck)) {
+    if (const std::optional<wim::FileFacts> facts = host.CaptureFileFacts()) {
+      f.saveParts = facts->parts;
+      f.saveSolid = facts->solid;
+    }
+  }
+  CarryOut(host, DecideCapture(f));
 }
 
 void WimB_Click(PanelHost& host, FilesDialog& dialog) { ShowFileDialog(host, dialog, false, ControlId::WIMPath); }
@@ -194,6 +226,7 @@ bool FilesDialog::Show(HWND owner, bool save) {
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.Flags = Flags;
+  ofn.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
   if (!(save ? api->getSaveFileName(&ofn) : api->getOpenFileName(&ofn))) return false;
   FileName = file.data();
   FilterIndex = static_cast<int>(ofn.nFilterIndex);

@@ -9,11 +9,13 @@
 #include <string_view>
 
 #include "imaging/imaging_commands.h"
+#include "imaging/panel_decisions.h"
 #include "imaging/tool_choice.h"
 #include "mounts/mounted_image.h"
 #include "runs/run_log_win32.h"
 #include "runtime/control_host.h"
 #include "runtime/handles.h"
+#include "wim/image_choice.h"
 
 namespace vantrel::imaging {
 
@@ -25,8 +27,10 @@ class PanelHost : public runtime::ControlHost {
   // while it runs), or why the run has none.
   virtual void Launched(Operation op, Tool tool, const std::u16string& line, runtime::UniqueKernelHandle process,
                         runs::RunLogResult log) = 0;
-  // How many images the mount panel's WIM file holds, when its list has been read; none otherwise.
-  virtual std::optional<std::uint32_t> WimImageCount() { return std::nullopt; }
+  // What the mount panel's WIM file holds, and the capture panel's save path, when their lists were read and the
+  // files have not changed since; none otherwise.
+  virtual std::optional<wim::FileFacts> MountFileFacts() { return std::nullopt; }
+  virtual std::optional<wim::FileFacts> CaptureFileFacts() { return std::nullopt; }
   // What Windows says is mounted, as last read: null (or a list with no value) when it is not known; then nothing
   // is refused on it.
   virtual const mounts::MountList* MountedImages() { return nullptr; }
@@ -45,6 +49,7 @@ class FilesDialog {
   std::wstring Filter;  // "description|pattern|description|pattern"
   int FilterIndex = 0;
   std::wstring FileName;
+  std::wstring DefaultExt;  // added to a name typed without one (the chosen filter's, where the system can)
 
   // Show the system's open or save dialog owned by `owner`. Returns true on OK, and FileName holds the
   // chosen path; false on cancel, when the dialog fails, or when the dialogs cannot be loaded (the user has
@@ -91,5 +96,14 @@ void mk_WimB02_Click(PanelHost& host, FilesDialog& dialog);
 // The repairs the mounted-image list offers: remount the mount in `folder`, clean up every mount that cannot be.
 void Remount_Click(PanelHost& host, std::u16string_view folder);
 void Cleanup_Click(PanelHost& host);
+
+// Carries a decision out: its message; or its question, then on Yes the rest; the index box refilled; the launch.
+void CarryOut(PanelHost& host, const Decision& decision);
+
+// The image list's commands on the mount panel's file (file_commands_win32.cpp). Each dialog keeps its last
+// name and folder, as FilesDialog does.
+void ExportImage_Click(PanelHost& host, FilesDialog& dialog);
+void SplitImage_Click(PanelHost& host, FilesDialog& dialog);
+void DeleteImage_Click(PanelHost& host);
 
 }  // namespace vantrel::imaging

@@ -16,10 +16,12 @@ bool HasWhitespace(std::u16string_view text) {
   return text.find_first_of(u" \t\n\v") != std::u16string_view::npos;
 }
 
-// One word of a DISM command: a switch alone (field < 0), or a switch whose value is field `field`.
+// One word of a DISM command: a switch alone (field < 0), or a switch whose value is field `field`; an optional
+// one is left out when its field is empty.
 struct Word {
   std::u16string_view text;
   int field = -1;
+  bool optional = false;
 };
 
 }  // namespace
@@ -44,6 +46,7 @@ bool CanRun(Tool tool, Operation op) {
     case Tool::Dism:
       return true;
     case Tool::DismWindows7:
+      // Nor export, split or delete: those came with DISM of Windows 8.
       return op == Operation::MountReadOnly || op == Operation::MountReadWrite ||
              op == Operation::UnmountDiscard || op == Operation::UnmountCommit || op == Operation::Remount ||
              op == Operation::Cleanup;
@@ -51,6 +54,14 @@ bool CanRun(Tool tool, Operation op) {
       return false;
   }
   return false;
+}
+
+std::optional<std::uint16_t> ToolRefusal(Tool tool, Operation op, const std::vector<std::u16string>& args) {
+  if (tool == Tool::None) return std::nullopt;
+  if (!CanRun(tool, op)) return kMsgNeedsImagex;
+  if (tool == Tool::Imagex && op == Operation::Export && args.size() > 4 && args[4] == kCompressRecovery)
+    return kMsgImagexNoEsd;
+  return std::nullopt;
 }
 
 std::u16string_view ToolName(Tool tool) { return tool == Tool::Imagex ? u"imagex" : u"DISM"; }
@@ -73,7 +84,7 @@ std::optional<std::u16string> DismArguments(Tool tool, Operation op, const std::
                {op == Operation::UnmountCommit ? u"/Commit" : u"/Discard"}};
       break;
     case Operation::Apply:
-      words = {{u"/Apply-Image"}, {u"/ImageFile:", 0}, {u"/Index:", 1}, {u"/ApplyDir:", 2}};
+      words = {{u"/Apply-Image"}, {u"/ImageFile:", 0}, {u"/SWMFile:", 3, true}, {u"/Index:", 1}, {u"/ApplyDir:", 2}};
       break;
     case Operation::Capture:
     case Operation::CaptureBoot:
@@ -89,9 +100,27 @@ std::optional<std::u16string> DismArguments(Tool tool, Operation op, const std::
     case Operation::Cleanup:
       words = {{old ? u"/Cleanup-Wim" : u"/Cleanup-Mountpoints"}};
       break;
+    case Operation::Export: {
+      // DISM keeps the source image's name; the compression is DISM's word for it.
+      const std::u16string_view compress = args.size() > 4 ? std::u16string_view(args[4]) : std::u16string_view();
+      words = {{u"/Export-Image"}, {u"/SourceImageFile:", 0}, {u"/SWMFile:", 5, true}, {u"/SourceIndex:", 1},
+               {u"/DestinationImageFile:", 2}};
+      if (compress == kCompressMaximum) words.push_back({u"/Compress:max"});
+      if (compress == kCompressRecovery) words.push_back({u"/Compress:recovery"});
+      words.push_back({u"/CheckIntegrity"});
+      break;
+    }
+    case Operation::Split:
+      words = {{u"/Split-Image"}, {u"/ImageFile:", 0}, {u"/SWMFile:", 1}, {u"/FileSize:", 2}};
+      break;
+    case Operation::Delete:
+      words = {{u"/Delete-Image"}, {u"/ImageFile:", 0}, {u"/Index:", 1}, {u"/CheckIntegrity"}};
+      break;
   }
   std::u16string out;
   for (const Word& word : words) {
+    const auto given = static_cast<std::size_t>(word.field);
+    if (word.optional && (given >= args.size() || args[given].empty())) continue;
     if (!out.empty()) out.push_back(u' ');
     out.append(word.text);
     // A missing field counts as empty, as an empty box does.

@@ -30,6 +30,7 @@ enum class Tool {
 inline constexpr std::uint16_t kMsgNeedsImagex = 20110;  // DISM of this Windows cannot carry the operation out
 inline constexpr std::uint16_t kTipToolRuns = 20111;     // "%1" = the tool's name, "%2" = the file started
 inline constexpr std::uint16_t kTipNoTool = 20112;       // neither imagex.exe nor DISM is there
+inline constexpr std::uint16_t kMsgImagexNoEsd = 8109;   // imagex cannot write an ESD file
 
 // The places of DISM for this process: `launch` is the file started (the 64-bit one through Sysnative from a
 // 32-bit process on 64-bit Windows), `shown` is the same file as a console of the system's own architecture
@@ -51,13 +52,20 @@ Tool ChooseTool(const ToolFacts& facts);
 // True when `tool` can carry `op` out.
 bool CanRun(Tool tool, Operation op);
 
+// Why `tool` cannot carry out `op` with these fields (as Launch gives them), as the message to show: DISM of
+// Windows 7 lacks the operation (kMsgNeedsImagex); imagex cannot export into a new ESD (kMsgImagexNoEsd). None
+// when it can, or when there is no tool at all (the places looked at are reported instead).
+std::optional<std::uint16_t> ToolRefusal(Tool tool, Operation op, const std::vector<std::u16string>& args);
+
 // The tool's name as the reports give it ("imagex", "DISM").
 std::u16string_view ToolName(Tool tool);
 
 // The arguments after the program in DISM's words: each field after its switch's colon, quoted by
 // QuoteArgument so that it reaches DISM as part of one argument. Nothing when DISM of that kind lacks `op`.
-// Fields come in the order the panels give them: (file, index, folder) for mount and apply, (folder) for
-// unmount and remount, (source folder, save path, comment) for capture and append, none for cleanup.
+// Fields come in the order the panels give them: (file, index, folder) for mount, (file, index, folder, parts)
+// for apply, (folder) for unmount and remount, (source folder, save path, comment) for capture and append, none
+// for cleanup, and for export, split and delete as imaging_commands.h lists them. An optional field left empty
+// leaves its switch out.
 std::optional<std::u16string> DismArguments(Tool tool, Operation op, const std::vector<std::u16string>& args);
 
 // The launch of `op` by DISM: application `places.launch`, the line `shown` (quoted when it holds whitespace),

@@ -30,6 +30,9 @@ bool EnsureWindowClass(WNDCLASSEXW wc) {
 }
 
 void MsgBox(HWND owner, const std::wstring& text) { MessageBoxW(owner, text.c_str(), kAppTitle, MB_OK); }
+int AskYesNo(HWND owner, const std::wstring& text) {
+  return MessageBoxW(owner, text.c_str(), kAppTitle, MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING);
+}
 
 std::wstring ProgramFolder() {
   // Paths may exceed MAX_PATH: a truncated answer is asked again with a bigger buffer.

@@ -53,6 +53,8 @@ inline std::int16_t ShiftState(WPARAM wParam) {
 
 // A modal message box owned by `owner`: the text, one OK button, no icon, caption "Vantrel".
 void MsgBox(HWND owner, const std::wstring& text);
+// A question owned by `owner`, caption "Vantrel": Yes and No, No the default, a warning icon. IDYES or IDNO.
+int AskYesNo(HWND owner, const std::wstring& text);
 
 // Full path of the folder that holds the running executable, without a trailing backslash
 // (except for a drive root such as "C:\"). Any length.

@@ -132,9 +132,15 @@ std::u16string IndexLine(const Listing& listing, std::u16string_view indexText, 
   if (!d.ok()) return ReasonText(d.failure, text);
   const std::optional<std::uint32_t> index = resources::ImageIndexOf(indexText);
   const std::u16string count = Decimal(d.images.size());
-  if (!index) return FillIn(text(kTextImageCount), {count});
-  if (*index < 1 || *index > d.images.size()) return FillIn(text(kTextNoSuchIndex), {Decimal(*index), count});
-  return ImageLine(d.images[*index - 1], text);
+  std::u16string line;
+  if (!index)
+    line = FillIn(text(kTextImageCount), {count});
+  else if (*index < 1 || *index > d.images.size())
+    line = FillIn(text(kTextNoSuchIndex), {Decimal(*index), count});
+  else
+    line = ImageLine(d.images[*index - 1], text);
+  if (IsSplitSet(d.header)) return FillIn(text(kTextSplitSet), {Decimal(d.header.totalParts), line});
+  return line;
 }
 
 std::vector<PickEntry> PickList(const Listing& listing, const TextLookup& text) {
@@ -166,7 +172,43 @@ std::u16string AppendLine(const Listing& listing, bool appending, const TextLook
   if (!appending || listing.state != Listing::State::Read) return {};
   const Description& d = listing.description;
   if (!d.ok()) return ReasonText(d.failure, text);
+  if (IsSplitSet(d.header)) return FillIn(text(kTextNoAppendSplit), {Decimal(d.header.totalParts)});
+  if (IsSolid(d.header)) return text(kTextNoAppendSolid);
   return FillIn(text(kTextAppendNumber), {Decimal(d.images.size()), Decimal(d.images.size() + 1)});
+}
+
+std::vector<CommandEntry> ListCommands(const Listing& listing, std::u16string_view indexText, const TextLookup& text) {
+  std::vector<CommandEntry> entries;
+  if (!listing.HasList()) return entries;
+  const std::optional<std::uint32_t> index = resources::ImageIndexOf(indexText);
+  const bool named = index && *index >= 1 && *index <= listing.description.images.size();
+  // A box that names no image shows what it holds, so the grey item says why it cannot be picked.
+  const std::u16string shown = named ? Decimal(*index) : std::u16string(Trimmed(indexText).empty() ? u"?" : Trimmed(indexText));
+  entries.push_back({ListCommand::Export, FillIn(text(kMenuExport), {shown}), named});
+  if (listing.stamp.size > kFat32LargestFile) entries.push_back({ListCommand::Split, text(kMenuSplit), true});
+  entries.push_back({ListCommand::Delete, FillIn(text(kMenuDelete), {shown}), named});
+  entries.push_back({ListCommand::None, text(kNoteDeleteKeepsSize), false});
+  for (CommandEntry& e : entries) {
+    std::u16string escaped;
+    for (char16_t c : e.text) {
+      if (c == u'&') escaped += u'&';
+      escaped += c == u'\t' ? u' ' : c;
+    }
+    e.text = std::move(escaped);
+  }
+  return entries;
+}
+
+std::optional<FileFacts> FactsOf(const Listing& listing) {
+  if (!listing.HasList()) return std::nullopt;
+  const Description& d = listing.description;
+  FileFacts facts;
+  facts.imageCount = static_cast<std::uint32_t>(d.images.size());
+  facts.parts = IsSplitSet(d.header) ? d.header.totalParts : 1;
+  facts.solid = IsSolid(d.header);
+  facts.size = listing.stamp.size;
+  for (const Image& image : d.images) facts.names.push_back(image.name);
+  return facts;
 }
 
 }  // namespace vantrel::wim

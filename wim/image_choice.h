@@ -21,6 +21,9 @@ inline constexpr std::uint16_t kTextNoSuchIndex = 60102;   // "%1" = typed index
 inline constexpr std::uint16_t kTextImageCount = 60103;    // "%1" = image count (index box empty or not a number)
 inline constexpr std::uint16_t kTextAppendNumber = 60104;  // "%1" = images held, "%2" = the new image's number
 inline constexpr std::uint16_t kTextMoreImages = 60105;    // "%1" = how many images the list leaves out
+inline constexpr std::uint16_t kTextSplitSet = 60106;      // "%1" = parts, "%2" = what the line says otherwise
+inline constexpr std::uint16_t kTextNoAppendSplit = 60107;  // "%1" = parts
+inline constexpr std::uint16_t kTextNoAppendSolid = 60108;
 inline constexpr std::uint16_t kReasonUnreadable = 60110;  // the file could not be opened or read
 inline constexpr std::uint16_t kReasonNotWim = 60111;
 inline constexpr std::uint16_t kReasonCutShort = 60112;
@@ -78,7 +81,7 @@ std::u16string ImageLine(const Image& image, const TextLookup& text);
 
 // The line beside the index box: nothing while there is nothing to tell; the image at the typed index; for an
 // index the file has no image for, that; for an empty or non-numeric index, how many images there are; for a
-// file that cannot be listed, the reason.
+// file that cannot be listed, the reason. For part 1 of a split set, that it is one and of how many parts first.
 std::u16string IndexLine(const Listing& listing, std::u16string_view indexText, const TextLookup& text);
 
 // The reason a file cannot be listed, in a few words.
@@ -94,8 +97,39 @@ struct PickEntry {
 };
 std::vector<PickEntry> PickList(const Listing& listing, const TextLookup& text);
 
+// The commands below the images, acting on the image the index box names and on the file. Their ids follow the
+// images' (at most kMaxPickEntries) in the menu's 16-bit id space.
+enum class ListCommand : std::uint16_t { None = 0, Export = 0xFF01, Split, Delete };
+static_assert(static_cast<std::size_t>(ListCommand::Export) > kMaxPickEntries);
+inline constexpr std::uint16_t kMenuExport = 8101;  // "%1" = index
+inline constexpr std::uint16_t kMenuSplit = 8102;
+inline constexpr std::uint16_t kMenuDelete = 8103;  // "%1" = index
+inline constexpr std::uint16_t kNoteDeleteKeepsSize = 8104;
+// FAT32 holds no file larger than this; a larger WIM file is offered a split into parts that fit.
+inline constexpr std::uint64_t kFat32LargestFile = 0xFFFFFFFFull;
+struct CommandEntry {
+  ListCommand command = ListCommand::None;  // None: a note, never picked
+  std::u16string text;
+  bool enabled = true;
+};
+// Export and delete, enabled when the index box names an image of the list (its number in their captions), the
+// split when the file is too large for FAT32, and the note that a delete does not make the file smaller. Nothing
+// when the file has no list.
+std::vector<CommandEntry> ListCommands(const Listing& listing, std::u16string_view indexText, const TextLookup& text);
+
+// What the commands and the panels' checks need of a file whose list was read.
+struct FileFacts {
+  std::uint32_t imageCount = 0;
+  std::uint16_t parts = 1;  // part 1 of a split set of this many parts; 1 for a whole file
+  bool solid = false;       // an ESD: nothing can be appended to it or deleted from it
+  std::uint64_t size = 0;
+  std::vector<std::u16string> names;  // each image's NAME, by index - 1
+};
+std::optional<FileFacts> FactsOf(const Listing& listing);
+
 // The capture panel's line while appending: how many images the file holds and the number the new one gets;
-// the reason when the file cannot be listed; nothing when not appending or nothing is known.
+// that nothing can be appended to a split set or a solid file; the reason when the file cannot be listed;
+// nothing when not appending or nothing is known.
 std::u16string AppendLine(const Listing& listing, bool appending, const TextLookup& text);
 
 }  // namespace vantrel::wim

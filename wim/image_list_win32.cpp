@@ -207,11 +207,13 @@ void ListReader::ReadAgain(HWND window) {
   if (path_) SetTimer(window, timerId_, USER_TIMER_MINIMUM, nullptr);
 }
 
-std::optional<std::uint32_t> ListReader::CountForClick(HWND window) {
+std::optional<FileFacts> ListReader::FactsForClick(HWND window) {
   if (!listing_.HasList() || !path_) return std::nullopt;
-  const std::optional<std::uint32_t> count = CountToCheck(listing_, StampNow(*path_));
-  if (!count) ReadAgain(window);  // written since it was read: the list is not trusted, and read afresh
-  return count;
+  if (!CountToCheck(listing_, StampNow(*path_))) {
+    ReadAgain(window);  // written since it was read: the list is not trusted, and read afresh
+    return std::nullopt;
+  }
+  return FactsOf(listing_);
 }
 
 bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM, bool* changed) {
@@ -243,7 +245,8 @@ bool ListReader::Handle(HWND window, UINT message, WPARAM wParam, LPARAM, bool* 
   return true;
 }
 
-std::optional<std::uint32_t> PanelImageInfo::MountImageCount() { return mount_.CountForClick(host_.Owner()); }
+std::optional<FileFacts> PanelImageInfo::MountFacts() { return mount_.FactsForClick(host_.Owner()); }
+std::optional<FileFacts> PanelImageInfo::CaptureFacts() { return capture_.FactsForClick(host_.Owner()); }
 
 void PanelImageInfo::RunEnded() {
   mount_.ReadAgain(host_.Owner());
@@ -354,12 +357,19 @@ void PanelImageInfo::ShowPicker() {
     }
     AppendMenuW(menu.get(), MF_STRING | (current == e.index ? MF_CHECKED : 0), e.index, Wide(e.text).c_str());
   }
+  const std::vector<CommandEntry> commands =
+      ListCommands(mount_.listing(), Utf16(runtime::WindowText(index)), kText);
+  if (!commands.empty()) AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+  for (const CommandEntry& c : commands)
+    AppendMenuW(menu.get(), MF_STRING | (c.enabled ? 0 : MF_GRAYED), static_cast<UINT_PTR>(c.command),
+                Wide(c.text).c_str());
   RECT r{};
   GetWindowRect(index, &r);
   const UINT picked = static_cast<UINT>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left,
                                                        r.bottom, 0, host_.Owner(), nullptr));
   SetFocus(index);
   if (picked == 0) return;
+  if (picked > kMaxPickEntries) return commands_.ListCommandPicked(static_cast<ListCommand>(picked));
   SetWindowTextW(index, runtime::DecimalText(picked).c_str());
   SendMessageW(index, EM_SETSEL, 0, -1);
 }

@@ -34,9 +34,9 @@ class ListReader {
   const Listing& listing() const { return listing_; }
   // The same file is read again in a moment (it may have been written); what is known stays until then.
   void ReadAgain(HWND window);
-  // The image count a click may refuse an index on: none unless the list was read and the file is still as it
-  // was then; a file changed since is read again.
-  std::optional<std::uint32_t> CountForClick(HWND window);
+  // What a click may act on: the file's facts, none unless the list was read and the file is still as it was
+  // then; a file changed since is read again.
+  std::optional<FileFacts> FactsForClick(HWND window);
 
   // Where the reading thread leaves its outcome; the message it posts only says that one has come. The slot
   // is shared with the read in flight, so neither outlives what it uses.
@@ -51,13 +51,22 @@ class ListReader {
   Listing listing_;
 };
 
+// Where the image list's commands go when one is picked.
+class ListCommandSink {
+ public:
+  virtual void ListCommandPicked(ListCommand command) = 0;
+
+ protected:
+  ~ListCommandSink() = default;
+};
+
 class PanelImageInfo {
  public:
   // The messages and timers of the window `host.Owner()` that these readers use.
   static constexpr UINT kMountMessage = WM_APP + 16, kCaptureMessage = WM_APP + 17;
   static constexpr UINT_PTR kMountTimer = 0x5716, kCaptureTimer = 0x5717;
 
-  explicit PanelImageInfo(runtime::ControlHost& host) : host_(host) {}
+  PanelImageInfo(runtime::ControlHost& host, ListCommandSink& commands) : host_(host), commands_(commands) {}
   PanelImageInfo(const PanelImageInfo&) = delete;
   PanelImageInfo& operator=(const PanelImageInfo&) = delete;
 
@@ -70,13 +79,15 @@ class PanelImageInfo {
   void ScaleChanged(int dpi);
   // A message of the window: true when it was one of ours and has been handled.
   bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  // How many images the mount panel's file holds, when its list was read and the file has not changed since
-  // (it is then read again).
-  std::optional<std::uint32_t> MountImageCount();
+  // What the mount panel's file, and the capture panel's save path, are known to hold: when the list was read
+  // and the file has not changed since (it is then read again).
+  std::optional<FileFacts> MountFacts();
+  std::optional<FileFacts> CaptureFacts();
   // A launched run has ended: it may have written the files the panels name (a capture or an append to the
   // save path, a committed unmount into its WIM file), so both are read again.
   void RunEnded();
-  // The list to pick from, under the index box; the index box gets the number picked.
+  // The list to pick from, under the index box, and the commands below it: the index box gets the number
+  // picked, a command goes to the sink.
   void ShowPicker();
   // Shows `text` in one of the panels' info lines `label` (these and the mounted images' line), with the whole
   // text in a tooltip when the label cuts it; `again` works out the tooltip even when the text is the same.
@@ -88,6 +99,7 @@ class PanelImageInfo {
   static LRESULT CALLBACK IndexBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
   runtime::ControlHost& host_;
+  ListCommandSink& commands_;
   ListReader mount_{kMountMessage, kMountTimer};
   ListReader capture_{kCaptureMessage, kCaptureTimer};
   HWND tooltip_ = nullptr;  // owned by the main window, destroyed with it

@@ -47,7 +47,42 @@ std::u16string Joined(std::u16string_view folder, std::u16string_view path) {
   return joined;
 }
 
+// Where the extension of the path's file name starts (at its dot), or the path's end when it has none.
+std::size_t ExtensionAt(std::u16string_view path) {
+  const std::size_t name = path.find_last_of(u"\\/:");
+  const std::size_t dot = path.find_last_of(u'.');
+  if (dot == std::u16string_view::npos || (name != std::u16string_view::npos && dot < name)) return path.size();
+  return dot;
+}
+
+std::u16string Decimal(unsigned v) {
+  std::u16string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + v % 10));
+    v /= 10;
+  } while (v);
+  return digits;
+}
+
 }  // namespace
+
+std::u16string SplitPartName(std::u16string_view firstPart, unsigned part) {
+  const std::size_t ext = ExtensionAt(firstPart);
+  return std::u16string(firstPart.substr(0, ext)) + Decimal(part) + std::u16string(firstPart.substr(ext));
+}
+
+std::u16string SplitPartsPattern(std::u16string_view firstPart) {
+  const std::size_t ext = ExtensionAt(firstPart);
+  return std::u16string(firstPart.substr(0, ext)) + u"*" + std::u16string(firstPart.substr(ext));
+}
+
+std::u16string SuggestedExportPath(std::u16string_view source, std::uint32_t index) {
+  return std::u16string(source.substr(0, ExtensionAt(source))) + u"-" + Decimal(index) + u".wim";
+}
+
+std::u16string SuggestedSplitPath(std::u16string_view source) {
+  return std::u16string(source.substr(0, ExtensionAt(source))) + u".swm";
+}
 
 FileKind KindOf(std::uint32_t attributes) {
   if (attributes & kAttributeDirectory) return FileKind::NoFile;

@@ -32,4 +32,15 @@ FileKind KindOf(std::uint32_t attributes);
 // `path` as it is when `folder` is not a full path. '/' counts as '\'.
 std::u16string ResolvedPath(std::u16string_view folder, std::u16string_view path);
 
+// The parts of a split set are named after the first: "D:\x\install.swm" is followed by "D:\x\install2.swm",
+// "D:\x\install3.swm", ... (each with the first part's extension, none when it has none), and the tools take
+// them all as the pattern "D:\x\install*.swm".
+std::u16string SplitPartName(std::u16string_view firstPart, unsigned part);
+std::u16string SplitPartsPattern(std::u16string_view firstPart);
+
+// The names a save dialog offers, beside the source: "<name>-<index>.wim" for an export of one image,
+// "<name>.swm" for the first part of a split.
+std::u16string SuggestedExportPath(std::u16string_view source, std::uint32_t index);
+std::u16string SuggestedSplitPath(std::u16string_view source);
+
 }  // namespace vantrel::wim

@@ -28,6 +28,8 @@ inline constexpr std::uint32_t kVersionSolid = 0xE00;  // solid ("ESD") files
 
 // Flags of a resource entry.
 inline constexpr std::uint8_t kResourceCompressed = 0x04;
+// The header flag of LZMS compression: what ESD files use, in solid blocks.
+inline constexpr std::uint32_t kFlagCompressLzms = 0x00080000;
 
 enum class Problem {
   None,
@@ -81,6 +83,11 @@ struct Header {
   std::uint32_t bootIndex = 0;
   ResourceEntry xml;
 };
+
+// Part 1 of a split set (.swm): it holds the list of images, the other parts hold the rest of the data.
+inline bool IsSplitSet(const Header& h) { return h.totalParts > 1; }
+// A solid file (an ESD): its data is compressed in solid blocks, so no image can be added or taken out in place.
+inline bool IsSolid(const Header& h) { return h.version == kVersionSolid || (h.flags & kFlagCompressLzms) != 0; }
 
 struct HeaderResult {
   Header header;
