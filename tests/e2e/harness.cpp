@@ -936,6 +936,41 @@ std::optional<App::MessageBox> App::WaitForMessageBox(std::chrono::milliseconds 
   return found;
 }
 
+namespace {
+
+// Whether a visible window of the class `cls` (e.g. "#32768", a popup menu) is there, or a dialog captioned `caption`.
+bool ProbeFinds(const std::vector<std::string>& query, const std::string& expected) {
+  Session& session = Session::Get();
+  std::vector<std::string> argv = {session.loader(), session.winBin() + "/vantrel_probe.exe"};
+  argv.insert(argv.end(), query.begin(), query.end());
+  for (const std::string& line : Lines(RunCommand(argv, 60s, session.WineEnv()).out))
+    if (line.rfind(expected, 0) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+void App::PickListCommand(std::size_t images, std::size_t position) {
+  Click("WIMindex");
+  Keys({"F4"});
+  EXPECT_TRUE(WaitUntil([] { return ProbeFinds({"windows", "#32768"}, "window 1"); }, 15s, 200ms))
+      << "the image list did not open";
+  // The first Down lights the first image; the separator is passed over.
+  std::vector<std::string> keys(images + position, "Down");
+  keys.push_back("Return");
+  Keys(keys);
+}
+
+bool App::SaveAs(const std::string& windowsPath) {
+  if (!WaitUntil([] { return ProbeFinds({"dialog", "Save As"}, "dialog"); }, 20s, 200ms)) return false;
+  // The name box has the focus, the offered name selected.
+  ClipboardOffer offer(windowsPath);
+  Keys({"ctrl+a", "ctrl+v"});
+  offer.WaitForPaste(5s);
+  Keys({"Return"});
+  return WaitUntil([] { return !ProbeFinds({"dialog", "Save As"}, "dialog"); }, 20s, 200ms);
+}
+
 bool IsGrey(std::uint32_t pixel, int level) {
   return Red(pixel) == level && Green(pixel) == level && Blue(pixel) == level;
 }

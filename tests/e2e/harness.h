@@ -263,6 +263,12 @@ class App {
   // Waits until a visible tooltip's text starts with `prefix`; returns its whole text.
   static std::optional<std::string> WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout = 20s);
   std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;
+  // Picks the image list's command at `position` (1 the first) below its `images` entries: F4 in the index box
+  // opens the list, once it is on the screen the arrow keys walk down to the command and Enter picks it.
+  void PickListCommand(std::size_t images, std::size_t position);
+  // The save dialog of a command: `windowsPath` pasted over the name it offers, then saved. False when no dialog
+  // came or it stayed.
+  bool SaveAs(const std::string& windowsPath);
   // The run window 「运行记录」 (read by the probe), once the program has made it: whether it is shown, where, its
   // title, the rows of its list (the columns' texts joined with '|') and its output box's text.
   struct RunWindow {

@@ -367,6 +367,29 @@ TEST_F(WithoutImagex, Windows7DismMountsInItsOlderWordsAndRefusesWhatItCannotDo)
   EXPECT_TRUE(app.WaitForNoMessageBox());
   std::this_thread::sleep_for(1s);
   EXPECT_EQ(app.Runs().size(), 2u);
+
+  // Nor is export: the image list's command says so before any dialog asks for a destination.
+  namespace fs = std::filesystem;
+  if (fs::exists("/usr/bin/wimlib-imagex")) {
+    const std::string wim = app.folder() + "/一个 映像.wim";
+    fs::create_directories(app.folder() + "/tree");
+    std::ofstream(app.folder() + "/tree/a.txt") << "a";
+    ASSERT_EQ(std::system(("wimlib-imagex capture '" + app.folder() + "/tree' '" + wim + "' one >/dev/null 2>&1").c_str()), 0);
+    app.SetField("WIMPath", App::WindowsPath(wim));
+    app.SetField("WIMindex", "1");
+    EXPECT_TRUE(WaitUntil([] {
+      for (const std::string& text : App::Labels())
+        if (text.rfind("one", 0) == 0) return true;
+      return false;
+    }, 20s, 200ms)) << "the file's list was not read";
+    app.PickListCommand(1, 1);
+    box = app.WaitForMessageBox();
+    ASSERT_TRUE(box.has_value()) << "no message for the export";
+    EXPECT_NE(box->text.find("imagex.exe"), std::string::npos) << box->text;
+    Keys({"Return"});
+    EXPECT_TRUE(app.WaitForNoMessageBox());
+    EXPECT_EQ(app.Runs().size(), 2u);
+  }
 }
 
 TEST_F(WithoutImagex, NeitherToolIsANamedMessageAndNothingStarts) {
@@ -455,6 +478,20 @@ TEST_F(Operations, TheImagesOfTheWimFileAreShownPickedAndChecked) {
   labelStartingWith("不是 WIM 文件");
   ToolRun asTyped = Launch("MountWim", 2);
   EXPECT_EQ(asTyped.args, (Args{"/mount", other, "7", R"(C:\mnt)"}));
+
+  // imagex writes no ESD: an export into a new .esd file is refused with a message once the name is chosen.
+  app_.SetField("WIMPath", wimPath);
+  labelStartingWith("没有 ID 为 7 的映像");
+  app_.SetField("WIMindex", "2");
+  labelStartingWith("第二个映像");
+  app_.PickListCommand(3, 1);
+  ASSERT_TRUE(app_.SaveAs(App::WindowsPath(app_.folder() + "/第二.esd"))) << "no save dialog for the export";
+  box = app_.WaitForMessageBox();
+  ASSERT_TRUE(box.has_value()) << "no message for an ESD written by imagex";
+  EXPECT_NE(box->text.find("ESD"), std::string::npos) << box->text;
+  Keys({"Return"});
+  EXPECT_TRUE(app_.WaitForNoMessageBox());
+  EXPECT_EQ(app_.Runs().size(), 2u);
 }
 
 // ---- The mounted images: the line beside the mount folder, the list, its repairs, and the refusals ----------
