@@ -342,6 +342,9 @@ void PanelImageInfo::SetLine(HWND label, const std::wstring& text, bool again) {
 }
 
 void PanelImageInfo::ShowPicker() {
+  // A file written since it was read (by another program) is read again: the list shown now is what was read,
+  // the next one what the file holds then.
+  mount_.FactsForClick(host_.Owner());
   const std::vector<PickEntry> entries = PickList(mount_.listing(), kText);
   HWND index = host_.Control(ControlId::WIMindex);
   if (entries.empty() || !index) return;
