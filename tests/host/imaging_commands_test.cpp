@@ -7,6 +7,7 @@
 
 #include "imaging/command_line_split.h"
 #include "imaging/tool_choice.h"
+#include "tests/common/random_fields.h"
 
 namespace vantrel::imaging {
 namespace {
@@ -211,6 +212,83 @@ TEST(ComposeTest, RemountAndCleanupInEachToolsWords) {
     EXPECT_FALSE(CanRun(Tool::None, op));
     EXPECT_FALSE(DismArguments(Tool::Imagex, op, {u"C:\\mnt"}));
   }
+}
+
+// An image's name read from a file reaches the tool exactly: quotes, backslashes before them or at the end, blanks,
+// nothing at all. (QuoteArgument would take a name's own surrounding quotes for a pasted path's.)
+TEST(ComposeTest, ExactArgumentGivesTheNameBackExactly) {
+  using Argv = std::vector<std::u16string>;
+  test_support::RandomFields random(20261211);
+  std::vector<std::u16string> names = {u"", u"Windows 11 \"专业版\"", u"\"quoted name\"", u"\"", u"\"\"",
+                                       u"a\\\"b", u"a\\\\\"b c", u"末尾 \\\\", u"C:\\x\\", u"\\", u"\\\"",
+                                       u"a\tb", u"\t", u" \" \\\\\" "};
+  for (int i = 0; i < 200; ++i) names.push_back(random.Field(8) + u"\"" + random.Field(8) + (i % 2 ? u"\"" : u""));
+  for (const std::u16string& name : names) {
+    const std::u16string line = u"imagex " + ExactArgument(name) + u" next";
+    EXPECT_EQ(SplitCommandLine(line), (Argv{u"imagex", name, u"next"})) << std::string(line.begin(), line.end());
+  }
+  EXPECT_EQ(ExactArgument(u"Win11"), u"Win11") << "nothing added where nothing is needed";
+  EXPECT_EQ(ExactArgument(u"C:\\x\\"), u"C:\\x\\");
+}
+
+// Export, split, delete and an apply from a split set, in both tools' words, with spaces, Chinese text and closing
+// backslashes: what each tool's C runtime hands it; DISM of Windows 7 can do none of them, imagex writes no ESD.
+TEST(ComposeTest, ExportSplitDeleteAndSplitSetsInBothToolsWords) {
+  using Argv = std::vector<std::u16string>;
+  const std::u16string src = u"E:\\我的 镜像\\install.wim", first = u"E:\\我的 镜像\\备份.swm",
+                       parts = u"E:\\我的 镜像\\备份*.swm", dst = u"F:\\导出 目录\\新.esd",
+                       dir = u"D:\\目标 盘\\", name = u"Windows 11 \"专业版\" \\";
+  struct Row {
+    const char* what;
+    Operation op;
+    Argv args, imagex, dism;
+    std::optional<std::uint16_t> imagexRefusal;
+  };
+  const Row rows[] = {
+      {"ExportNewWim", Operation::Export, {src, u"2", u"F:\\导出 目录\\", name, u"maximum", u""},
+       {u"/export", src, u"2", u"F:\\导出 目录\\", name, u"/compress", u"maximum"},
+       {u"/Export-Image", u"/SourceImageFile:" + src, u"/SourceIndex:2", u"/DestinationImageFile:F:\\导出 目录\\",
+        u"/Compress:max", u"/CheckIntegrity"}, std::nullopt},
+      {"ExportNewEsdFromSplitSet", Operation::Export, {first, u"1", dst, u"", u"recovery", parts},
+       {u"/export", first, u"1", dst, u"", u"/compress", u"recovery", u"/ref", parts},
+       {u"/Export-Image", u"/SourceImageFile:" + first, u"/SWMFile:" + parts, u"/SourceIndex:1",
+        u"/DestinationImageFile:" + dst, u"/Compress:recovery", u"/CheckIntegrity"},
+       kMsgImagexNoEsd},
+      {"ExportIntoExisting", Operation::Export, {src, u"3", dst, u"x", u"", u""}, {u"/export", src, u"3", dst, u"x"},
+       {u"/Export-Image", u"/SourceImageFile:" + src, u"/SourceIndex:3", u"/DestinationImageFile:" + dst,
+        u"/CheckIntegrity"}, std::nullopt},
+      {"Split", Operation::Split, {src, u"F:\\分卷 目录\\备份.swm", u"4000"},
+       {u"/split", src, u"F:\\分卷 目录\\备份.swm", u"4000"},
+       {u"/Split-Image", u"/ImageFile:" + src, u"/SWMFile:F:\\分卷 目录\\备份.swm", u"/FileSize:4000"},
+       std::nullopt},
+      {"Delete", Operation::Delete, {src, u"3"}, {u"/delete", src, u"3"},
+       {u"/Delete-Image", u"/ImageFile:" + src, u"/Index:3", u"/CheckIntegrity"}, std::nullopt},
+      {"ApplySplitSet", Operation::Apply, {first, u"1", dir, parts}, {u"/apply", first, u"1", dir, u"/ref", parts},
+       {u"/Apply-Image", u"/ImageFile:" + first, u"/SWMFile:" + parts, u"/Index:1", u"/ApplyDir:" + dir}, std::nullopt},
+  };
+  const DismPaths places = DismPlaces(u"C:\\Windows", false);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const CommandLine imagex = Compose(u"C:\\Program Files\\V\\", row.op, row.args);
+    Argv want = {u"C:\\Program Files\\V\\\\imagex"};
+    want.insert(want.end(), row.imagex.begin(), row.imagex.end());
+    EXPECT_EQ(SplitCommandLine(imagex.line), want);
+    const std::optional<CommandLine> dism = ComposeDism(places, Tool::Dism, row.op, row.args);
+    ASSERT_TRUE(dism);
+    want = {places.shown};
+    want.insert(want.end(), row.dism.begin(), row.dism.end());
+    EXPECT_EQ(SplitCommandLine(dism->line), want);
+    EXPECT_FALSE(ComposeDism(places, Tool::DismWindows7, row.op, row.args));
+    EXPECT_EQ(ToolRefusal(Tool::DismWindows7, row.op, row.args), kMsgNeedsImagex);
+    EXPECT_EQ(ToolRefusal(Tool::Dism, row.op, row.args), std::nullopt);
+    EXPECT_EQ(ToolRefusal(Tool::Imagex, row.op, row.args), row.imagexRefusal);
+    EXPECT_EQ(ToolRefusal(Tool::None, row.op, row.args), std::nullopt);
+  }
+  EXPECT_EQ(ToolRefusal(Tool::DismWindows7, Operation::MountReadOnly, {}), std::nullopt);
+  // Plain fields, byte for byte: one blank between words, the optional ones after their switches.
+  const Argv plain = {u"E:\\a.wim", u"2", u"F:\\b.wim", u"Pro", u"maximum", u"E:\\a*.swm"};
+  EXPECT_EQ(Compose(u"D:\\T", Operation::Export, plain).line,
+            u"D:\\T\\imagex /export E:\\a.wim 2 F:\\b.wim Pro /compress maximum /ref E:\\a*.swm");
 }
 
 // Which tool runs: imagex beside the program always; else DISM of the system, in its newer or older words.

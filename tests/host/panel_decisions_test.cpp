@@ -280,6 +280,106 @@ TEST(PanelDecisionsTest, MountedImagesRefuseWhatCannotWork) {
   }
 }
 
+std::u16string Numbered(std::uint16_t id) { return resources::Decimal(id) + u":%1|%2|%3"; }
+
+// What neither tool can do with part 1 of a split set or a solid file is refused, naming the file; an apply of a set
+// names its other parts for the tool (without the quotes of "Copy as path"), or the one missing.
+TEST(PanelDecisionsTest, SplitSetsAndSolidFilesOnTheMountAndCapturePanels) {
+  MountFields f{u"\"E:\\我的 备份\\备份.swm\"", u"", kMnt, 1, 3};
+  f.parts = 4;
+  Decision d = DecideMount(f);
+  ExpectOutcome(d, Shows(kMsgSplitSetCannot));
+  EXPECT_EQ(MessageText(d, Numbered), u"8106:\"E:\\我的 备份\\备份.swm\"|4|") << "before the index is filled in";
+  ExpectOutcome(DecideApply(f),
+                Runs(Operation::Apply, {f.wimPath, u"1", kMnt, u"E:\\我的 备份\\备份*.swm"}, true));
+  f.index = u" 2 ";
+  EXPECT_EQ(Click(DecideApply, f), u"D:\\Tools\\imagex /apply \"E:\\我的 备份\\备份.swm\" 2 C:\\mnt "
+                                   u"/ref \"E:\\我的 备份\\备份*.swm\"");
+  f.wimPath = u"set.swm";
+  ExpectOutcome(DecideApply(f), Runs(Operation::Apply, {u"set.swm", u"2", kMnt, u"set*.swm"}));
+  f.missingPart = u"set3.swm";
+  ExpectOutcome(d = DecideApply(f), Shows(kMsgPartMissing));
+  EXPECT_EQ(d.messageValues, Args{u"set3.swm"});
+  f.index = u"4";
+  ExpectOutcome(DecideApply(f), Shows(kMsgNoSuchImage));
+
+  // Appending to either is refused; a new capture replaces the file.
+  CaptureFields c{u"D:\\src", u"E:\\备份.swm", u"注释", 1, 1, 2};
+  ExpectOutcome(d = DecideCapture(c), Shows(kMsgSplitSetCannot));
+  EXPECT_EQ(d.messageValues, (Args{u"E:\\备份.swm", u"2"}));
+  c.saveParts = 1;
+  c.saveSolid = true;
+  ExpectOutcome(DecideCapture(c), Shows(kMsgSolidCannot));
+  c.appendCheck = 0;
+  ExpectOutcome(DecideCapture(c), Runs(Operation::CaptureBoot, {u"D:\\src", u"E:\\备份.swm", u"注释"}));
+}
+
+// The list's commands: export and delete only of an image the list has, split only of a whole file; the destination
+// is asked for (nothing decided) until given, never the source itself; a new file's compression follows its type.
+TEST(PanelDecisionsTest, ExportSplitAndDeleteOfTheListsFile) {
+  const wim::FileFacts facts{3, 1, false, 0, {u"一", u"Win \"专业版\"", u"三"}};
+  FileCommandFields base{u"install.wim", u" 02 ", facts, u"D:\\Tools\\V", u""};
+  FileCommandFields f = base;
+  ExpectOutcome(DecideExport(f), Outcome{});
+  ExpectOutcome(DecideSplit(f), Outcome{});
+  const std::tuple<std::u16string, bool, std::u16string> exports[] = {
+      {u"F:\\新 目录\\out.wim", false, u"maximum"}, {u"F:\\out.ESD", false, u"recovery"},
+      {u"F:\\out.Esd", false, u"recovery"},         {u"F:\\out.esd.wim", false, u"maximum"},
+      {u"F:\\esd", false, u"maximum"},              {u"F:\\out.esd", true, u""}, {u"F:\\out.wim", true, u""}};
+  for (const auto& [destination, exists, compress] : exports) {
+    f.destination = destination;
+    f.destinationExists = exists;
+    ExpectOutcome(DecideExport(f),
+                  Runs(Operation::Export, {u"install.wim", u"2", destination, u"Win \"专业版\"", compress, u""}));
+  }
+  ExpectOutcome(DecideSplit(f), Runs(Operation::Split, {u"install.wim", u"F:\\out.wim", u"4000"}));
+  // The source itself: relative in the program folder, in another case, with '/', in the long form, Explorer's quotes.
+  for (const char16_t* same : {u"D:\\Tools\\V\\install.wim", u"d:\\tools\\v\\INSTALL.WIM", u"D:/Tools/V/install.wim",
+                               u"\\\\?\\D:\\Tools\\V\\install.wim"}) {
+    f.destination = same;
+    ExpectOutcome(DecideExport(f), Shows(kMsgSameFile));
+    ExpectOutcome(DecideSplit(f), Shows(kMsgSameFile));
+  }
+  f.programFolder = u"D:\\Tools";
+  ExpectOutcome(DecideSplit(f), Runs(Operation::Split, {u"install.wim", f.destination, u"4000"}));
+  f.wimPath = u"\"E:\\我的 备份\\a.wim\"";
+  f.destination = u"e:\\我的 备份\\A.wim";
+  ExpectOutcome(DecideExport(f), Shows(kMsgSameFile));
+
+  // Indexes the list has no image for, refused before any destination is asked; a split is of the whole file.
+  for (const char16_t* index : {u"0", u"4", u"abc", u""}) {
+    f = base;
+    f.index = index;
+    ExpectOutcome(DecideExport(f), Shows(kMsgNoSuchImage));
+    ExpectOutcome(DecideDelete(f), Shows(kMsgNoSuchImage));
+    f.destination = u"F:\\p.swm";
+    ExpectOutcome(DecideSplit(f), Runs(Operation::Split, {u"install.wim", u"F:\\p.swm", u"4000"}));
+  }
+  f.facts = std::nullopt;  // no list read: any image number passes, with no name known
+  f.index = u"7";
+  f.destination = u"F:\\x.wim";
+  ExpectOutcome(DecideExport(f), Runs(Operation::Export, {u"install.wim", u"7", u"F:\\x.wim", u"", u"maximum", u""}));
+
+  f = base;
+  Decision d = DecideDelete(f);
+  ExpectOutcome(d, Runs(Operation::Delete, {u"install.wim", u"2"}));
+  EXPECT_EQ(d.question, kAskDelete);
+  EXPECT_EQ(MessageText(d, Numbered), u"8105:install.wim|2|Win \"专业版\"");
+  // A split set: exported with its parts named, never split again nor deleted from; a solid file: nothing deleted.
+  f.wimPath = u"\"E:\\我的 备份\\备份.swm\"";
+  f.facts->parts = 4;
+  ExpectOutcome(d = DecideSplit(f), Shows(kMsgSplitSetCannot));
+  EXPECT_EQ(MessageText(d, Numbered), u"8106:\"E:\\我的 备份\\备份.swm\"|4|") << "before a destination is asked";
+  ExpectOutcome(DecideDelete(f), Shows(kMsgSplitSetCannot));
+  f.destination = u"F:\\x.esd";
+  ExpectOutcome(DecideExport(f), Runs(Operation::Export, {f.wimPath, u"2", u"F:\\x.esd", u"Win \"专业版\"", u"recovery",
+                                                          u"E:\\我的 备份\\备份*.swm"}));
+  f.facts->parts = 1;
+  f.facts->solid = true;
+  ExpectOutcome(d = DecideDelete(f), Shows(kMsgSolidCannot));
+  EXPECT_FALSE(d.question);
+}
+
 // The repairs the list offers, and what the tray tip learns of a launch.
 TEST(PanelDecisionsTest, RepairsAndTheReadWriteFolder) {
   ExpectOutcome(DecideRemount(u"D:\\old mount"), Runs(Operation::Remount, {u"D:\\old mount"}));
@@ -324,6 +424,9 @@ std::u16string Table(std::uint16_t id) {
     case 50120: return u"<read-only image>";
     case 7118: return u"重新装载";
     case 7119: return u"清理失效的挂载";
+    case 8113: return u"导出映像";
+    case 8114: return u"拆分映像";
+    case 8115: return u"删除映像";
   }
   return u"<missing>";
 }
@@ -357,7 +460,9 @@ TEST(OperationReport, EachOperationHasItsOwnTitleNamingTheToolAndTheOutcomeDecid
       {Operation::UnmountDiscard, u"卸载 WIM 镜像"}, {Operation::UnmountCommit, u"卸载 WIM 镜像（提交更改）"},
       {Operation::Apply, u"解开 WIM 镜像"},          {Operation::Capture, u"制作镜像"},
       {Operation::CaptureBoot, u"制作镜像（Boot）"}, {Operation::Append, u"制作镜像（以追加方式）"},
-      {Operation::Remount, u"重新装载"},             {Operation::Cleanup, u"清理失效的挂载"}};
+      {Operation::Remount, u"重新装载"},             {Operation::Cleanup, u"清理失效的挂载"},
+      {Operation::Export, u"导出映像"},              {Operation::Split, u"拆分映像"},
+      {Operation::Delete, u"删除映像"}};
   for (const auto& [op, title] : titles) {
     EXPECT_EQ(Report(op, 0, Tool::Imagex).title, title + u" · imagex");
     EXPECT_EQ(Report(op, 1).title, title + u" · DISM") << "the title does not depend on the outcome";

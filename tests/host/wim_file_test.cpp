@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/text.h"
 #include "wim/image_choice.h"
 #include "wim/list_path.h"
 
@@ -110,7 +111,10 @@ class WimFiles : public ::testing::Test {
     for (const char* c : {"none", "XPRESS", "LZX"})
       ok_ = ok_ && Run("wimlib-imagex capture " + d + "/a " + d + "/" + c + ".wim 'c " + c + "' --compress=" + c + q);
     ok_ = ok_ && Run("wimlib-imagex capture " + d + "/a " + d + "/solid.esd 'solid' --solid" + q) &&
-          Run("wimlib-imagex split " + d + "/three.wim " + d + "/set.swm 0.1" + q);
+          Run("wimlib-imagex split " + d + "/three.wim " + d + "/set.swm 0.1" + q) &&
+          // Two more sets in a folder with a dot in its name: a Chinese first part, and one without an extension.
+          Run("mkdir " + d + "/v1.0 && wimlib-imagex split " + d + "/one.wim " + d + "/v1.0/备份.swm 0.1" + q) &&
+          Run("wimlib-imagex split " + d + "/one.wim " + d + "/v1.0/noext 0.1" + q);
 #endif
   }
   static void TearDownTestSuite() {
@@ -202,6 +206,55 @@ TEST_F(WimFiles, RealFilesListTheirImages) {
   ExpectProblem(second, Problem::LaterPart, "part 2");
   EXPECT_EQ(second.failure.value, 2u);
   EXPECT_EQ(second.failure.limit, first.header.totalParts);
+}
+
+// A real split set and a real solid file as the panels tell them; the other parts of each set made here are where
+// SplitPartName says wimlib put them, and nowhere else.
+TEST_F(WimFiles, SplitSetsAndSolidFilesAreToldAndTheirPartsFound) {
+  const TextLookup text = [](std::uint16_t id) { return resources::Decimal(id % 100).insert(0, u"#") + u"(%1,%2)"; };
+  auto listed = [](const fs::path& path) {
+    const Bytes b = ReadFile(path);
+    Listing l;
+    l.state = Listing::State::Read;
+    l.description = ReadInTwoSteps(b);
+    l.stamp = {b.size(), 0};
+    return l;
+  };
+  const Listing set = listed(dir_ / "set.swm"), solid = listed(dir_ / "solid.esd"), whole = listed(dir_ / "three.wim");
+  ASSERT_TRUE(set.HasList() && solid.HasList() && whole.HasList());
+  EXPECT_FALSE(IsSolid(whole.description.header) || IsSplitSet(whole.description.header));
+
+  // A set's line says so first, whatever it says of the index; nothing can be appended to either file.
+  const std::u16string parts = resources::Decimal(set.description.header.totalParts);
+  const std::u16string second = ImageLine(set.description.images.at(1), text);
+  EXPECT_NE(second.find(u"第二个映像"), std::u16string::npos);
+  EXPECT_EQ(IndexLine(set, u"2", text), u"#6(" + parts + u"," + second + u")");
+  EXPECT_EQ(IndexLine(set, u"7", text), u"#6(" + parts + u",#2(7,3))");
+  EXPECT_EQ(IndexLine(whole, u"2", text), ImageLine(whole.description.images.at(1), text));
+  EXPECT_EQ(AppendLine(set, true, text), u"#7(" + parts + u",%2)");
+  EXPECT_EQ(AppendLine(solid, true, text), u"#8(%1,%2)");
+  EXPECT_EQ(AppendLine(whole, true, text), u"#4(3,4)");
+
+  const std::optional<FileFacts> setFacts = FactsOf(set), solidFacts = FactsOf(solid);
+  ASSERT_TRUE(setFacts && solidFacts);
+  EXPECT_EQ(setFacts->parts, set.description.header.totalParts);
+  EXPECT_FALSE(setFacts->solid);
+  EXPECT_EQ(setFacts->names, (std::vector<std::u16string>{u"第一个映像", u"第二个映像", u"第三个映像"}));
+  EXPECT_EQ(setFacts->size, fs::file_size(dir_ / "set.swm"));
+  EXPECT_EQ(solidFacts->parts, 1);
+  EXPECT_TRUE(solidFacts->solid);
+  EXPECT_FALSE(FactsOf(listed(dir_ / "set2.swm"))) << "a later part holds no list";
+
+  std::ptrdiff_t inFolder = 0;
+  for (const fs::path& first : {fs::path(u8"set.swm"), fs::path(u8"v1.0/备份.swm"), fs::path(u8"v1.0/noext")}) {
+    const fs::path path = dir_ / first;
+    const std::uint16_t total = ReadInTwoSteps(ReadFile(path)).header.totalParts;
+    ASSERT_GE(total, 2) << path;
+    for (unsigned k = 2; k <= total; ++k) EXPECT_TRUE(fs::exists(fs::path(SplitPartName(path.u16string(), k)))) << k;
+    EXPECT_FALSE(fs::exists(fs::path(SplitPartName(path.u16string(), total + 1u)))) << path;
+    if (first.has_parent_path()) inFolder += total;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "v1.0"), fs::directory_iterator()), inFolder);
 }
 
 // Broken copies of a file made in memory: they need no real file, and run wherever the tests run.
@@ -605,6 +658,71 @@ TEST(ListPath, AListIsCheckedAgainstOnlyWhileTheFileIsAsItWasRead) {
   listing.description.failure.problem = Problem::NotWim;
   EXPECT_FALSE(CountToCheck(listing, listing.stamp));
   EXPECT_FALSE(CountToCheck(Listing(), FileStamp{}));
+}
+
+// The commands under the list act on the image the index box names; a split is offered only for a file FAT32 cannot
+// hold.
+TEST(ImageChoice, CommandsFollowTheIndexAndTheFilesSize) {
+  const TextLookup text = [](std::uint16_t id) { return resources::Decimal(id) + u"<%1>"; };
+  auto menu = [&](const Listing& listing, std::u16string_view index) {
+    std::u16string s;
+    for (const CommandEntry& e : ListCommands(listing, index, text)) {
+      s += e.enabled ? u'+' : u'-';
+      s += e.command == ListCommand::Export ? u'E' : e.command == ListCommand::Split ? u'S'
+         : e.command == ListCommand::Delete ? u'D' : u'N';
+      s += e.text + u" ";
+    }
+    return s;
+  };
+  Listing listing;
+  EXPECT_EQ(menu(listing, u"1"), u"");
+  EXPECT_FALSE(FactsOf(listing));
+  listing.state = Listing::State::Read;
+  listing.description.images.resize(3);
+  listing.stamp.size = kFat32LargestFile;
+  const std::pair<std::u16string_view, std::u16string_view> rows[] = {
+      {u"2", u"+E8101<2> +D8103<2> -N8104<%1> "},   {u" 03 ", u"+E8101<3> +D8103<3> -N8104<%1> "},
+      {u"4", u"-E8101<4> -D8103<4> -N8104<%1> "},   {u"0", u"-E8101<0> -D8103<0> -N8104<%1> "},
+      {u"", u"-E8101<?> -D8103<?> -N8104<%1> "},    {u" \t ", u"-E8101<?> -D8103<?> -N8104<%1> "},
+      {u" R&D\t1 ", u"-E8101<R&&D 1> -D8103<R&&D 1> -N8104<%1> "},
+  };
+  for (const auto& [index, want] : rows) EXPECT_EQ(menu(listing, index), want);
+  listing.stamp.size = kFat32LargestFile + 1;
+  EXPECT_EQ(menu(listing, u"1"), u"+E8101<1> +S8102<%1> +D8103<1> -N8104<%1> ");
+  // LZMS without solid blocks counts as solid; XPRESS and LZX do not.
+  Header& h = listing.description.header;
+  h.version = kVersionWim;
+  h.flags = kFlagCompressLzms;
+  h.totalParts = 5;
+  ASSERT_TRUE(FactsOf(listing));
+  EXPECT_TRUE(FactsOf(listing)->solid);
+  EXPECT_EQ(FactsOf(listing)->parts, 5);
+  EXPECT_EQ(FactsOf(listing)->imageCount, 3u);
+  h.flags = 0x00020000 | 0x00040000;
+  EXPECT_FALSE(FactsOf(listing)->solid);
+  listing.description.failure.problem = Problem::NotWim;
+  EXPECT_EQ(menu(listing, u"1"), u"");
+  EXPECT_FALSE(FactsOf(listing));
+}
+
+// wimlib's naming of a split set's parts: the number before the last dot of the file name (never a folder's).
+TEST(ListPath, SplitPartsAreNamedAfterTheFirst) {
+  const std::u16string_view rows[][3] = {
+      {u"D:\\我的 备份\\备份.swm", u"D:\\我的 备份\\备份2.swm", u"D:\\我的 备份\\备份*.swm"},
+      {u"E:\\a.b.swm", u"E:\\a.b2.swm", u"E:\\a.b*.swm"}, {u"E:\\v1.0\\x", u"E:\\v1.0\\x2", u"E:\\v1.0\\x*"},
+      {u"E:/v1.0/x", u"E:/v1.0/x2", u"E:/v1.0/x*"},       {u"C:set", u"C:set2", u"C:set*"},
+      {u"E:\\x\\.swm", u"E:\\x\\2.swm", u"E:\\x\\*.swm"},  {u"trail.", u"trail2.", u"trail*."},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(SplitPartName(row[0], 2), row[1]);
+    EXPECT_EQ(SplitPartsPattern(row[0]), row[2]);
+  }
+  EXPECT_EQ(SplitPartName(u"E:\\a.b.swm", 10), u"E:\\a.b10.swm");
+  // The save dialogs' suggestions beside the source.
+  EXPECT_EQ(SuggestedExportPath(u"E:\\v1.0\\install.esd", 3), u"E:\\v1.0\\install-3.wim");
+  EXPECT_EQ(SuggestedExportPath(u"E:\\v1.0\\install", 12), u"E:\\v1.0\\install-12.wim");
+  EXPECT_EQ(SuggestedSplitPath(u"E:\\我的 备份\\a.b.wim"), u"E:\\我的 备份\\a.b.swm");
+  EXPECT_EQ(SuggestedSplitPath(u"E:\\v1.0\\install"), u"E:\\v1.0\\install.swm");
 }
 
 }  // namespace
