@@ -93,6 +93,17 @@ std::u16string QuoteArgument(std::u16string_view field) {
   return quoted;
 }
 
+bool IsEsdName(std::u16string_view path) {
+  constexpr std::u16string_view kEsd = u".esd";
+  if (path.size() < kEsd.size()) return false;
+  for (std::size_t i = 0; i < kEsd.size(); ++i) {
+    char16_t c = path[path.size() - kEsd.size() + i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    if (c != kEsd[i]) return false;
+  }
+  return true;
+}
+
 std::u16string ExactArgument(std::u16string_view text) {
   if (!text.empty() && !ContainsWhitespace(text) && text.find(u'"') == std::u16string_view::npos)
     return std::u16string(text);

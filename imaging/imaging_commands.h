@@ -37,6 +37,10 @@ enum class Operation {
 // The compression of a new file an export writes: LZX at its strongest (.wim), or the solid LZMS of an ESD.
 inline constexpr std::u16string_view kCompressMaximum = u"maximum";
 inline constexpr std::u16string_view kCompressRecovery = u"recovery";
+// A file name ending in ".esd", in any case: the solid files imagex cannot write and DISM writes with recovery
+// compression.
+bool IsEsdName(std::u16string_view path);
+
 // The largest part of a split for a FAT32 stick, in MB (FAT32 holds files of up to 4 GiB less one byte).
 inline constexpr std::u16string_view kFat32PartMb = u"4000";
 

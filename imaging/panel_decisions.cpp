@@ -118,16 +118,6 @@ bool IsSource(const FileCommandFields& f) {
   return mounts::SamePath(source, f.destination);
 }
 
-bool EndsWithIgnoringCase(std::u16string_view text, std::u16string_view end) {
-  if (text.size() < end.size()) return false;
-  for (std::size_t i = 0; i < end.size(); ++i) {
-    char16_t c = text[text.size() - end.size() + i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    if (c != end[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 Decision DecideExport(const FileCommandFields& f) {
@@ -137,7 +127,7 @@ Decision DecideExport(const FileCommandFields& f) {
   if (IsSource(f)) return Message(kMsgSameFile);
   std::u16string compress;
   if (!f.destinationExists)
-    compress = EndsWithIgnoringCase(f.destination, u".esd") ? kCompressRecovery : kCompressMaximum;
+    compress = IsEsdName(f.destination) ? kCompressRecovery : kCompressMaximum;
   std::u16string name;
   if (f.facts && *image <= f.facts->names.size()) name = f.facts->names[*image - 1];
   const std::uint16_t parts = PartsOf(f);

@@ -59,7 +59,9 @@ bool CanRun(Tool tool, Operation op) {
 std::optional<std::uint16_t> ToolRefusal(Tool tool, Operation op, const std::vector<std::u16string>& args) {
   if (tool == Tool::None) return std::nullopt;
   if (!CanRun(tool, op)) return kMsgNeedsImagex;
-  if (tool == Tool::Imagex && op == Operation::Export && args.size() > 4 && args[4] == kCompressRecovery)
+  // imagex writes no ESD: neither a new one (recovery compression) nor an image added to one that exists.
+  if (tool == Tool::Imagex && op == Operation::Export &&
+      ((args.size() > 4 && args[4] == kCompressRecovery) || (args.size() > 2 && IsEsdName(args[2]))))
     return kMsgImagexNoEsd;
   return std::nullopt;
 }

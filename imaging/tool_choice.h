@@ -53,7 +53,7 @@ Tool ChooseTool(const ToolFacts& facts);
 bool CanRun(Tool tool, Operation op);
 
 // Why `tool` cannot carry out `op` with these fields (as Launch gives them), as the message to show: DISM of
-// Windows 7 lacks the operation (kMsgNeedsImagex); imagex cannot export into a new ESD (kMsgImagexNoEsd). None
+// Windows 7 lacks the operation (kMsgNeedsImagex); imagex cannot export into an ESD, new or not (kMsgImagexNoEsd). None
 // when it can, or when there is no tool at all (the places looked at are reported instead).
 std::optional<std::uint16_t> ToolRefusal(Tool tool, Operation op, const std::vector<std::u16string>& args);
 
