@@ -950,6 +950,19 @@ bool ProbeFinds(const std::vector<std::string>& query, const std::string& expect
 
 }  // namespace
 
+std::string App::LabelStartingWith(const std::string& prefix) {
+  std::string seen;
+  const bool found = WaitUntil(
+      [&] {
+        for (const std::string& text : Labels())
+          if (text.rfind(prefix, 0) == 0) return seen = text, true;
+        return false;
+      },
+      20s, 200ms);
+  EXPECT_TRUE(found) << "no label starting with " << prefix << "; labels: " << testing::PrintToString(Labels());
+  return seen;
+}
+
 void App::PickListCommand(std::size_t images, std::size_t position) {
   Click("WIMindex");
   Keys({"F4"});

@@ -260,6 +260,9 @@ class App {
   // ("window <name>", "bar <role> <name>", "child <id> <role> <state> <x> <y> <width> <height> <name>|<action>",
   // "field <name>"; names unescaped).
   static std::vector<std::string> AccessibleItems();
+  // Waits until one of the main window's labels says something starting with `prefix` (a failure when none does
+  // in time, naming the labels there are); returns its whole text.
+  static std::string LabelStartingWith(const std::string& prefix);
   // Waits until a visible tooltip's text starts with `prefix`; returns its whole text.
   static std::optional<std::string> WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout = 20s);
   std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;

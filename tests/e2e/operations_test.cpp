@@ -377,11 +377,7 @@ TEST_F(WithoutImagex, Windows7DismMountsInItsOlderWordsAndRefusesWhatItCannotDo)
     ASSERT_EQ(std::system(("wimlib-imagex capture '" + app.folder() + "/tree' '" + wim + "' one >/dev/null 2>&1").c_str()), 0);
     app.SetField("WIMPath", App::WindowsPath(wim));
     app.SetField("WIMindex", "1");
-    EXPECT_TRUE(WaitUntil([] {
-      for (const std::string& text : App::Labels())
-        if (text.rfind("one", 0) == 0) return true;
-      return false;
-    }, 20s, 200ms)) << "the file's list was not read";
+    App::LabelStartingWith("one");
     app.PickListCommand(1, 1);
     box = app.WaitForMessageBox();
     ASSERT_TRUE(box.has_value()) << "no message for the export";
@@ -422,22 +418,10 @@ TEST_F(Operations, TheImagesOfTheWimFileAreShownPickedAndChecked) {
   ASSERT_EQ(std::system(("wimlib-imagex append '" + tree + "' '" + wim + "' 第三个映像" + quiet).c_str()), 0);
   const std::string wimPath = App::WindowsPath(wim);
 
-  auto labelStartingWith = [](const std::string& prefix) {
-    std::string seen;
-    const bool found = WaitUntil(
-        [&] {
-          for (const std::string& text : App::Labels())
-            if (text.rfind(prefix, 0) == 0) return seen = text, true;
-          return false;
-        },
-        20s, 200ms);
-    EXPECT_TRUE(found) << "no label starting with " << prefix << "; labels: " << testing::PrintToString(App::Labels());
-    return seen;
-  };
 
   app_.SetField("WIMPath", wimPath);
   app_.SetField("WIMindex", "2");
-  EXPECT_EQ(labelStartingWith("第二个映像"), "第二个映像 · 5 B");
+  EXPECT_EQ(App::LabelStartingWith("第二个映像"), "第二个映像 · 5 B");
 
   // The list from the index box by the keyboard: F4 opens it, the third entry is picked.
   app_.Click("WIMindex");
@@ -445,7 +429,7 @@ TEST_F(Operations, TheImagesOfTheWimFileAreShownPickedAndChecked) {
   std::this_thread::sleep_for(500ms);
   Keys({"Down", "Down", "Down", "Return"});
   EXPECT_EQ(app_.Field("WIMindex"), "3");
-  labelStartingWith("第三个映像");
+  App::LabelStartingWith("第三个映像");
 
   // And by the mouse: a click on the line opens the list under the index box; a click on its first entry.
   app_.Click("WimInfo");
@@ -453,7 +437,7 @@ TEST_F(Operations, TheImagesOfTheWimFileAreShownPickedAndChecked) {
   const Rect index = App::ControlRect("WIMindex");
   ClickAt(app_.ScreenX(index.x + 40), app_.ScreenY(index.y + index.height + 10));
   EXPECT_EQ(app_.Field("WIMindex"), "1");
-  labelStartingWith("第一个映像");
+  App::LabelStartingWith("第一个映像");
   app_.SetField("WIMindex", "3");
 
   app_.SetField("MountPath", R"(C:\mnt)");
@@ -462,7 +446,7 @@ TEST_F(Operations, TheImagesOfTheWimFileAreShownPickedAndChecked) {
 
   // No image 7 in this file: told, nothing launched.
   app_.SetField("WIMindex", "7");
-  labelStartingWith("没有 ID 为 7 的映像");
+  App::LabelStartingWith("没有 ID 为 7 的映像");
   app_.Click("MountWim");
   auto box = app_.WaitForMessageBox();
   ASSERT_TRUE(box.has_value()) << "no message for index 7";
@@ -475,15 +459,15 @@ TEST_F(Operations, TheImagesOfTheWimFileAreShownPickedAndChecked) {
   std::ofstream(app_.folder() + "/not a wim.txt") << "plain text, not an image";
   const std::string other = App::WindowsPath(app_.folder() + "/not a wim.txt");
   app_.SetField("WIMPath", other);
-  labelStartingWith("不是 WIM 文件");
+  App::LabelStartingWith("不是 WIM 文件");
   ToolRun asTyped = Launch("MountWim", 2);
   EXPECT_EQ(asTyped.args, (Args{"/mount", other, "7", R"(C:\mnt)"}));
 
   // imagex writes no ESD: an export into a new .esd file is refused with a message once the name is chosen.
   app_.SetField("WIMPath", wimPath);
-  labelStartingWith("没有 ID 为 7 的映像");
+  App::LabelStartingWith("没有 ID 为 7 的映像");
   app_.SetField("WIMindex", "2");
-  labelStartingWith("第二个映像");
+  App::LabelStartingWith("第二个映像");
   app_.PickListCommand(3, 1);
   ASSERT_TRUE(app_.SaveAs(App::WindowsPath(app_.folder() + "/第二.esd"))) << "no save dialog for the export";
   box = app_.WaitForMessageBox();

@@ -152,18 +152,6 @@ void RoundTrip(App::Tool tool) {
   EXPECT_EQ(Tree(applied), Tree(second));
   EXPECT_NE(Tree(applied), Tree(first));
 
-  auto labelStartingWith = [](const std::string& prefix) {
-    std::string seen;
-    const bool found = WaitUntil(
-        [&] {
-          for (const std::string& text : App::Labels())
-            if (text.rfind(prefix, 0) == 0) return seen = text, true;
-          return false;
-        },
-        20s, 200ms);
-    EXPECT_TRUE(found) << "no label starting with " << prefix << "; labels: " << testing::PrintToString(App::Labels());
-    return seen;
-  };
   auto refused = [&](const std::string& control, const std::string& words) {
     const std::size_t before = app.Runs().size();
     app.Click(control);
@@ -177,7 +165,7 @@ void RoundTrip(App::Tool tool) {
 
   // Export image 2 into a new file: the list's first command, the name typed over the one the dialog offers.
   const std::string exported = App::WindowsPath((out / "导出 二.wim").string());
-  labelStartingWith("第二 image");
+  App::LabelStartingWith("第二 image");
   app.PickListCommand(2, 1);
   ASSERT_TRUE(app.SaveAs(exported)) << "no save dialog for the export";
   runOk(5);
@@ -198,7 +186,7 @@ void RoundTrip(App::Tool tool) {
   std::replace(linuxWim.begin(), linuxWim.end(), '\\', '/');
   fs::resize_file(linuxWim, 4300ull << 20);
   app.SetField("WIMPath", wim);
-  labelStartingWith("第二 image");
+  App::LabelStartingWith("第二 image");
   const fs::path parts = root / "分卷 组";
   fs::create_directories(parts);
   const std::string firstPart = App::WindowsPath((parts / "备份.swm").string());
@@ -221,7 +209,7 @@ void RoundTrip(App::Tool tool) {
   const fs::path fromParts = root / "分卷 解开";
   fs::create_directories(fromParts);
   app.SetField("WIMPath", firstPart);
-  labelStartingWith("拆分映像（" + std::to_string(partCount) + " 卷）· 第二 image");
+  App::LabelStartingWith("拆分映像（" + std::to_string(partCount) + " 卷）· 第二 image");
   app.SetField("MountPath", App::WindowsPath(fromParts.string()));
   refused("MountWim", "拆分映像");
   fs::rename(parts / "备份2.swm", parts / "备份2.bak");
@@ -243,7 +231,7 @@ void RoundTrip(App::Tool tool) {
   // and the append is refused.
   app.Click("Option2");
   app.SetField("WIMSavePath", firstPart);
-  labelStartingWith("拆分映像（" + std::to_string(partCount) + " 卷），不能追加");
+  App::LabelStartingWith("拆分映像（" + std::to_string(partCount) + " 卷），不能追加");
   refused("MakeWimImage", "拆分映像");
   app.Click("Option1");
 
@@ -251,7 +239,7 @@ void RoundTrip(App::Tool tool) {
   // one image, and the line, read again after the run, shows the image now at index 1.
   app.SetField("WIMPath", wim);
   app.SetField("WIMindex", "1");
-  labelStartingWith("第一 image");
+  App::LabelStartingWith("第一 image");
   app.PickListCommand(2, 3);
   ASSERT_TRUE(app.WaitForMessageBox().has_value()) << "no question before the delete";
   Keys({"Return"});
@@ -274,7 +262,7 @@ void RoundTrip(App::Tool tool) {
     EXPECT_EQ(app.Runs()[7].args, want);
   }
   EXPECT_EQ(InfoValue(info(wim), "Image Count"), "1");
-  labelStartingWith("第二 image");
+  App::LabelStartingWith("第二 image");
 }
 
 TEST(WimRoundTrip, CaptureBootableCaptureAppendAndApply) {
