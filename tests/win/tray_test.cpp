@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -101,23 +102,43 @@ struct SeenItem {
 };
 
 // Waits on a second thread for the popup menu window (class "#32768"), reads its items and then acts on it
-// with posted keys, as the keyboard would.
+// with posted keys, as the keyboard would. What it saw is read only once its thread has ended (Finish): it posts
+// the keys before it notes that it saw the menu, and the menu may close on them before that note is made.
 class PopupDriver {
  public:
   explicit PopupDriver(std::vector<std::pair<UINT, WPARAM>> keys) : keys_(std::move(keys)) {
     thread_ = CreateThread(nullptr, 0, &PopupDriver::Run, this, 0, nullptr);
   }
-  ~PopupDriver() {
-    stop_ = true;
-    WaitForSingleObject(thread_, 20000);
-    CloseHandle(thread_);
-  }
+  ~PopupDriver() { Finish(); }
   PopupDriver(const PopupDriver&) = delete;
   PopupDriver& operator=(const PopupDriver&) = delete;
+  // Stops looking for a menu and waits until the driver's thread has ended (or a generous deadline has passed:
+  // false); what it saw can be read from then on. Messages the driver sends to this thread's windows meanwhile are
+  // answered, so it never waits on this wait.
+  bool Finish() {
+    if (!thread_) return true;
+    stop_ = true;
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    for (;;) {
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return false;
+      const DWORD woken =
+          MsgWaitForMultipleObjects(1, &thread_, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
+      if (woken == WAIT_OBJECT_0) break;
+      if (woken != WAIT_OBJECT_0 + 1) return false;
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(thread_);
+    thread_ = nullptr;
+    return true;
+  }
   bool Seen() const { return seen_; }
   const std::vector<SeenItem>& Items() const { return items_; }
   POINT Position() const { return position_; }
+  // The menu window's owner, and the window in front while the menu was open.
   HWND Owner() const { return owner_; }
+  HWND Foreground() const { return foreground_; }
 
  private:
   static DWORD WINAPI Run(void* param) {
@@ -139,7 +160,8 @@ class PopupDriver {
       RECT r{};
       GetWindowRect(menu, &r);
       self->position_ = {r.left, r.top};
-      self->owner_ = GetForegroundWindow();
+      self->owner_ = GetWindow(menu, GW_OWNER);
+      self->foreground_ = GetForegroundWindow();
       for (const auto& [message, key] : self->keys_) PostMessageW(menu, message, key, 0);
       self->seen_ = true;
       return 0;
@@ -150,11 +172,23 @@ class PopupDriver {
   std::vector<std::pair<UINT, WPARAM>> keys_;
   HANDLE thread_ = nullptr;
   std::atomic<bool> stop_{false};
-  std::atomic<bool> seen_{false};
+  bool seen_ = false;
   std::vector<SeenItem> items_;
   POINT position_{};
-  HWND owner_ = nullptr;
+  HWND owner_ = nullptr, foreground_ = nullptr;
 };
+
+// A window for a failure message: its handle, class and process.
+std::string Describe(HWND window) {
+  wchar_t cls[64] = {};
+  if (window) GetClassNameW(window, cls, 64);
+  DWORD process = 0;
+  if (window) GetWindowThreadProcessId(window, &process);
+  char text[160];
+  snprintf(text, sizeof text, "%p (class \"%ls\", process %lu%s)", static_cast<void*>(window), cls,
+           static_cast<unsigned long>(process), process == GetCurrentProcessId() ? ", this one" : "");
+  return text;
+}
 
 class TrayTest : public wintest::MainWindowFixture {
  protected:
@@ -176,9 +210,11 @@ class TrayTest : public wintest::MainWindowFixture {
     g_main = g_menus = nullptr;
   }
 
-  // Sends a right-button release over the icon while a second thread drives the popup it opens.
+  // Sends a right-button release over the icon while a second thread drives the popup it opens; once the popup
+  // has closed, the driver's thread is waited for, so what it saw is all there.
   LRESULT RightReleaseWith(PopupDriver& driver) {
     LRESULT result = SendMessageW(main_, tray::kTrayCallbackMessage, 0, WM_RBUTTONUP);
+    EXPECT_TRUE(driver.Finish()) << "the popup driver did not end";
     EXPECT_TRUE(driver.Seen()) << "no popup menu appeared";
     return result;
   }
@@ -276,7 +312,9 @@ TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
   EXPECT_TRUE(driver.Items()[3].separator);
   EXPECT_EQ(driver.Items()[4].text, L"退出(&X)");
   EXPECT_EQ(driver.Items()[4].id, kExitCommandId);
-  EXPECT_EQ(driver.Owner(), main_) << "the popup is opened on the main window, in the foreground";
+  EXPECT_EQ(driver.Owner(), main_) << "the popup is opened on the main window";
+  EXPECT_EQ(driver.Foreground(), main_) << "the main window is in front while the popup is open; in front: "
+                                        << Describe(driver.Foreground());
   EXPECT_EQ(driver.Position().x, cursor.x);
   EXPECT_EQ(driver.Position().y, cursor.y);
   // Nothing ran: the window was neither hidden nor shown, the icon stays, the program goes on.
@@ -523,10 +561,12 @@ TEST_F(TrayTest, ATipTheCodePageCannotHoldTravelsAsUnicode) {
   unicodeTips.clear();
   // The fixture puts the observers back.
   runtime::TestSeam().balloon = [](const NOTIFYICONDATAW& record, BOOL result) {
-    if ((record.uFlags & NIF_TIP) && result && record.cbSize == NOTIFYICONDATAW_V1_SIZE) unicodeTips.push_back(record.szTip);
+    if ((record.uFlags & NIF_TIP) && result && record.cbSize == NOTIFYICONDATAW_V1_SIZE)
+      unicodeTips.push_back(record.szTip);
   };
   g_steps.clear();
-  const std::wstring text = L"Vantrel\uFF1A2 个操作正在进行\u3002 \u0416\u03A9\u05D0";  // Chinese, Cyrillic, Greek, Hebrew
+  const std::wstring text =
+      L"Vantrel\uFF1A2 个操作正在进行\u3002 \u0416\u03A9\u05D0";  // Chinese, Cyrillic, Greek, Hebrew
   APIStuff::SetTrayTip(text);
   EXPECT_EQ(unicodeTips, std::vector<std::wstring>{text});
   EXPECT_TRUE(Events().empty()) << "the 8-bit record was sent as well";
