@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -10,6 +11,9 @@
 #include <vector>
 
 #include "app/main_window_win32.h"
+#include "mounts/mount_list_win32.h"
+#include "runtime/controls.h"
+#include "runtime/handles.h"
 #include "runtime/runtime.h"
 #include "runtime/test_seam.h"
 #include "tests/win/main_window_fixture.h"
@@ -106,7 +110,10 @@ struct SeenItem {
 // the keys before it notes that it saw the menu, and the menu may close on them before that note is made.
 class PopupDriver {
  public:
-  explicit PopupDriver(std::vector<std::pair<UINT, WPARAM>> keys) : keys_(std::move(keys)) {
+  // `before`, when given, runs on the driver's thread once the menu is seen and before the keys are posted; the
+  // driver then looks again whether the menu is still open, owned by the main window and in front (StillOpen).
+  explicit PopupDriver(std::vector<std::pair<UINT, WPARAM>> keys, std::function<void()> before = {})
+      : keys_(std::move(keys)), before_(std::move(before)) {
     thread_ = CreateThread(nullptr, 0, &PopupDriver::Run, this, 0, nullptr);
   }
   ~PopupDriver() { Finish(); }
@@ -139,6 +146,7 @@ class PopupDriver {
   // The menu window's owner, and the window in front while the menu was open.
   HWND Owner() const { return owner_; }
   HWND Foreground() const { return foreground_; }
+  bool StillOpen() const { return stillOpen_; }
 
  private:
   static DWORD WINAPI Run(void* param) {
@@ -162,6 +170,11 @@ class PopupDriver {
       self->position_ = {r.left, r.top};
       self->owner_ = GetWindow(menu, GW_OWNER);
       self->foreground_ = GetForegroundWindow();
+      if (self->before_) {
+        self->before_();
+        self->stillOpen_ = IsWindow(menu) && IsWindowVisible(menu) && GetWindow(menu, GW_OWNER) == self->owner_ &&
+                           GetForegroundWindow() == self->foreground_;
+      }
       for (const auto& [message, key] : self->keys_) PostMessageW(menu, message, key, 0);
       self->seen_ = true;
       return 0;
@@ -170,12 +183,14 @@ class PopupDriver {
   }
 
   std::vector<std::pair<UINT, WPARAM>> keys_;
+  std::function<void()> before_;
   HANDLE thread_ = nullptr;
   std::atomic<bool> stop_{false};
   bool seen_ = false;
   std::vector<SeenItem> items_;
   POINT position_{};
   HWND owner_ = nullptr, foreground_ = nullptr;
+  bool stillOpen_ = false;
 };
 
 // A window for a failure message: its handle, class and process.
@@ -328,6 +343,67 @@ TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
   EXPECT_EQ(RightReleaseWith(again), 0);
   EXPECT_EQ(again.Items().size(), 5u);
   EXPECT_TRUE(Events().empty());
+}
+
+// A right release while another window is in front: the popup brings the main window forward first, and that
+// activation starts a read of the mounted images whose arrival (a posted message, slowed by the stand-in library)
+// is taken while the popup is open. The popup stays open through it, owned by the main window, which stays in
+// front; Escape then closes it as before.
+TEST_F(TrayTest, ThePopupStaysOpenWhileTheMountedImagesReadItsActivationStartedArrives) {
+  // The description file for this test: one mount, every call of the library slowed down.
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path =
+      std::wstring(folder) + L"vantrel-tray-mounts-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+  {
+    const runtime::UniqueFile file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file);
+    const std::string text = "!sleep=500\nmounted\t1\tC:\\images\\install.wim\tC:\\mnt\n";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+  }
+  std::wstring saved(32768, L'\0');
+  saved.resize(GetEnvironmentVariableW(L"VANTREL_MOUNTS_FILE", saved.data(), 32768));
+  SetEnvironmentVariableW(L"VANTREL_MOUNTS_FILE", path.c_str());
+  struct PutBack {
+    std::wstring path, saved;
+    ~PutBack() {
+      SetEnvironmentVariableW(L"VANTREL_MOUNTS_FILE", saved.empty() ? nullptr : saved.c_str());
+      DeleteFileW(path.c_str());
+    }
+  } putBack{path, saved};
+
+  // Another window of this program in front; the read the window's own activation started has come.
+  ASSERT_TRUE(WaitUntil([] { return mounts::MountListReader::ReadsInFlight() == 0; }));
+  wintest::PumpMessages();
+  HWND line = window_->Control(ControlId::MountsInfo);
+  ASSERT_NE(line, nullptr);
+  ASSERT_EQ(runtime::WindowText(line), L"") << "the list was read before this test's description file";
+  const runtime::UniqueWindow other(CreateWindowExW(0, L"STATIC", L"in front", WS_POPUP | WS_VISIBLE, 700, 600, 100, 60,
+                                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+  ASSERT_TRUE(other);
+  SetForegroundWindow(other.get());
+  ASSERT_EQ(GetForegroundWindow(), other.get());
+  wintest::PumpMessages();
+
+  // The driver lets the popup open, then waits (on its own thread) until the read has come to the window.
+  bool arrivedWhileOpen = false;
+  PopupDriver driver({{WM_KEYDOWN, VK_ESCAPE}}, [&] {
+    arrivedWhileOpen = testlog::WaitUntil([&] { return runtime::WindowText(line) == L"已挂载 1 个映像"; },
+                                          std::chrono::seconds(20), [] { Sleep(10); });
+  });
+  g_steps.clear();
+  EXPECT_EQ(RightReleaseWith(driver), 0);
+  EXPECT_TRUE(arrivedWhileOpen) << "the read started by the activation never came while the popup was open";
+  EXPECT_TRUE(driver.StillOpen()) << "the read's arrival closed the popup or took the main window out of the front";
+  EXPECT_EQ(driver.Owner(), main_);
+  EXPECT_EQ(driver.Foreground(), main_) << "in front: " << Describe(driver.Foreground());
+  EXPECT_EQ(driver.Items().size(), 5u);
+  EXPECT_EQ(GetForegroundWindow(), main_);
+  EXPECT_EQ(runtime::WindowText(line), L"已挂载 1 个映像");
+  // Nothing was chosen: the window was neither hidden nor shown.
+  for (const Step& step : g_steps) EXPECT_EQ(step.event, Event::Modify) << "the popup did something more";
 }
 
 // After a launch the copy entry puts the very command line launched on the clipboard, as Unicode text.
