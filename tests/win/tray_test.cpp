@@ -212,6 +212,8 @@ class TrayTest : public wintest::MainWindowFixture {
     closeByProgram_ = false;  // a window still carrying the icon takes it with it
     runtime::TestSeam().endProgram = &OnEnd;
     runtime::TestSeam().trayNotify = &OnNotify;
+    // The last command launched is kept for the program's life; each test starts as a fresh program, with none.
+    APIStuff::SetCopyText({});
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &OnCallWndProc, nullptr, GetCurrentThreadId());
   }
   void AfterOpen() override {
