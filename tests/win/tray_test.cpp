@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/main_window_win32.h"
+#include "mounts/mount_list_win32.h"
+#include "runtime/controls.h"
+#include "runtime/handles.h"
 #include "runtime/runtime.h"
 #include "runtime/test_seam.h"
 #include "tests/win/main_window_fixture.h"
@@ -101,23 +106,47 @@ struct SeenItem {
 };
 
 // Waits on a second thread for the popup menu window (class "#32768"), reads its items and then acts on it
-// with posted keys, as the keyboard would.
+// with posted keys, as the keyboard would. What it saw is read only once its thread has ended (Finish): it posts
+// the keys before it notes that it saw the menu, and the menu may close on them before that note is made.
 class PopupDriver {
  public:
-  explicit PopupDriver(std::vector<std::pair<UINT, WPARAM>> keys) : keys_(std::move(keys)) {
+  // `before`, when given, runs on the driver's thread once the menu is seen and before the keys are posted; the
+  // driver then looks again whether the menu is still open, owned by the main window and in front (StillOpen).
+  explicit PopupDriver(std::vector<std::pair<UINT, WPARAM>> keys, std::function<void()> before = {})
+      : keys_(std::move(keys)), before_(std::move(before)) {
     thread_ = CreateThread(nullptr, 0, &PopupDriver::Run, this, 0, nullptr);
   }
-  ~PopupDriver() {
-    stop_ = true;
-    WaitForSingleObject(thread_, 20000);
-    CloseHandle(thread_);
-  }
+  ~PopupDriver() { Finish(); }
   PopupDriver(const PopupDriver&) = delete;
   PopupDriver& operator=(const PopupDriver&) = delete;
+  // Stops looking for a menu and waits until the driver's thread has ended (or a generous deadline has passed:
+  // false); what it saw can be read from then on. Messages the driver sends to this thread's windows meanwhile are
+  // answered, so it never waits on this wait.
+  bool Finish() {
+    if (!thread_) return true;
+    stop_ = true;
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    for (;;) {
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return false;
+      const DWORD woken =
+          MsgWaitForMultipleObjects(1, &thread_, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
+      if (woken == WAIT_OBJECT_0) break;
+      if (woken != WAIT_OBJECT_0 + 1) return false;
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(thread_);
+    thread_ = nullptr;
+    return true;
+  }
   bool Seen() const { return seen_; }
   const std::vector<SeenItem>& Items() const { return items_; }
   POINT Position() const { return position_; }
+  // The menu window's owner, and the window in front while the menu was open.
   HWND Owner() const { return owner_; }
+  HWND Foreground() const { return foreground_; }
+  bool StillOpen() const { return stillOpen_; }
 
  private:
   static DWORD WINAPI Run(void* param) {
@@ -139,7 +168,13 @@ class PopupDriver {
       RECT r{};
       GetWindowRect(menu, &r);
       self->position_ = {r.left, r.top};
-      self->owner_ = GetForegroundWindow();
+      self->owner_ = GetWindow(menu, GW_OWNER);
+      self->foreground_ = GetForegroundWindow();
+      if (self->before_) {
+        self->before_();
+        self->stillOpen_ = IsWindow(menu) && IsWindowVisible(menu) && GetWindow(menu, GW_OWNER) == self->owner_ &&
+                           GetForegroundWindow() == self->foreground_;
+      }
       for (const auto& [message, key] : self->keys_) PostMessageW(menu, message, key, 0);
       self->seen_ = true;
       return 0;
@@ -148,13 +183,27 @@ class PopupDriver {
   }
 
   std::vector<std::pair<UINT, WPARAM>> keys_;
+  std::function<void()> before_;
   HANDLE thread_ = nullptr;
   std::atomic<bool> stop_{false};
-  std::atomic<bool> seen_{false};
+  bool seen_ = false;
   std::vector<SeenItem> items_;
   POINT position_{};
-  HWND owner_ = nullptr;
+  HWND owner_ = nullptr, foreground_ = nullptr;
+  bool stillOpen_ = false;
 };
+
+// A window for a failure message: its handle, class and process.
+std::string Describe(HWND window) {
+  wchar_t cls[64] = {};
+  if (window) GetClassNameW(window, cls, 64);
+  DWORD process = 0;
+  if (window) GetWindowThreadProcessId(window, &process);
+  char text[160];
+  snprintf(text, sizeof text, "%p (class \"%ls\", process %lu%s)", static_cast<void*>(window), cls,
+           static_cast<unsigned long>(process), process == GetCurrentProcessId() ? ", this one" : "");
+  return text;
+}
 
 class TrayTest : public wintest::MainWindowFixture {
  protected:
@@ -163,6 +212,8 @@ class TrayTest : public wintest::MainWindowFixture {
     closeByProgram_ = false;  // a window still carrying the icon takes it with it
     runtime::TestSeam().endProgram = &OnEnd;
     runtime::TestSeam().trayNotify = &OnNotify;
+    // The last command launched is kept for the program's life; each test starts as a fresh program, with none.
+    APIStuff::SetCopyText({});
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &OnCallWndProc, nullptr, GetCurrentThreadId());
   }
   void AfterOpen() override {
@@ -176,9 +227,11 @@ class TrayTest : public wintest::MainWindowFixture {
     g_main = g_menus = nullptr;
   }
 
-  // Sends a right-button release over the icon while a second thread drives the popup it opens.
+  // Sends a right-button release over the icon while a second thread drives the popup it opens; once the popup
+  // has closed, the driver's thread is waited for, so what it saw is all there.
   LRESULT RightReleaseWith(PopupDriver& driver) {
     LRESULT result = SendMessageW(main_, tray::kTrayCallbackMessage, 0, WM_RBUTTONUP);
+    EXPECT_TRUE(driver.Finish()) << "the popup driver did not end";
     EXPECT_TRUE(driver.Seen()) << "no popup menu appeared";
     return result;
   }
@@ -276,7 +329,9 @@ TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
   EXPECT_TRUE(driver.Items()[3].separator);
   EXPECT_EQ(driver.Items()[4].text, L"退出(&X)");
   EXPECT_EQ(driver.Items()[4].id, kExitCommandId);
-  EXPECT_EQ(driver.Owner(), main_) << "the popup is opened on the main window, in the foreground";
+  EXPECT_EQ(driver.Owner(), main_) << "the popup is opened on the main window";
+  EXPECT_EQ(driver.Foreground(), main_) << "the main window is in front while the popup is open; in front: "
+                                        << Describe(driver.Foreground());
   EXPECT_EQ(driver.Position().x, cursor.x);
   EXPECT_EQ(driver.Position().y, cursor.y);
   // Nothing ran: the window was neither hidden nor shown, the icon stays, the program goes on.
@@ -290,6 +345,67 @@ TEST_F(TrayTest, RightReleaseOpensThePopupAndEscapeClosesItWithoutAHandler) {
   EXPECT_EQ(RightReleaseWith(again), 0);
   EXPECT_EQ(again.Items().size(), 5u);
   EXPECT_TRUE(Events().empty());
+}
+
+// A right release while another window is in front: the popup brings the main window forward first, and that
+// activation starts a read of the mounted images whose arrival (a posted message, slowed by the stand-in library)
+// is taken while the popup is open. The popup stays open through it, owned by the main window, which stays in
+// front; Escape then closes it as before.
+TEST_F(TrayTest, ThePopupStaysOpenWhileTheMountedImagesReadItsActivationStartedArrives) {
+  // The description file for this test: one mount, every call of the library slowed down.
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path =
+      std::wstring(folder) + L"vantrel-tray-mounts-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+  {
+    const runtime::UniqueFile file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file);
+    const std::string text = "!sleep=500\nmounted\t1\tC:\\images\\install.wim\tC:\\mnt\n";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+  }
+  std::wstring saved(32768, L'\0');
+  saved.resize(GetEnvironmentVariableW(L"VANTREL_MOUNTS_FILE", saved.data(), 32768));
+  SetEnvironmentVariableW(L"VANTREL_MOUNTS_FILE", path.c_str());
+  struct PutBack {
+    std::wstring path, saved;
+    ~PutBack() {
+      SetEnvironmentVariableW(L"VANTREL_MOUNTS_FILE", saved.empty() ? nullptr : saved.c_str());
+      DeleteFileW(path.c_str());
+    }
+  } putBack{path, saved};
+
+  // Another window of this program in front; the read the window's own activation started has come.
+  ASSERT_TRUE(WaitUntil([] { return mounts::MountListReader::ReadsInFlight() == 0; }));
+  wintest::PumpMessages();
+  HWND line = window_->Control(ControlId::MountsInfo);
+  ASSERT_NE(line, nullptr);
+  ASSERT_EQ(runtime::WindowText(line), L"") << "the list was read before this test's description file";
+  const runtime::UniqueWindow other(CreateWindowExW(0, L"STATIC", L"in front", WS_POPUP | WS_VISIBLE, 700, 600, 100, 60,
+                                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+  ASSERT_TRUE(other);
+  SetForegroundWindow(other.get());
+  ASSERT_EQ(GetForegroundWindow(), other.get());
+  wintest::PumpMessages();
+
+  // The driver lets the popup open, then waits (on its own thread) until the read has come to the window.
+  bool arrivedWhileOpen = false;
+  PopupDriver driver({{WM_KEYDOWN, VK_ESCAPE}}, [&] {
+    arrivedWhileOpen = testlog::WaitUntil([&] { return runtime::WindowText(line) == L"已挂载 1 个映像"; },
+                                          std::chrono::seconds(20), [] { Sleep(10); });
+  });
+  g_steps.clear();
+  EXPECT_EQ(RightReleaseWith(driver), 0);
+  EXPECT_TRUE(arrivedWhileOpen) << "the read started by the activation never came while the popup was open";
+  EXPECT_TRUE(driver.StillOpen()) << "the read's arrival closed the popup or took the main window out of the front";
+  EXPECT_EQ(driver.Owner(), main_);
+  EXPECT_EQ(driver.Foreground(), main_) << "in front: " << Describe(driver.Foreground());
+  EXPECT_EQ(driver.Items().size(), 5u);
+  EXPECT_EQ(GetForegroundWindow(), main_);
+  EXPECT_EQ(runtime::WindowText(line), L"已挂载 1 个映像");
+  // Nothing was chosen: the window was neither hidden nor shown.
+  for (const Step& step : g_steps) EXPECT_EQ(step.event, Event::Modify) << "the popup did something more";
 }
 
 // After a launch the copy entry puts the very command line launched on the clipboard, as Unicode text.
@@ -523,10 +639,12 @@ TEST_F(TrayTest, ATipTheCodePageCannotHoldTravelsAsUnicode) {
   unicodeTips.clear();
   // The fixture puts the observers back.
   runtime::TestSeam().balloon = [](const NOTIFYICONDATAW& record, BOOL result) {
-    if ((record.uFlags & NIF_TIP) && result && record.cbSize == NOTIFYICONDATAW_V1_SIZE) unicodeTips.push_back(record.szTip);
+    if ((record.uFlags & NIF_TIP) && result && record.cbSize == NOTIFYICONDATAW_V1_SIZE)
+      unicodeTips.push_back(record.szTip);
   };
   g_steps.clear();
-  const std::wstring text = L"Vantrel\uFF1A2 个操作正在进行\u3002 \u0416\u03A9\u05D0";  // Chinese, Cyrillic, Greek, Hebrew
+  const std::wstring text =
+      L"Vantrel\uFF1A2 个操作正在进行\u3002 \u0416\u03A9\u05D0";  // Chinese, Cyrillic, Greek, Hebrew
   APIStuff::SetTrayTip(text);
   EXPECT_EQ(unicodeTips, std::vector<std::wstring>{text});
   EXPECT_TRUE(Events().empty()) << "the 8-bit record was sent as well";
