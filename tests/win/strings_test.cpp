@@ -73,6 +73,11 @@ TEST(StringTable, EveryEntryHasItsExactText) {
       {7114, L"清理失效的挂载"},
       {7116, L"Vantrel：%1 个映像以可写方式挂载"},
       {7122, L"%1 中没有挂载任何映像。（在挂载目录框中按 F4 可从已挂载的映像中选择。）"},
+      // The image list's commands, and the line of a split set.
+      {8101, L"导出第 %1 个映像…"},
+      {8102, L"拆分为 FAT32 分卷…"},
+      {8103, L"删除第 %1 个映像"},
+      {60106, L"拆分映像（%1 卷）· %2"},
   };
   for (const Entry& e : expected) EXPECT_EQ(vantrel::runtime::LoadResString(e.id), e.text) << "id " << e.id;
 }
