@@ -25,11 +25,6 @@ FileCommandFields ReadCommandFields(PanelHost& host) {
   return f;
 }
 
-// The source as the tool opens it: a relative path is a file of the program folder.
-std::u16string SourceFile(const FileCommandFields& f) {
-  return wim::ResolvedPath(f.programFolder, wim::PathToRead(f.wimPath).value_or(f.wimPath));
-}
-
 // The tool of this machine cannot do `op` at all (DISM of Windows 7): said before any dialog or question.
 bool ToolCannot(PanelHost& host, Operation op) {
   const std::optional<std::uint16_t> refusal = ToolRefusal(CurrentTool().tool, op, {});
@@ -73,13 +68,13 @@ void ExportImage_Click(PanelHost& host, FilesDialog& dialog) {
   const std::uint32_t index = ImageIndexOf(f.index).value_or(1);
   // Exporting into a file that exists adds the image to it: nothing is overwritten, so the dialog asks nothing.
   WithDestination(host, f, DecideExport, dialog, kFilterExport, L"wim", false,
-                  wim::SuggestedExportPath(SourceFile(f), index));
+                  wim::SuggestedExportPath(wim::ToolFile(f.programFolder, f.wimPath), index));
 }
 
 void SplitImage_Click(PanelHost& host, FilesDialog& dialog) {
   if (ToolCannot(host, Operation::Split)) return;
   FileCommandFields f = ReadCommandFields(host);
-  WithDestination(host, f, DecideSplit, dialog, kFilterSplit, L"swm", true, wim::SuggestedSplitPath(SourceFile(f)));
+  WithDestination(host, f, DecideSplit, dialog, kFilterSplit, L"swm", true, wim::SuggestedSplitPath(wim::ToolFile(f.programFolder, f.wimPath)));
 }
 
 void DeleteImage_Click(PanelHost& host) {

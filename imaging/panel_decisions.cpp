@@ -95,7 +95,7 @@ Decision DecideApply(const MountFields& f) {
   if (f.missingPart) return Message(kMsgPartMissing, {*f.missingPart});
   std::vector<std::u16string> args = {f.wimPath, IndexToPass(f, index), f.mountPath};
   // The other parts of a split set, named after the first as the user gave it.
-  if (f.parts > 1) args.push_back(wim::SplitPartsPattern(wim::PathToRead(f.wimPath).value_or(f.wimPath)));
+  if (f.parts > 1) args.push_back(wim::SplitPartsPattern(wim::Unquoted(f.wimPath)));
   Decision d = Run(Operation::Apply, std::move(args));
   d.setIndexToOne = noIndex;
   return d;
@@ -114,8 +114,7 @@ std::uint16_t PartsOf(const FileCommandFields& f) { return f.facts ? f.facts->pa
 
 // The destination is the source file, as far as the paths tell (the tool would write what it reads).
 bool IsSource(const FileCommandFields& f) {
-  const std::u16string source = wim::ResolvedPath(f.programFolder, wim::PathToRead(f.wimPath).value_or(f.wimPath));
-  return mounts::SamePath(source, f.destination);
+  return mounts::SamePath(wim::ToolFile(f.programFolder, f.wimPath), f.destination);
 }
 
 }  // namespace
@@ -131,7 +130,7 @@ Decision DecideExport(const FileCommandFields& f) {
   std::u16string name;
   if (f.facts && *image <= f.facts->names.size()) name = f.facts->names[*image - 1];
   const std::uint16_t parts = PartsOf(f);
-  std::u16string pattern = parts > 1 ? wim::SplitPartsPattern(wim::PathToRead(f.wimPath).value_or(f.wimPath)) : u"";
+  std::u16string pattern = parts > 1 ? wim::SplitPartsPattern(wim::Unquoted(f.wimPath)) : u"";
   return Run(Operation::Export, {f.wimPath, resources::Decimal(*image), f.destination, std::move(name),
                                  std::move(compress), std::move(pattern)});
 }

@@ -38,8 +38,7 @@ MountFields ReadMountFields(PanelHost& host) {
 
 // The first of a split set's other parts that is not in its folder, as the tool would look for it.
 std::optional<std::u16string> MissingPart(const MountFields& f) {
-  const std::u16string first =
-      wim::ResolvedPath(Utf16(runtime::ProgramFolder()), wim::PathToRead(f.wimPath).value_or(f.wimPath));
+  const std::u16string first = wim::ToolFile(Utf16(runtime::ProgramFolder()), f.wimPath);
   for (unsigned part = 2; part <= f.parts; ++part) {
     std::u16string name = wim::SplitPartName(first, part);
     if (!runtime::IsFile(Wide(name))) return name;

@@ -1,6 +1,7 @@
 #include "wim/image_choice.h"
 
 #include "resources/text.h"
+#include "wim/list_path.h"
 
 namespace vantrel::wim {
 namespace {
@@ -30,10 +31,20 @@ std::u16string_view Trimmed(std::u16string_view s) {
   return s;
 }
 
+// Text for a menu item: '&' doubled (no mnemonic of its own), a tab (which starts the accelerator column) a space.
+std::u16string MenuText(std::u16string_view text) {
+  std::u16string out;
+  for (char16_t c : text) {
+    if (c == u'&') out += u'&';
+    out += c == u'\t' ? u' ' : c;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::optional<std::u16string> PathToRead(std::u16string_view field) {
-  if (field.size() >= 2 && field.front() == u'"' && field.back() == u'"') field = field.substr(1, field.size() - 2);
+  field = Unquoted(field);
   if (Trimmed(field).empty()) return std::nullopt;
   return std::u16string(field);
 }
@@ -149,20 +160,11 @@ std::vector<PickEntry> PickList(const Listing& listing, const TextLookup& text) 
   const std::vector<Image>& images = listing.description.images;
   for (const Image& image : images) {
     if (entries.size() == kMaxPickEntries) {
-      std::u16string more;
-      for (char16_t c : FillIn(text(kTextMoreImages), {Decimal(images.size() - kMaxPickEntries)})) {
-        if (c == u'&') more += u'&';
-        more += c;
-      }
-      entries.push_back({0, std::move(more)});
+      entries.push_back({0, MenuText(FillIn(text(kTextMoreImages), {Decimal(images.size() - kMaxPickEntries)}))});
       break;
     }
     std::u16string entry = image.index <= 9 ? u"&" + Decimal(image.index) : Decimal(image.index);
-    entry += u"  ";
-    for (char16_t c : ImageLine(image, text)) {
-      if (c == u'&') entry += u'&';
-      entry += c;
-    }
+    entry += u"  " + MenuText(ImageLine(image, text));
     entries.push_back({image.index, std::move(entry)});
   }
   return entries;
@@ -188,14 +190,7 @@ std::vector<CommandEntry> ListCommands(const Listing& listing, std::u16string_vi
   if (listing.stamp.size > kFat32LargestFile) entries.push_back({ListCommand::Split, text(kMenuSplit), true});
   entries.push_back({ListCommand::Delete, FillIn(text(kMenuDelete), {shown}), named});
   entries.push_back({ListCommand::None, text(kNoteDeleteKeepsSize), false});
-  for (CommandEntry& e : entries) {
-    std::u16string escaped;
-    for (char16_t c : e.text) {
-      if (c == u'&') escaped += u'&';
-      escaped += c == u'\t' ? u' ' : c;
-    }
-    e.text = std::move(escaped);
-  }
+  for (CommandEntry& e : entries) e.text = MenuText(e.text);
   return entries;
 }
 

@@ -1,5 +1,7 @@
 #include "wim/list_path.h"
 
+#include "resources/text.h"
+
 namespace vantrel::wim {
 namespace {
 
@@ -55,20 +57,20 @@ std::size_t ExtensionAt(std::u16string_view path) {
   return dot;
 }
 
-std::u16string Decimal(unsigned v) {
-  std::u16string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + v % 10));
-    v /= 10;
-  } while (v);
-  return digits;
+}  // namespace
+
+std::u16string_view Unquoted(std::u16string_view field) {
+  if (field.size() >= 2 && field.front() == u'"' && field.back() == u'"') field = field.substr(1, field.size() - 2);
+  return field;
 }
 
-}  // namespace
+std::u16string ToolFile(std::u16string_view folder, std::u16string_view field) {
+  return ResolvedPath(folder, Unquoted(field));
+}
 
 std::u16string SplitPartName(std::u16string_view firstPart, unsigned part) {
   const std::size_t ext = ExtensionAt(firstPart);
-  return std::u16string(firstPart.substr(0, ext)) + Decimal(part) + std::u16string(firstPart.substr(ext));
+  return std::u16string(firstPart.substr(0, ext)) + resources::Decimal(part) + std::u16string(firstPart.substr(ext));
 }
 
 std::u16string SplitPartsPattern(std::u16string_view firstPart) {
@@ -77,7 +79,7 @@ std::u16string SplitPartsPattern(std::u16string_view firstPart) {
 }
 
 std::u16string SuggestedExportPath(std::u16string_view source, std::uint32_t index) {
-  return std::u16string(source.substr(0, ExtensionAt(source))) + u"-" + Decimal(index) + u".wim";
+  return std::u16string(source.substr(0, ExtensionAt(source))) + u"-" + resources::Decimal(index) + u".wim";
 }
 
 std::u16string SuggestedSplitPath(std::u16string_view source) {

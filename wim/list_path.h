@@ -32,6 +32,11 @@ FileKind KindOf(std::uint32_t attributes);
 // `path` as it is when `folder` is not a full path. '/' counts as '\'.
 std::u16string ResolvedPath(std::u16string_view folder, std::u16string_view path);
 
+// A path field's text without the double quotes Explorer's "Copy as path" puts round it, and the file a tool
+// started in `folder` opens for it (ResolvedPath).
+std::u16string_view Unquoted(std::u16string_view field);
+std::u16string ToolFile(std::u16string_view folder, std::u16string_view field);
+
 // The parts of a split set are named after the first: "D:\x\install.swm" is followed by "D:\x\install2.swm",
 // "D:\x\install3.swm", ... (each with the first part's extension, none when it has none), and the tools take
 // them all as the pattern "D:\x\install*.swm".
