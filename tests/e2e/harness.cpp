@@ -963,6 +963,14 @@ std::string App::LabelStartingWith(const std::string& prefix) {
   return seen;
 }
 
+void App::DismissMessageSaying(const std::string& words) {
+  const std::optional<MessageBox> box = WaitForMessageBox();
+  ASSERT_TRUE(box.has_value()) << "no message saying " << words;
+  EXPECT_NE(box->text.find(words), std::string::npos) << box->text;
+  Keys({"Return"});
+  EXPECT_TRUE(WaitForNoMessageBox());
+}
+
 void App::PickListCommand(std::size_t images, std::size_t position) {
   Click("WIMindex");
   Keys({"F4"});

@@ -266,6 +266,8 @@ class App {
   // Waits until a visible tooltip's text starts with `prefix`; returns its whole text.
   static std::optional<std::string> WaitForTooltip(const std::string& prefix, std::chrono::milliseconds timeout = 20s);
   std::optional<MessageBox> WaitForMessageBox(std::chrono::milliseconds timeout = 15s) const;
+  // Waits for the one message box, expects `words` in its text and closes it with Enter, waiting until it is gone.
+  void DismissMessageSaying(const std::string& words);
   // Picks the image list's command at `position` (1 the first) below its `images` entries: F4 in the index box
   // opens the list, once it is on the screen the arrow keys walk down to the command and Enter picks it.
   void PickListCommand(std::size_t images, std::size_t position);

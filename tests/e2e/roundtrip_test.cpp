@@ -2,7 +2,8 @@
 // characters), capture it bootable, append a second image, apply that image into an empty folder and
 // compare the trees byte for byte. Then the image list's commands: export the image into a new file, split the
 // file (made larger than FAT32 holds) into parts, apply the image from the split set and compare the tree again,
-// and delete an image, the line following what the tool did. The stand-in imagex.exe carries the operations
+// and delete an image, the line following what the tool did. The tools' words are checked on the host; here, what
+// the tools made of them. The stand-in imagex.exe carries the operations
 // out with the Linux wimlib-imagex, so this runs where wimtools is installed.
 #include <gtest/gtest.h>
 
@@ -155,11 +156,7 @@ void RoundTrip(App::Tool tool) {
   auto refused = [&](const std::string& control, const std::string& words) {
     const std::size_t before = app.Runs().size();
     app.Click(control);
-    auto box = app.WaitForMessageBox();
-    ASSERT_TRUE(box.has_value()) << "no message for " << control;
-    EXPECT_NE(box->text.find(words), std::string::npos) << box->text;
-    Keys({"Return"});
-    EXPECT_TRUE(app.WaitForNoMessageBox());
+    app.DismissMessageSaying(words);
     EXPECT_EQ(app.Runs().size(), before) << control << " started a run";
   };
 
@@ -169,13 +166,6 @@ void RoundTrip(App::Tool tool) {
   app.PickListCommand(2, 1);
   ASSERT_TRUE(app.SaveAs(exported)) << "no save dialog for the export";
   runOk(5);
-  if (app.Runs().size() >= 5) {
-    const std::vector<std::string> want =
-        dism ? std::vector<std::string>{"/Export-Image", "/SourceImageFile:" + wim, "/SourceIndex:2",
-                                        "/DestinationImageFile:" + exported, "/Compress:max", "/CheckIntegrity"}
-             : std::vector<std::string>{"/export", wim, "2", exported, "第二 image", "/compress", "maximum"};
-    EXPECT_EQ(app.Runs()[4].args, want);
-  }
   header = info(exported);
   EXPECT_EQ(InfoValue(header, "Image Count"), "1");
   EXPECT_EQ(InfoValue(header, "Name", 1), "第二 image");
@@ -193,12 +183,6 @@ void RoundTrip(App::Tool tool) {
   app.PickListCommand(2, 2);
   ASSERT_TRUE(app.SaveAs(firstPart)) << "no save dialog for the split";
   runOk(6);
-  if (app.Runs().size() >= 6) {
-    const std::vector<std::string> want =
-        dism ? std::vector<std::string>{"/Split-Image", "/ImageFile:" + wim, "/SWMFile:" + firstPart, "/FileSize:4000"}
-             : std::vector<std::string>{"/split", wim, firstPart, "4000"};
-    EXPECT_EQ(app.Runs()[5].args, want);
-  }
   std::size_t partCount = 0;
   for (const auto& entry : fs::directory_iterator(parts)) partCount += entry.path().extension() == ".swm";
   ASSERT_GE(partCount, 3u) << "the split made too few parts to test a set";
@@ -217,14 +201,6 @@ void RoundTrip(App::Tool tool) {
   fs::rename(parts / "备份2.bak", parts / "备份2.swm");
   app.Click("ExtWIM");
   runOk(7);
-  if (app.Runs().size() >= 7) {
-    const std::string pattern = App::WindowsPath((parts / "备份*.swm").string());
-    const std::vector<std::string> want =
-        dism ? std::vector<std::string>{"/Apply-Image", "/ImageFile:" + firstPart, "/SWMFile:" + pattern, "/Index:2",
-                                        "/ApplyDir:" + App::WindowsPath(fromParts.string())}
-             : std::vector<std::string>{"/apply", firstPart, "2", App::WindowsPath(fromParts.string()), "/ref", pattern};
-    EXPECT_EQ(app.Runs()[6].args, want);
-  }
   EXPECT_EQ(Tree(fromParts), Tree(second));
 
   // Nothing can be appended to a split set: the capture panel's line says so instead of the next image's number,
@@ -241,26 +217,17 @@ void RoundTrip(App::Tool tool) {
   app.SetField("WIMindex", "1");
   App::LabelStartingWith("第一 image");
   app.PickListCommand(2, 3);
-  ASSERT_TRUE(app.WaitForMessageBox().has_value()) << "no question before the delete";
-  Keys({"Return"});
-  EXPECT_TRUE(app.WaitForNoMessageBox());
+  app.DismissMessageSaying("第一 image");
   std::this_thread::sleep_for(1s);
   EXPECT_EQ(app.Runs().size(), 7u) << "Enter on the question deleted";
   app.PickListCommand(2, 3);
   auto question = app.WaitForMessageBox();
   ASSERT_TRUE(question.has_value()) << "no question before the delete";
-  EXPECT_NE(question->text.find("第一 image"), std::string::npos) << question->text;
   const auto yes = std::find_if(question->buttons.begin(), question->buttons.end(),
                                 [](const App::Button& b) { return b.text.find("Yes") != std::string::npos; });
   ASSERT_NE(yes, question->buttons.end());
   ClickAt(yes->rect.CentreX(), yes->rect.CentreY());
   runOk(8);
-  if (app.Runs().size() >= 8) {
-    const std::vector<std::string> want =
-        dism ? std::vector<std::string>{"/Delete-Image", "/ImageFile:" + wim, "/Index:1", "/CheckIntegrity"}
-             : std::vector<std::string>{"/delete", wim, "1"};
-    EXPECT_EQ(app.Runs()[7].args, want);
-  }
   EXPECT_EQ(InfoValue(info(wim), "Image Count"), "1");
   App::LabelStartingWith("第二 image");
 }
